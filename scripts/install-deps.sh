@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build and the tests need, if any is missing.
+# As a normal user it prints the apt command to run instead.
+set -euo pipefail
+packages=(qt6-base-dev fonts-liberation2 cmake g++ make googletest libgtest-dev libbenchmark-dev
+          xvfb xauth xdotool)
+if [ "${1:-}" = "--with-bench-peers" ]; then packages+=(ripgrep); fi
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+cmd="apt-get install -y --no-install-recommends ${missing[*]}"
+if [ "$(id -u)" -ne 0 ]; then
+    echo "Missing packages. Please run as root:" >&2
+    echo "  sudo apt-get update && sudo $cmd" >&2
+    exit 1
+fi
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -q
+$cmd

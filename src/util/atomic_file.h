@@ -1,0 +1,14 @@
+#pragma once
+// Replaces a file only by a complete new copy: the bytes go to a temporary
+// file beside the target, are flushed to disk, and the temporary file is
+// renamed over the target. A failure at any step leaves the old file whole.
+
+#include <QByteArray>
+#include <QString>
+
+namespace jl {
+
+// Returns true on success; on failure fills *error (if given) with the reason.
+bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* error = nullptr);
+
+} // namespace jl

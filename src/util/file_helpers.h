@@ -1,0 +1,36 @@
+#pragma once
+// File probes and deletion for the tool's own files and for message files.
+
+#include <QString>
+
+namespace jl {
+
+// Size in bytes, or -1 when no file (or directory) matches the path.
+qint64 Get_File_Size(const QString& path);
+
+// "OPEN" when another process holds a lock on the file that an exclusive lock
+// would collide with; "NOT FOUND" for the not-found class of errors; "ERROR"
+// when it cannot be opened for reading and writing for another reason;
+// "CLOSED" otherwise, and for paths of 128 characters or more without a test.
+// The empty text for an empty path or a path that names no file. Never
+// changes the file.
+QString Get_File_Status(const QString& path);
+
+// Makes the file writable by its owner, then deletes it if its status is
+// "CLOSED". True when no file is at the path afterwards.
+bool Delete_File_If_Closed(const QString& path);
+
+bool isExistingFile(const QString& path);      // any non-directory entry
+bool isExistingDirectory(const QString& path); // follows links
+
+} // namespace jl
+
+namespace jl {
+class Dialogs;
+// Asks for a directory through the dialogs service, starting at start (or at
+// fallbackDirectory when start is empty, "/", ".", "..", "./", "../" or names
+// no directory). The caption is not shown. Returns Directory_With_Separator of
+// the choice, or the empty text when cancelled.
+QString Choose_Directory(Dialogs& dialogs, const QString& caption, const QString& start,
+                         const QString& fallbackDirectory);
+} // namespace jl

@@ -1,0 +1,50 @@
+#pragma once
+// The operations both lists share: the membership bisection, list files,
+// clipboard copy and merge, removal with confirmation and the selection
+// helpers. Each takes the list it works on; none knows which list it is.
+
+#include "util/clipboard.h"
+#include "util/dialogs.h"
+#include "util/sorted_list.h"
+
+#include <functional>
+
+namespace jl {
+
+// Bisection over the list order; index of an equal entry or -1.
+int Find_List_Item(const SortedList& list, const QString& text);
+
+// Writes the list in the list-file format (every entry followed by CR LF,
+// UTF-8) crash-safely: a temporary file beside the target, flushed, renamed
+// over it. On failure shows the could-not-be-saved message, leaves any old
+// file whole and returns -1; 0 on success.
+int Save_List_File(const SortedList& list, const QString& path, Dialogs& dialogs);
+
+// Empties the list and fills it from the file; a missing file leaves it
+// empty. A file that exists but cannot be read throws
+// Failure("Cannot open file <path>").
+void Load_List_File(SortedList& list, const QString& path);
+
+// Every entry followed by CR LF, in list order, onto the clipboard (an empty
+// list leaves the clipboard as it was). Returns the staged text.
+QString Copy_List_To_Clipboard(const SortedList& list, Clipboard& clipboard);
+
+// Merges the clipboard's lines into the list (see the line rules in the
+// implementation). Returns the staged text.
+QString Paste_Merge_Clipboard_Into_List(SortedList& list, const Clipboard& clipboard);
+
+// Removes the selected entries after the confirmation; messages use the kind
+// word. focusList is called when the list is empty (the list box takes the
+// focus if visible). Returns the index of the last entry removed, or -1.
+int Remove_Selected_Items(SortedList& list, const QString& kindWord, Dialogs& dialogs,
+                          const std::function<void()>& focusList = {});
+
+int Get_First_Selected_Index(const SortedList& list);
+QString Get_First_Selected_Text(const SortedList& list);
+void Select_List_Index(SortedList& list, int index);
+void Select_Matching_Item(SortedList& list, const QString& text);
+
+// The text of the message shown when a list file cannot be saved.
+QString listSaveFailureMessage(const QString& path);
+
+} // namespace jl

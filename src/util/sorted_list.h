@@ -1,0 +1,89 @@
+#pragma once
+// The sorted list behind both list boxes: entries kept in one vector in list
+// order (locale-aware, letter case ignored) with each entry's collation key
+// cached, plus a selection. It is a QAbstractListModel so a QListView can show
+// it, but it holds no widget: every list operation works on it directly.
+
+#include <QAbstractListModel>
+#include <QCollator>
+#include <QItemSelectionModel>
+#include <QLocale>
+#include <QStringList>
+
+#include <memory>
+#include <vector>
+
+namespace jl {
+
+// The one comparison that gives both the list order and list equality.
+class ListCollator {
+public:
+    explicit ListCollator(const QLocale& locale = QLocale());
+    QCollatorSortKey key(const QString& text) const { return m_collator.sortKey(text); }
+    int compare(const QString& a, const QString& b) const { return m_collator.compare(a, b); }
+    QLocale locale() const { return m_collator.locale(); }
+
+private:
+    QCollator m_collator;
+};
+
+class SortedList : public QAbstractListModel {
+    Q_OBJECT
+public:
+    enum class Selection { Single, Multiple };
+
+    explicit SortedList(Selection selection, QObject* parent = nullptr);
+    SortedList(Selection selection, const QLocale& locale, QObject* parent = nullptr);
+    ~SortedList() override;
+
+    Selection selectionKind() const { return m_selectionKind; }
+    const ListCollator& collator() const { return m_collator; }
+
+    // --- entries -------------------------------------------------------------
+    int count() const { return static_cast<int>(m_entries.size()); }
+    bool isEmpty() const { return m_entries.empty(); }
+    const QString& at(int index) const { return m_entries[static_cast<size_t>(index)].text; }
+    QStringList entries() const;
+
+    // Inserts at the sorted place (after entries that compare equal) and
+    // returns the new index. The selection stays on the entries it was on.
+    int insert(const QString& text);
+    // Inserts many texts in one go: sorts them and merges them into the list
+    // (one model reset). Duplicates are kept; uniqueness is the caller's job.
+    void insertMany(const QStringList& texts);
+    void removeAt(int index);
+    void clear();
+
+    // Compares text with the entry at index by the list comparison
+    // (<0: text sorts before the entry, 0: equal, >0: after).
+    int compareWithEntry(const QString& text, int index) const;
+    int compareWithEntry(const QCollatorSortKey& key, int index) const;
+
+    // --- selection -----------------------------------------------------------
+    QItemSelectionModel* selectionModel() const { return m_selection.get(); }
+    bool isSelected(int index) const;
+    void setSelected(int index, bool selected);
+    // Makes index the single selected entry.
+    void selectOnly(int index);
+    void clearSelection();
+    // Selected indices in ascending order.
+    std::vector<int> selectedIndices() const;
+
+    // --- QAbstractListModel --------------------------------------------------
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+
+private:
+    struct Entry {
+        QString text;
+        QCollatorSortKey key;
+    };
+    int upperBound(const QCollatorSortKey& key) const;
+
+    Selection m_selectionKind;
+    ListCollator m_collator;
+    std::vector<Entry> m_entries;
+    std::unique_ptr<QItemSelectionModel> m_selection;
+};
+
+} // namespace jl

@@ -1,0 +1,33 @@
+#pragma once
+// Small text and path routines shared by several commands. Paths use "/".
+
+#include <QString>
+
+namespace jl {
+
+// Every occurrence of search replaced; see the implementation for the rules
+// (a marker round when search occurs inside replacement, leftmost-first
+// rescanning otherwise, an empty search leaves the subject unchanged).
+QString Replace_All_Text(const QString& subject, const QString& search, const QString& replacement);
+
+// The last component of a path (after its last "/").
+QString Get_File_Name(const QString& path);
+// The file name with every occurrence of its extension text removed.
+QString Get_File_Base_Name(const QString& path);
+
+// A directory text ending in exactly one "/", runs of "/" collapsed; the
+// empty text for "", "/", ".", "..", "./" and "../".
+QString Directory_With_Separator(const QString& directory);
+
+// Removes every leading and trailing character whose code is 32 or below.
+QString Trim_Control(const QString& text);
+
+// Keeps "+-0123456789", drops every sign but one in first position and reads
+// the rest as a signed decimal; empty gives 0. A lone sign or a number
+// outside 32 bits throws Failure("'<reduced>' is not a valid integer value").
+int Parse_Signed_Digits(const QString& text);
+// Field n (from 1) of a line split at single separators, read with
+// Parse_Signed_Digits; a field past the last gives the last.
+int Get_Field_As_Integer(const QString& line, const QString& separator, int n);
+
+} // namespace jl

@@ -1,0 +1,29 @@
+#pragma once
+// The real dialogs service (Qt message boxes titled with the application
+// title, a Qt directory dialog) and the system clipboard.
+
+#include "util/clipboard.h"
+#include "util/dialogs.h"
+
+class QWidget;
+
+namespace jl {
+
+class QtDialogs : public Dialogs {
+public:
+    explicit QtDialogs(QWidget* parent = nullptr) : m_parent(parent) {}
+    void message(MessageKind kind, const QString& text) override;
+    bool ask(QuestionKind kind, const QString& text) override;
+    QString chooseDirectory(const QString& startDirectory) override;
+
+private:
+    QWidget* m_parent;
+};
+
+class SystemClipboard : public Clipboard {
+public:
+    QString text() const override;
+    void setText(const QString& text) override;
+};
+
+} // namespace jl

@@ -1,0 +1,29 @@
+#pragma once
+// A list box over a SortedList: a QListView with uniform item sizes, so it
+// shows 100,000 entries smoothly, and a settable horizontal scroll range.
+
+#include "util/sorted_list.h"
+
+#include <QListView>
+
+namespace jl {
+
+class SortedListBox : public QListView {
+    Q_OBJECT
+public:
+    SortedListBox(SortedList::Selection selection, QWidget* parent = nullptr);
+    SortedList& list() { return *m_list; }
+    const SortedList& list() const { return *m_list; }
+
+signals:
+    // The user made an entry current (mouse click or keyboard).
+    void userSelected();
+
+private:
+    SortedList* m_list;
+};
+
+// Lets the list scroll sideways over 1500 pixels.
+void Set_List_Scroll_Width(SortedListBox& box);
+
+} // namespace jl

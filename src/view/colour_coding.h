@@ -1,0 +1,61 @@
+#pragma once
+// Colour coding of the view text in one pass for all searches together.
+// The result equals running the searches one by one, in this order, each
+// taking its non-overlapping case-insensitive matches from left to right and
+// painting over earlier searches: "RECEIVED:" blue, "MESSAGE-ID:" green
+// (options 1 and 3), then every interesting item in list order red (options 2
+// and 3). It also gives the found-any flag and where the caret ends.
+
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <vector>
+
+namespace jl {
+
+enum class TextColour : unsigned char { Default = 0, Blue, Green, Red };
+
+enum ColourOption : int { NoColour = 0, LabelsOnly = 1, ItemsOnly = 2, Everything = 3 };
+
+struct ColourSpan {
+    int start = 0;
+    int length = 0;
+    TextColour colour = TextColour::Default;
+    bool operator==(const ColourSpan&) const = default;
+};
+
+struct ColourResult {
+    // Non-default runs, sorted by start, not overlapping, adjacent runs of one
+    // colour merged.
+    std::vector<ColourSpan> spans;
+    bool foundAny = false;
+    int caret = 0; // after the last match of the last search made, or 0
+};
+
+// The automaton over the two labels and the items; build once per change of
+// the items list and reuse for every file.
+class ColourMatcher {
+public:
+    explicit ColourMatcher(const QStringList& items = {});
+    ~ColourMatcher();
+    ColourMatcher(ColourMatcher&&) noexcept;
+    ColourMatcher& operator=(ColourMatcher&&) noexcept;
+
+    const QStringList& items() const;
+    ColourResult colour(const QString& text, int option) const;
+    // True as soon as any non-empty item occurs in text (no colouring).
+    bool containsAnyItem(const QString& text) const;
+    bool containsAnyItem(std::string_view latin1Text) const;
+    // For each item (by index), whether it occurs in text.
+    std::vector<bool> itemsPresent(std::string_view latin1Text) const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
+// Case folding used by the matcher and by the plain reference procedure.
+QChar foldCase(QChar c);
+
+} // namespace jl

@@ -1,0 +1,95 @@
+#pragma once
+// Turns one message file into the lines of the message view. The file is read
+// in 32,768-byte chunks; each line keeps only bytes 0x20..0x7A; a line ends at
+// CR, at an LF that does not follow a CR, and at the end of the file when at
+// least one byte has come since the last line end. Each line is decided by the
+// line table of the view filter (first header, all headers, all text).
+// Depends on QtCore only, so the window and the command-line program share it.
+
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace jl {
+
+enum ViewFilter : int { FirstHeaderOnly = 0, AllHeaders = 1, AllText = 2 };
+
+// Receives the view lines (without line ends) in order.
+class LineSink {
+public:
+    virtual ~LineSink() = default;
+    virtual void appendLine(std::string_view line) = 0;
+};
+
+// The view text of one load: lines joined by '\n', capped. Past the cap
+// nothing more is appended but one last line saying that the view was cut.
+class ViewTextBuilder : public LineSink {
+public:
+    static constexpr qsizetype DefaultCap = 64 * 1024 * 1024; // characters
+    explicit ViewTextBuilder(qsizetype cap = DefaultCap);
+    void appendLine(std::string_view line) override;
+    bool wasCut() const { return m_cut; }
+    int lineCount() const { return m_lines; }
+    // Lines joined by '\n' (no line end after the last line).
+    const std::string& text() const { return m_text; }
+    QString toQString() const { return QString::fromLatin1(m_text.data(), qsizetype(m_text.size())); }
+
+private:
+    std::string m_text;
+    qsizetype m_cap;
+    int m_lines = 0;
+    bool m_cut = false;
+};
+
+// The byte-level line filter: feed it bytes in any chunking, then finish().
+class LineFilter {
+public:
+    // filter() is asked at every line end, so a change of the option while
+    // a file is read takes effect from the next line.
+    LineFilter(LineSink& sink, std::function<int()> filter, qsizetype lineCap);
+    // Consumes bytes; returns the number consumed (less than size only when
+    // the first-header filter stopped reading).
+    size_t feed(const char* data, size_t size);
+    // Ends the line in progress if any byte came since the last line end.
+    void finish();
+    bool stopped() const { return m_stop; }
+
+private:
+    void endLine();
+    LineSink& m_sink;
+    std::function<int()> m_filter;
+    qsizetype m_lineCap;
+    std::string m_raw;
+    bool m_inBlock = false;
+    bool m_stop = false;
+    bool m_pendingBytes = false; // a byte came since the last line end
+    bool m_lastWasCr = false;
+};
+
+// Hooks into the window while a file is read; all optional.
+struct ReaderHooks {
+    std::function<int()> filter;                   // defaults to AllHeaders
+    std::function<void()> pumpEvents;              // after gauge set-up, every 10,001 bytes
+    std::function<void(qint64 maximum)> gaugeRange;
+    std::function<void(qint64 progress)> gaugeProgress;
+};
+
+struct LoadResult {
+    // "" read; "0" empty file; "Error - File in Use"; "0 (Error)" read error;
+    // "Error - Cannot Read" when the file could not be opened or is not a
+    // regular file (then error holds the system's reason).
+    QString status;
+    QString error;
+};
+
+inline const QString kStatusInUse = QStringLiteral("Error - File in Use");
+inline const QString kStatusEmpty = QStringLiteral("0");
+inline const QString kStatusReadError = QStringLiteral("0 (Error)");
+inline const QString kStatusCannotRead = QStringLiteral("Error - Cannot Read");
+
+LoadResult Load_File_Into_View(const QString& path, LineSink& sink, const ReaderHooks& hooks = {});
+
+} // namespace jl

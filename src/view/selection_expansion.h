@@ -1,0 +1,24 @@
+#pragma once
+// Widening a caret position to the whole item around it: the run of item
+// characters before the caret, the character right after the caret (always,
+// unless the caret is at the end), and the run of item characters after it.
+
+#include <QString>
+
+namespace jl {
+
+// "-" "." "0".."9" "@" "A".."Z" "_" "a".."z"
+bool Is_Item_Character(QChar c);
+
+struct SelectionRange {
+    int start = 0;
+    int length = 0;
+    bool operator==(const SelectionRange&) const = default;
+};
+
+// The selection the expansion makes for a caret at position caret in text.
+// When nothing can be selected (caret at the end after a delimiter) the
+// result is {text.size(), 0}.
+SelectionRange Expand_Selection(const QString& text, int caret);
+
+} // namespace jl

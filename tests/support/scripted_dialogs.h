@@ -1,0 +1,48 @@
+#pragma once
+// A dialogs service for tests: records every message and question with its
+// kind and text, answers questions from a script, and fails the test (instead
+// of blocking) when a question comes that the script did not expect.
+
+#include "util/dialogs.h"
+
+#include <QStringList>
+
+#include <deque>
+#include <vector>
+
+namespace jl::test {
+
+struct Shown {
+    enum class Type { Error, Information, Confirmation, Warning, Directory } type;
+    QString text;
+};
+
+class ScriptedDialogs : public Dialogs {
+public:
+    void message(MessageKind kind, const QString& text) override;
+    bool ask(QuestionKind kind, const QString& text) override;
+    QString chooseDirectory(const QString& startDirectory) override;
+
+    // Queue answers for the next questions, in order.
+    void answerYes() { m_answers.push_back(true); }
+    void answerNo() { m_answers.push_back(false); }
+    // Queue a result for the next directory chooser ("" = cancel).
+    void chooseNext(const QString& directory) { m_directories.push_back(directory); }
+
+    const std::vector<Shown>& shown() const { return m_shown; }
+    QStringList texts() const;
+    QString lastText() const { return m_shown.empty() ? QString() : m_shown.back().text; }
+    Shown::Type lastType() const { return m_shown.back().type; }
+    QString lastStartDirectory() const { return m_lastStart; }
+    size_t count() const { return m_shown.size(); }
+    void clear() { m_shown.clear(); }
+    bool scriptUsedUp() const { return m_answers.empty() && m_directories.empty(); }
+
+private:
+    std::vector<Shown> m_shown;
+    std::deque<bool> m_answers;
+    std::deque<QString> m_directories;
+    QString m_lastStart;
+};
+
+} // namespace jl::test
