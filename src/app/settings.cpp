@@ -1,0 +1,97 @@
+#include "app/settings.h"
+
+#include "util/dialogs.h"
+#include "util/file_helpers.h"
+#include "util/ini_file.h"
+
+#include <algorithm>
+
+namespace jl {
+
+namespace {
+
+const QString kTop = QStringLiteral("window_top_posn");
+const QString kLeft = QStringLiteral("window_left_posn");
+const QString kWidth = QStringLiteral("window_Width");
+const QString kHeight = QStringLiteral("window_Height");
+const QString kAlwaysOnTop = QStringLiteral("Always_on_Top_Option");
+const QString kAutoRun = QStringLiteral("Auto_Run_at_Windows_Startup_Option");
+const QString kMaximized = QStringLiteral("WindowState_wsMaximized");
+const QString kCurrentDirectory = QStringLiteral("Current_Directory_Edit");
+const QString kViewFilter = QStringLiteral("File_Contents_Filter_RadioGroup");
+const QString kExpandSelection = QStringLiteral("Expand_Selection_RadioGroup");
+const QString kColourCoding = QStringLiteral("File_Contents_Colour_Coding_RadioGroup");
+const QString kSelectedFileNum = QStringLiteral("Selected_File_Num");
+const QString kAutoSave = QStringLiteral("Auto_Save_Interesting_Items_List_CheckBox");
+
+} // namespace
+
+int clampRadioItem(int item, int lastItem) {
+    return std::clamp(item, -1, lastItem);
+}
+
+SettingsValues readSettings(const QString& iniPath) {
+    const IniFile ini = IniFile::load(iniPath);
+    const QString& s = kSettingsSection;
+    const SettingsValues d;
+    SettingsValues v;
+    v.windowTop = ini.readInteger(s, kTop, d.windowTop);
+    v.windowLeft = ini.readInteger(s, kLeft, d.windowLeft);
+    v.windowWidth = ini.readInteger(s, kWidth, d.windowWidth);
+    v.windowHeight = ini.readInteger(s, kHeight, d.windowHeight);
+    v.alwaysOnTop = ini.readBool(s, kAlwaysOnTop, d.alwaysOnTop);
+    v.autoRunAtStartup = ini.readBool(s, kAutoRun, d.autoRunAtStartup);
+    v.maximized = ini.readBool(s, kMaximized, d.maximized);
+    v.currentDirectory = ini.readString(s, kCurrentDirectory);
+    v.viewFilter =
+        clampRadioItem(ini.readInteger(s, kViewFilter, d.viewFilter), kLastViewFilterItem);
+    v.expandSelection = clampRadioItem(ini.readInteger(s, kExpandSelection, d.expandSelection),
+                                       kLastExpandSelectionItem);
+    v.colourCoding =
+        clampRadioItem(ini.readInteger(s, kColourCoding, d.colourCoding), kLastColourCodingItem);
+    v.selectedFileNum = ini.readInteger(s, kSelectedFileNum, d.selectedFileNum);
+    v.autoSaveInterestingItems = ini.readBool(s, kAutoSave, d.autoSaveInterestingItems);
+    return v;
+}
+
+bool writeSettings(const QString& iniPath, const SettingsValues& v, QString* error) {
+    IniFile ini = IniFile::load(iniPath);
+    const QString& s = kSettingsSection;
+    ini.writeBool(s, kMaximized, v.maximized);
+    ini.writeInteger(s, kTop, v.windowTop);
+    ini.writeInteger(s, kLeft, v.windowLeft);
+    ini.writeInteger(s, kWidth, v.windowWidth);
+    ini.writeInteger(s, kHeight, v.windowHeight);
+    ini.writeBool(s, kAlwaysOnTop, v.alwaysOnTop);
+    ini.writeBool(s, kAutoRun, v.autoRunAtStartup);
+    ini.writeString(s, kCurrentDirectory, v.currentDirectory);
+    ini.writeInteger(s, kViewFilter, v.viewFilter);
+    ini.writeInteger(s, kExpandSelection, v.expandSelection);
+    ini.writeInteger(s, kColourCoding, v.colourCoding);
+    ini.writeInteger(s, kSelectedFileNum, v.selectedFileNum);
+    ini.writeBool(s, kAutoSave, v.autoSaveInterestingItems);
+    return ini.save(iniPath, error);
+}
+
+QString unableToWriteMessage(const QString& iniPath) {
+    return QStringLiteral("Unable to write to ") + iniPath;
+}
+
+QString restoreFactoryDefaultsWarning() {
+    return QStringLiteral("This deletes the settings file and returns the window's position and "
+                          "size,\n"
+                          "every option on the \"Program Settings\" page and the current "
+                          "directory\n"
+                          "to the values the program had when it was first started.\n"
+                          "\n"
+                          "Do you really want to restore the factory defaults ?");
+}
+
+bool Restore_Factory_Defaults(Dialogs& dialogs, const QString& iniPath) {
+    if (!dialogs.warn(restoreFactoryDefaultsWarning()))
+        return false;
+    Delete_File_If_Closed(iniPath);
+    return true;
+}
+
+} // namespace jl
