@@ -1,0 +1,253 @@
+#include "filelist/file_enumeration.h"
+
+#include "util/text_helpers.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cstring>
+#include <numeric>
+#include <vector>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <fnmatch.h>
+#include <sys/stat.h>
+
+namespace jl {
+
+namespace {
+
+bool holdsLineBreak(const QString& text) {
+    return text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r'));
+}
+
+// One trailing "/", runs of "/" collapsed. Blanks are part of Linux names and
+// stay.
+QString normaliseDirectory(const QString& directory) {
+    QString result;
+    result.reserve(directory.size() + 1);
+    for (const QChar c : directory) {
+        if (c == QLatin1Char('/') && result.endsWith(QLatin1Char('/')))
+            continue;
+        result.append(c);
+    }
+    if (!result.endsWith(QLatin1Char('/')))
+        result.append(QLatin1Char('/'));
+    return result;
+}
+
+// Removes every occurrence of the file name's extension (from the last "." of
+// the last path component) from the name as built.
+QString withoutExtension(const QString& name) {
+    const qsizetype slash = name.lastIndexOf(QLatin1Char('/'));
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    if (dot < 0 || dot < slash)
+        return name;
+    return Replace_All_Text(name, name.mid(dot), QString());
+}
+
+class DirectoryHandle {
+public:
+    explicit DirectoryHandle(const QByteArray& path) : m_dir(::opendir(path.constData())) {}
+    ~DirectoryHandle() {
+        if (m_dir)
+            ::closedir(m_dir);
+    }
+    DirectoryHandle(const DirectoryHandle&) = delete;
+    DirectoryHandle& operator=(const DirectoryHandle&) = delete;
+    DIR* get() const { return m_dir; }
+
+private:
+    DIR* m_dir;
+};
+
+// Lists the directory (or the pattern's matches in it) into names, following
+// every option but the duplicate test, which the batch merge makes.
+void collectDirectory(const QString& path, const AddFilesOptions& options, QStringList& names) {
+    if (path.isEmpty())
+        return;
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    QString directory = path.left(slash + 1);
+    const QByteArray pattern = QFile::encodeName(path.mid(slash + 1));
+    if (!directory.startsWith(QLatin1Char('/')))
+        directory = QDir::currentPath() + QLatin1Char('/') + directory;
+    const QString prefix = normaliseDirectory(directory);
+    const QByteArray encodedPrefix = QFile::encodeName(prefix);
+
+    DirectoryHandle dir(encodedPrefix);
+    if (!dir.get())
+        return;
+    const int dirFd = ::dirfd(dir.get());
+    const bool wantTime = options.dateFilter;
+    const qint64 minimumSeconds =
+        options.minimumDateTime.isValid() ? options.minimumDateTime.toSecsSinceEpoch() : 0;
+
+    int counter = 0;
+    bool first = true;
+    while (const dirent* entry = ::readdir(dir.get())) {
+        const char* raw = entry->d_name;
+        if (std::strcmp(raw, ".") == 0 || std::strcmp(raw, "..") == 0)
+            continue;
+        if (!pattern.isEmpty() && ::fnmatch(pattern.constData(), raw, 0) != 0)
+            continue;
+        if (!first && options.stop && options.stop())
+            break;
+        first = false;
+
+        // Regular files and links to regular files only.
+        struct stat st {};
+        bool haveStat = false;
+        if (entry->d_type == DT_REG) {
+            if (wantTime) {
+                if (::fstatat(dirFd, raw, &st, 0) != 0)
+                    continue;
+                haveStat = true;
+            }
+        } else if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
+            if (::fstatat(dirFd, raw, &st, 0) != 0 || !S_ISREG(st.st_mode))
+                continue;
+            haveStat = true;
+        } else {
+            continue;
+        }
+
+        const QByteArray rawName(raw);
+        QString name = QFile::decodeName(rawName);
+        if (rawName.contains('\n') || rawName.contains('\r') ||
+            (options.fullPath && holdsLineBreak(prefix))) {
+            if (options.skippedName)
+                options.skippedName(encodedPrefix + rawName,
+                                    QStringLiteral("the name holds a line break"));
+            continue;
+        }
+        if (QFile::encodeName(name) != rawName) {
+            if (options.skippedName)
+                options.skippedName(
+                    encodedPrefix + rawName,
+                    QStringLiteral("the name is not valid in the system's encoding"));
+            continue;
+        }
+
+        if (options.lowerCase)
+            name = name.toLower();
+        if (options.fullPath)
+            name = prefix + name;
+        if (!options.keepExtension)
+            name = withoutExtension(name);
+
+        if (options.progress) {
+            ++counter;
+            if (counter > 20) {
+                options.progress(name);
+                counter = 0;
+                if (options.pumpEvents)
+                    options.pumpEvents();
+            }
+        }
+
+        if (wantTime && haveStat && qint64(st.st_mtim.tv_sec) < minimumSeconds)
+            continue;
+        names.append(name);
+    }
+}
+
+// Merges new names into the list in one batch. With the duplicate test, a
+// name is left out when the list holds an equal entry (by the list
+// comparison) or when an equal name came earlier in names.
+int mergeIntoList(SortedList& list, const QStringList& names, bool skipDuplicates) {
+    if (names.isEmpty())
+        return 0;
+    if (!skipDuplicates) {
+        list.insertMany(names);
+        return int(names.size());
+    }
+    const ListCollator& collator = list.collator();
+    std::vector<QCollatorSortKey> keys;
+    keys.reserve(size_t(names.size()));
+    for (const QString& name : names)
+        keys.push_back(collator.key(name));
+    std::vector<int> order(keys.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&keys](int a, int b) {
+        return keys[size_t(a)].compare(keys[size_t(b)]) < 0;
+    });
+
+    auto listHolds = [&list](const QCollatorSortKey& key) {
+        int low = 0;
+        int high = list.count() - 1;
+        while (low <= high) {
+            const int middle = low + (high - low) / 2;
+            const int c = list.compareWithEntry(key, middle);
+            if (c == 0)
+                return true;
+            if (c < 0)
+                high = middle - 1;
+            else
+                low = middle + 1;
+        }
+        return false;
+    };
+
+    QStringList kept;
+    kept.reserve(names.size());
+    const QCollatorSortKey* runStart = nullptr;
+    for (const int index : order) {
+        const QCollatorSortKey& key = keys[size_t(index)];
+        if (runStart && runStart->compare(key) == 0)
+            continue; // an equal name came earlier (stable sort keeps the first first)
+        runStart = &key;
+        if (!listHolds(key))
+            kept.append(names[index]);
+    }
+    if (!kept.isEmpty())
+        list.insertMany(kept);
+    return int(kept.size());
+}
+
+} // namespace
+
+AddFilesOptions fileListOptions() {
+    return AddFilesOptions{};
+}
+
+int Add_Files_From_Directory(SortedList& target, const QString& path,
+                             const AddFilesOptions& options) {
+    QStringList names;
+    collectDirectory(path, options, names);
+    const int added = mergeIntoList(target, names, options.skipDuplicates);
+    if (options.pumpEvents)
+        options.pumpEvents();
+    return added;
+}
+
+DropOutcome dropNamesIntoList(SortedList& list, const QStringList& names,
+                              const AddFilesOptions& options) {
+    DropOutcome outcome;
+    QStringList candidates;
+    bool listedDirectory = false;
+    for (const QString& name : names) {
+        if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..") ||
+            holdsLineBreak(name)) {
+            outcome.ignored.append(name);
+            continue;
+        }
+        const QFileInfo info(name);
+        if (info.isDir()) {
+            collectDirectory(name + QLatin1Char('/'), options, candidates);
+            listedDirectory = true;
+        } else if (info.exists()) {
+            candidates.append(name);
+        } else {
+            outcome.ignored.append(name);
+        }
+    }
+    outcome.added = mergeIntoList(list, candidates, options.skipDuplicates);
+    if (listedDirectory && options.pumpEvents)
+        options.pumpEvents();
+    return outcome;
+}
+
+} // namespace jl

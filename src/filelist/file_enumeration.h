@@ -1,0 +1,74 @@
+#pragma once
+// Filling the file list from the file system: the directory enumerator used by
+// "Files in Directory" and by dropped directories, and the routine that adds a
+// set of dropped names (files and directories) to the list.
+
+#include "util/sorted_list.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+namespace jl {
+
+struct AddFilesOptions {
+    // A name that the list already holds (letter case ignored by the list
+    // comparison), or that came earlier in the same enumeration, is not added.
+    bool skipDuplicates = true;
+    // Add directory prefix + file name instead of the bare file name.
+    bool fullPath = true;
+    // When false, every occurrence of the file name's extension (from its
+    // last ".") is removed from the name as built.
+    bool keepExtension = true;
+    // Turn the file name to lower case before the prefix is added.
+    bool lowerCase = false;
+    // Stands for the progress label: when set, it receives every 21st name,
+    // and pending events are let run after it.
+    std::function<void(const QString& name)> progress;
+    // Lets pending events run (after progress, and once at the end).
+    std::function<void()> pumpEvents;
+    // When on, only files whose last modification is not earlier than
+    // minimumDateTime are added.
+    bool dateFilter = false;
+    QDateTime minimumDateTime;
+    // Asked before every entry after the first; true ends the enumeration.
+    std::function<bool()> stop;
+    // Told about every regular file left out because its name cannot live in
+    // the list: it holds a line break, or its bytes are not valid in the
+    // system's encoding (the name could not be opened again from the list).
+    std::function<void(const QByteArray& rawPath, const QString& reason)> skippedName;
+};
+
+// Adds the files of a directory to the target list and returns how many were
+// added. A path ending in "/" lists the whole directory; any other path is a
+// pattern with shell wildcards on its last component. Only the directory's own
+// entries are taken, hidden ones included; only regular files and links to
+// regular files (named pipes, sockets, devices, links to directories and
+// dangling links are left out). The new names are merged into the list in one
+// batch. A directory that cannot be read adds nothing.
+int Add_Files_From_Directory(SortedList& target, const QString& path,
+                             const AddFilesOptions& options);
+
+struct DropOutcome {
+    int added = 0;
+    // Names passed over: empty, ".", "..", names of nothing that exists, and
+    // names holding a line break.
+    QStringList ignored;
+};
+
+// Adds dropped names to the file list, in the order given: an existing
+// directory gives its own files (as Add_Files_From_Directory on path + "/"),
+// an existing file is added when the list does not hold it yet (letter case
+// ignored). The options are used for the directories (progress, stop flag,
+// events); callers pass the same as "Files in Directory".
+DropOutcome dropNamesIntoList(SortedList& list, const QStringList& names,
+                              const AddFilesOptions& options);
+
+// The options "Files in Directory" and a drop use: skip duplicates, full
+// paths, extensions and letter case kept, no date filter.
+AddFilesOptions fileListOptions();
+
+} // namespace jl
