@@ -1,0 +1,176 @@
+// The batch scan decides each file as the window's scan would on a small pile
+// with known answers.
+
+#include "items/batch_scan.h"
+#include "support/temp_folder.h"
+
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using jl::BatchScanner;
+using jl::FileVerdict;
+using jl::ScanOutcome;
+using jl::test::TempFolder;
+
+namespace {
+
+// A child process that holds an exclusive lock on a file until destroyed.
+class LockHolder {
+public:
+    explicit LockHolder(const QString& path) {
+        int ready[2];
+        if (::pipe(ready) != 0)
+            return;
+        const QByteArray encoded = QFile::encodeName(path);
+        m_child = ::fork();
+        if (m_child == 0) {
+            const int fd = ::open(encoded.constData(), O_RDWR);
+            if (fd >= 0 && ::flock(fd, LOCK_EX) == 0) {
+                const char byte = 1;
+                [[maybe_unused]] const auto written = ::write(ready[1], &byte, 1);
+            }
+            for (;;)
+                ::pause();
+        }
+        ::close(ready[1]);
+        char byte = 0;
+        m_locked = ::read(ready[0], &byte, 1) == 1;
+        ::close(ready[0]);
+    }
+    ~LockHolder() {
+        if (m_child > 0) {
+            ::kill(m_child, SIGKILL);
+            ::waitpid(m_child, nullptr, 0);
+        }
+    }
+    LockHolder(const LockHolder&) = delete;
+    LockHolder& operator=(const LockHolder&) = delete;
+    bool locked() const { return m_locked; }
+
+private:
+    pid_t m_child = -1;
+    bool m_locked = false;
+};
+
+// Header with a Received and a Message-ID line, then a body.
+QByteArray message(const QByteArray& received, const QByteArray& body,
+                   const QByteArray& prelude = {}) {
+    return prelude + "Received: from " + received +
+           "\r\n"
+           "Message-ID: <1@mid.example>\r\n"
+           "Subject: offer\r\n"
+           "\r\n" +
+           body + "\r\n";
+}
+
+class Pile : public ::testing::Test {
+protected:
+    void SetUp() override {
+        clean = folder.write("clean.eml", message("relay.example", "nothing to see"));
+        headerHit = folder.write("header.eml", message("EVIL.example", "hello"));
+        bodyHit = folder.write("body.eml", message("relay.example", "win at the casino"));
+        // A byte outside 0x20..0x7A vanishes from the view and joins the item.
+        joined = folder.write("joined.eml", message("relay.example", "ca|sino \xe9night"));
+        returnPath = folder.write(
+            "return.eml", message("relay.example", "plain", "Return-Path: <x@sender.example>\r\n"));
+        lfOnly = folder.write("lf.eml", "Received: from evil.example\nMessage-ID: <2@x>\n\nbody\n");
+        empty = folder.write("empty.eml", "");
+        missing = folder.file("missing.eml");
+        pipe = folder.file("pipe");
+        ::mkfifo(QFile::encodeName(pipe).constData(), 0600);
+    }
+
+    TempFolder folder;
+    QString clean, headerHit, bodyHit, joined, returnPath, lfOnly, empty, missing, pipe;
+    const QStringList items{"evil.example", "casino", "sender.example", ""};
+};
+
+TEST_F(Pile, OutcomesAndAnswersUnderEachFilter) {
+    struct Case {
+        QString path;
+        ScanOutcome outcome;
+        bool holdsAny[3]; // by filter 0, 1, 2
+    };
+    const Case cases[] = {
+        {clean, ScanOutcome::Read, {false, false, false}},
+        {headerHit, ScanOutcome::Read, {true, true, true}},
+        {bodyHit, ScanOutcome::Read, {false, false, true}},
+        {joined, ScanOutcome::Read, {false, false, true}},
+        // The Return-Path line stands before the first Received line.
+        {returnPath, ScanOutcome::Read, {false, false, true}},
+        {lfOnly, ScanOutcome::Read, {true, true, true}},
+        {empty, ScanOutcome::Empty, {false, false, false}},
+        {missing, ScanOutcome::Missing, {false, false, false}},
+    };
+    for (int filter = 0; filter < 3; ++filter) {
+        const BatchScanner scanner(items, filter);
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.path.toStdString() + " filter " + std::to_string(filter));
+            const FileVerdict any = scanner.decideAny(c.path);
+            const FileVerdict each = scanner.decideEach(c.path);
+            EXPECT_EQ(any.outcome, c.outcome);
+            EXPECT_EQ(any.holdsAnyItem, c.holdsAny[filter]);
+            EXPECT_EQ(each.holdsAnyItem, c.holdsAny[filter]);
+            ASSERT_EQ(each.present.size(), size_t(items.size()));
+            EXPECT_FALSE(each.present[3]); // an empty item matches nothing
+        }
+    }
+}
+
+TEST_F(Pile, MissingFilesArePassedOverEmptyFilesCountAsClean) {
+    const QStringList paths{bodyHit, missing, empty, clean, headerHit};
+    EXPECT_EQ(jl::filesWithoutItems(paths, items, 1), (QStringList{bodyHit, empty, clean}));
+    EXPECT_EQ(jl::filesWithoutItems(paths, items, 2), (QStringList{empty, clean}));
+}
+
+TEST_F(Pile, NoItemsOrOnlyEmptyItemsMatchNothing) {
+    const QStringList paths{clean, headerHit, missing};
+    EXPECT_EQ(jl::filesWithoutItems(paths, {}, 2), (QStringList{clean, headerHit}));
+    EXPECT_EQ(jl::filesWithoutItems(paths, {"", ""}, 2), (QStringList{clean, headerHit}));
+}
+
+TEST_F(Pile, ItemsMatchIgnoringLetterCase) {
+    const BatchScanner scanner({"RELAY.EXAMPLE", "Mid.Example"}, 0);
+    const FileVerdict verdict = scanner.decideEach(clean);
+    EXPECT_EQ(verdict.present, (std::vector<bool>{true, true}));
+}
+
+TEST_F(Pile, FileInUseCountsAsHoldingNoItem) {
+    const LockHolder holder(headerHit);
+    ASSERT_TRUE(holder.locked());
+    const BatchScanner scanner(items, 2);
+    const FileVerdict verdict = scanner.decideAny(headerHit);
+    EXPECT_EQ(verdict.outcome, ScanOutcome::InUse);
+    EXPECT_TRUE(verdict.holdsNoItem());
+}
+
+TEST_F(Pile, UnreadableFilesAreReportedAndPassedOver) {
+    QStringList reported;
+    const QStringList clean1 = jl::filesWithoutItems(
+        {pipe, clean}, items, 1, [&reported](const QString& path, const QString& reason) {
+            EXPECT_FALSE(reason.isEmpty());
+            reported << path;
+        });
+    EXPECT_EQ(clean1, QStringList{clean});
+    EXPECT_EQ(reported, QStringList{pipe});
+}
+
+TEST_F(Pile, HitCountsPerItem) {
+    const QStringList paths{clean, headerHit, bodyHit, joined, returnPath, lfOnly, empty, missing};
+    const jl::HitCounts headers = jl::countItemHits(paths, items, 1);
+    EXPECT_EQ(headers.perItem, (std::vector<int>{2, 0, 0, 0}));
+    EXPECT_EQ(headers.withoutItems, 5); // clean, body, joined, return, empty
+    const jl::HitCounts all = jl::countItemHits(paths, items, 2);
+    EXPECT_EQ(all.perItem, (std::vector<int>{2, 2, 1, 0}));
+    EXPECT_EQ(all.withoutItems, 2); // clean and empty
+}
+
+} // namespace
