@@ -1,0 +1,111 @@
+#include "desktop/companion_documents.h"
+
+#include "support/scripted_dialogs.h"
+#include "support/temp_folder.h"
+
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace jl {
+namespace {
+
+using test::ScriptedDialogs;
+using test::Shown;
+
+// Records every start instead of starting anything.
+class RecordingLauncher : public ProcessLauncher {
+public:
+    struct Start {
+        QString program;
+        QStringList arguments;
+    };
+    std::vector<Start> starts;
+    bool startDetached(const QString& program, const QStringList& arguments) override {
+        starts.push_back({program, arguments});
+        return true;
+    }
+};
+
+// A program folder with a PATH folder holding an executable "xdg-open".
+struct Docs {
+    test::TempFolder tmp;
+    QString programDir = tmp.mkdir("prog dir");
+    QString binDir = tmp.mkdir("bin");
+    RecordingLauncher launcher;
+    ScriptedDialogs dialogs;
+
+    void installOpener() {
+        const QString opener = tmp.write("bin/xdg-open", "#!/bin/sh\nexit 0\n");
+        QFile::setPermissions(opener, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    DocumentOpener opener(const QString& path) { return DocumentOpener(launcher, path); }
+};
+
+TEST(CompanionDocuments, ReadmeIsNamedAfterTheExecutable) {
+    EXPECT_EQ(readmePath("/opt/j/", "junkloupe"), "/opt/j/junkloupe.txt");
+    EXPECT_EQ(readmePath("/opt/j/", "Junkloupe.exe"), "/opt/j/Junkloupe.txt");
+    EXPECT_EQ(readmePath("/opt/j/", "a.b.exe"), "/opt/j/a.txt");
+    EXPECT_EQ(cataloguePath("/opt/j/"), "/opt/j/catalog.txt");
+}
+
+TEST(CompanionDocuments, PathWithBlanksIsOneArgument) {
+    Docs d;
+    d.installOpener();
+    DocumentOpener opener = d.opener("relative/bin::" + d.binDir);
+    View_Readme_File(opener, d.dialogs, d.programDir, "junkloupe");
+    EXPECT_EQ(d.dialogs.count(), 0u) << "a missing readme is the opener's business";
+    ASSERT_EQ(d.launcher.starts.size(), 1u);
+    EXPECT_EQ(d.launcher.starts[0].program, d.binDir + "xdg-open");
+    EXPECT_EQ(d.launcher.starts[0].arguments, QStringList{d.programDir + "junkloupe.txt"});
+
+    opener.View_Text_File_In_Notepad(d.dialogs, "");
+    EXPECT_EQ(d.dialogs.lastText(), "No Log File to View.");
+    EXPECT_EQ(d.dialogs.lastType(), Shown::Type::Information);
+    EXPECT_EQ(d.launcher.starts.size(), 1u);
+}
+
+TEST(CompanionDocuments, MissingOpener) {
+    Docs d;
+    // A non-executable file of that name does not count either.
+    d.tmp.write("bin/xdg-open", "not a program");
+    for (const QString& path : {QString(), d.binDir, QString("bin")}) {
+        DocumentOpener opener = d.opener(path);
+        d.dialogs.clear();
+        View_Readme_File(opener, d.dialogs, d.programDir, "junkloupe");
+        ASSERT_EQ(d.dialogs.count(), 1u);
+        EXPECT_EQ(d.dialogs.lastText(), "Windows Notepad could not be found.");
+        // The opener is tested before the path is.
+        opener.View_Text_File_In_Notepad(d.dialogs, "");
+        EXPECT_EQ(d.dialogs.lastText(), "Windows Notepad could not be found.");
+    }
+    EXPECT_TRUE(d.launcher.starts.empty());
+}
+
+TEST(CompanionDocuments, Catalogue) {
+    const QString missing = "Oskarn's Shareware Catalog is not in the same directory as "
+                            "Junkloupe v1.0f.  The required file 'catalog.txt' was included in "
+                            "the distribution ZIP file.  Please unzip this file and try again.";
+    Docs d;
+    DocumentOpener noOpener = d.opener(QString());
+    View_Shareware_Catalog(noOpener, d.dialogs, d.programDir, "Junkloupe v1.0f");
+    ASSERT_EQ(d.dialogs.count(), 1u) << "only the catalogue message, not the opener's";
+    EXPECT_EQ(d.dialogs.lastText(), missing);
+
+    d.installOpener();
+    DocumentOpener opener = d.opener(d.binDir);
+    View_Shareware_Catalog(opener, d.dialogs, d.programDir, "Junkloupe v1.0f");
+    EXPECT_EQ(d.dialogs.count(), 2u);
+    EXPECT_TRUE(d.launcher.starts.empty());
+
+    d.tmp.write("prog dir/catalog.txt", "list\n");
+    View_Shareware_Catalog(opener, d.dialogs, d.programDir, "Junkloupe v1.0f");
+    EXPECT_EQ(d.dialogs.count(), 2u);
+    ASSERT_EQ(d.launcher.starts.size(), 1u);
+    EXPECT_EQ(d.launcher.starts[0].arguments, QStringList{d.programDir + "catalog.txt"});
+}
+
+} // namespace
+} // namespace jl
