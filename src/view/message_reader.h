@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <string>
 #include <string_view>
 
@@ -22,6 +23,12 @@ class LineSink {
 public:
     virtual ~LineSink() = default;
     virtual void appendLine(std::string_view line) = 0;
+    // How many more characters the sink takes before it cuts the text (a
+    // line longer than that is cut by the sink); the reader caps the line
+    // it builds to room() + 1 so that memory stays bounded.
+    virtual qsizetype room() const { return std::numeric_limits<qsizetype>::max(); }
+    // True once the sink takes nothing more; the reader then stops reading.
+    virtual bool full() const { return false; }
 };
 
 // The view text of one load: lines joined by '\n', capped. Past the cap
@@ -31,11 +38,15 @@ public:
     static constexpr qsizetype DefaultCap = 64 * 1024 * 1024; // characters
     explicit ViewTextBuilder(qsizetype cap = DefaultCap);
     void appendLine(std::string_view line) override;
+    qsizetype room() const override;
+    bool full() const override { return m_cut; }
     bool wasCut() const { return m_cut; }
     int lineCount() const { return m_lines; }
     // Lines joined by '\n' (no line end after the last line).
     const std::string& text() const { return m_text; }
-    QString toQString() const { return QString::fromLatin1(m_text.data(), qsizetype(m_text.size())); }
+    QString toQString() const {
+        return QString::fromLatin1(m_text.data(), qsizetype(m_text.size()));
+    }
 
 private:
     std::string m_text;
@@ -49,7 +60,9 @@ class LineFilter {
 public:
     // filter() is asked at every line end, so a change of the option while
     // a file is read takes effect from the next line.
-    LineFilter(LineSink& sink, std::function<int()> filter, qsizetype lineCap);
+    // lineCap bounds the kept bytes of one line (besides the sink's room).
+    LineFilter(LineSink& sink, std::function<int()> filter,
+               qsizetype lineCap = ViewTextBuilder::DefaultCap);
     // Consumes bytes; returns the number consumed (less than size only when
     // the first-header filter stopped reading).
     size_t feed(const char* data, size_t size);
@@ -59,10 +72,18 @@ public:
 
 private:
     void endLine();
+    void appendKept(const char* data, size_t size);
+    void scanOverflow(const char* data, size_t size);
+    size_t lineLimit() const;
     LineSink& m_sink;
     std::function<int()> m_filter;
     qsizetype m_lineCap;
-    std::string m_raw;
+    size_t m_limit;              // most kept bytes the current line may hold
+    std::string m_raw;           // kept bytes of the current line, up to m_limit
+    std::string m_overTail;      // last bytes past the limit (label context)
+    bool m_overflow = false;     // the current line went past m_limit
+    bool m_overReceived = false; // labels found in the part past the limit
+    bool m_overMessageId = false;
     bool m_inBlock = false;
     bool m_stop = false;
     bool m_pendingBytes = false; // a byte came since the last line end
@@ -71,8 +92,8 @@ private:
 
 // Hooks into the window while a file is read; all optional.
 struct ReaderHooks {
-    std::function<int()> filter;                   // defaults to AllHeaders
-    std::function<void()> pumpEvents;              // after gauge set-up, every 10,001 bytes
+    std::function<int()> filter;      // defaults to AllHeaders
+    std::function<void()> pumpEvents; // after gauge set-up, every 10,001 bytes
     std::function<void(qint64 maximum)> gaugeRange;
     std::function<void(qint64 progress)> gaugeProgress;
 };

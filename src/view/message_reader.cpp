@@ -1,0 +1,408 @@
+#include "view/message_reader.h"
+
+#include "util/file_helpers.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace jl {
+
+namespace {
+
+constexpr size_t kChunkSize = 32768;
+constexpr int kPumpEvery = 10001; // bytes examined between two event pumps
+
+constexpr char kCr = '\r';
+constexpr char kLf = '\n';
+
+// Byte kept in a view line: blank to 'z'.
+constexpr bool isKept(unsigned char b) {
+    return b >= 0x20 && b <= 0x7A;
+}
+
+constexpr std::array<unsigned char, 256> makeUpperTable() {
+    std::array<unsigned char, 256> t{};
+    for (int i = 0; i < 256; ++i)
+        t[size_t(i)] = (i >= 'a' && i <= 'z') ? (unsigned char)(i - 'a' + 'A') : (unsigned char)i;
+    return t;
+}
+constexpr std::array<unsigned char, 256> kUpper = makeUpperTable();
+
+// Length of the leading run of kept bytes of [p, end), eight bytes at a time
+// while every byte of a word is kept.
+size_t keptRun(const unsigned char* p, const unsigned char* end) {
+    constexpr uint64_t ones = 0x0101010101010101ULL;
+    constexpr uint64_t highs = 0x8080808080808080ULL;
+    const unsigned char* start = p;
+    while (end - p >= 8) {
+        uint64_t w;
+        std::memcpy(&w, p, 8);
+        // A high bit per byte that is below 0x20, above 0x7A or at/above 0x80.
+        const uint64_t below = (w - ones * 0x20) & ~w & highs;
+        const uint64_t above = ((w + ones * (127 - 0x7A)) | w) & highs;
+        if (below | above)
+            break;
+        p += 8;
+    }
+    while (p < end && isKept(*p))
+        ++p;
+    return size_t(p - start);
+}
+
+bool endsWithLabel(const char* lineStart, size_t colon, std::string_view word) {
+    if (colon < word.size())
+        return false;
+    const char* p = lineStart + colon - word.size();
+    for (size_t i = 0; i < word.size(); ++i)
+        if (kUpper[(unsigned char)p[i]] != (unsigned char)word[i])
+            return false;
+    return true;
+}
+
+// Whether the upper-cased bytes hold "RECEIVED:" and "MESSAGE-ID:"; both
+// labels end in a colon, so only the colons are visited.
+void findLabels(std::string_view bytes, bool& received, bool& messageId) {
+    const char* data = bytes.data();
+    size_t from = 0;
+    while (!(received && messageId) && from < bytes.size()) {
+        const void* hit = std::memchr(data + from, ':', bytes.size() - from);
+        if (!hit)
+            break;
+        const size_t colon = size_t(static_cast<const char*>(hit) - data);
+        if (!received && endsWithLabel(data, colon, "RECEIVED"))
+            received = true;
+        else if (!messageId && endsWithLabel(data, colon, "MESSAGE-ID"))
+            messageId = true;
+        from = colon + 1;
+    }
+}
+
+constexpr size_t kLabelContext = 10; // "MESSAGE-ID" before the colon
+
+QString groupedNumber(qint64 n) {
+    QString digits = QString::number(n);
+    for (qsizetype i = digits.size() - 3; i > 0; i -= 3)
+        digits.insert(i, QLatin1Char(','));
+    return digits;
+}
+
+QString systemReason(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+QString notRegularReason(mode_t mode) {
+    if (S_ISDIR(mode))
+        return systemReason(EISDIR);
+    if (S_ISFIFO(mode))
+        return QStringLiteral("Not a regular file (a named pipe)");
+    if (S_ISSOCK(mode))
+        return QStringLiteral("Not a regular file (a socket)");
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return QStringLiteral("Not a regular file (a device)");
+    return QStringLiteral("Not a regular file");
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// ViewTextBuilder
+
+ViewTextBuilder::ViewTextBuilder(qsizetype cap) : m_cap(std::max<qsizetype>(cap, 0)) {}
+
+qsizetype ViewTextBuilder::room() const {
+    if (m_cut)
+        return 0;
+    const qsizetype used = qsizetype(m_text.size()) + (m_lines > 0 ? 1 : 0);
+    return std::max<qsizetype>(m_cap - used, 0);
+}
+
+void ViewTextBuilder::appendLine(std::string_view line) {
+    if (m_cut)
+        return;
+    const qsizetype fits = room();
+    if (qsizetype(line.size()) <= fits) {
+        if (m_lines > 0)
+            m_text.push_back('\n');
+        m_text.append(line);
+        ++m_lines;
+        return;
+    }
+    // Keep what fits of this line, then say where the view stops.
+    if (fits > 0) {
+        if (m_lines > 0)
+            m_text.push_back('\n');
+        m_text.append(line.substr(0, size_t(fits)));
+        ++m_lines;
+    }
+    const QString note = QStringLiteral(" *** The view was cut here: the text is longer than ") +
+                         groupedNumber(m_cap) + QStringLiteral(" characters.");
+    if (m_lines > 0)
+        m_text.push_back('\n');
+    m_text.append(note.toStdString());
+    ++m_lines;
+    m_cut = true;
+}
+
+// ---------------------------------------------------------------------------
+// LineFilter
+
+LineFilter::LineFilter(LineSink& sink, std::function<int()> filter, qsizetype lineCap)
+    : m_sink(sink), m_filter(std::move(filter)), m_lineCap(std::max<qsizetype>(lineCap, 0)) {
+    m_limit = lineLimit();
+}
+
+size_t LineFilter::lineLimit() const {
+    // One byte more than the sink takes, so that the sink sees the line is too
+    // long and cuts it itself.
+    const qsizetype room = m_sink.room();
+    const qsizetype sinkLimit = room >= std::numeric_limits<qsizetype>::max() - 1 ? room : room + 1;
+    return size_t(std::min(m_lineCap, sinkLimit));
+}
+
+size_t LineFilter::feed(const char* data, size_t size) {
+    if (m_stop)
+        return 0;
+    const auto* const begin = reinterpret_cast<const unsigned char*>(data);
+    const auto* const end = begin + size;
+    const unsigned char* p = begin;
+    while (p < end) {
+        const size_t run = keptRun(p, end);
+        if (run > 0) {
+            appendKept(reinterpret_cast<const char*>(p), run);
+            p += run;
+            m_pendingBytes = true;
+            m_lastWasCr = false;
+            if (p == end)
+                break;
+        }
+        const unsigned char b = *p++;
+        if (b == kCr) {
+            endLine();
+            m_lastWasCr = true;
+            if (m_stop)
+                return size_t(p - begin);
+        } else if (b == kLf) {
+            if (m_lastWasCr) {
+                // The LF of a CR LF pair belongs to the line end already made.
+                m_lastWasCr = false;
+            } else {
+                endLine();
+                if (m_stop)
+                    return size_t(p - begin);
+            }
+        } else {
+            // A dropped byte: not shown, but the line in progress is not empty.
+            m_pendingBytes = true;
+            m_lastWasCr = false;
+        }
+    }
+    return size;
+}
+
+void LineFilter::finish() {
+    if (m_pendingBytes && !m_stop)
+        endLine();
+    m_lastWasCr = false;
+}
+
+void LineFilter::appendKept(const char* data, size_t size) {
+    if (!m_overflow) {
+        const size_t fits = std::min(size, m_limit - m_raw.size());
+        m_raw.append(data, fits);
+        if (fits == size)
+            return;
+        // The line goes past its cap: keep only enough to find the labels in
+        // the rest.
+        m_overflow = true;
+        const size_t context = std::min(kLabelContext, m_raw.size());
+        m_overTail.assign(m_raw, m_raw.size() - context, context);
+        data += fits;
+        size -= fits;
+    }
+    scanOverflow(data, size);
+}
+
+void LineFilter::scanOverflow(const char* data, size_t size) {
+    if (m_overReceived && m_overMessageId)
+        return;
+    std::string window = m_overTail;
+    window.append(data, size);
+    findLabels(window, m_overReceived, m_overMessageId);
+    const size_t context = std::min(kLabelContext, window.size());
+    m_overTail.assign(window, window.size() - context, context);
+}
+
+void LineFilter::endLine() {
+    bool received = m_overReceived;
+    bool messageId = m_overMessageId;
+    if (!received)
+        findLabels(m_raw, received, messageId);
+    const int filter = m_filter ? m_filter() : AllHeaders;
+
+    if (received) {
+        m_sink.appendLine({});
+        m_sink.appendLine(m_raw);
+        m_inBlock = true;
+    } else if (messageId) {
+        m_sink.appendLine({});
+        m_sink.appendLine(m_raw);
+        if (filter != FirstHeaderOnly) {
+            m_sink.appendLine({});
+            m_sink.appendLine({});
+        }
+        m_inBlock = false;
+        if (filter == FirstHeaderOnly)
+            m_stop = true;
+    } else if (filter == AllText) {
+        m_sink.appendLine({});
+        m_sink.appendLine(m_raw);
+        m_inBlock = true;
+    } else if (m_inBlock) {
+        m_sink.appendLine(m_raw);
+    }
+
+    m_raw.clear();
+    m_overTail.clear();
+    m_overflow = m_overReceived = m_overMessageId = false;
+    m_pendingBytes = false;
+    m_limit = lineLimit();
+    if (m_raw.capacity() > m_limit && m_raw.capacity() > 2 * kChunkSize)
+        m_raw.shrink_to_fit(); // give back the memory of a very long line
+}
+
+// ---------------------------------------------------------------------------
+// Load_File_Into_View
+
+namespace {
+
+class Fd {
+public:
+    explicit Fd(int fd) : m_fd(fd) {}
+    ~Fd() {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+} // namespace
+
+LoadResult Load_File_Into_View(const QString& path, LineSink& sink, const ReaderHooks& hooks) {
+    LoadResult result;
+    const QByteArray native = QFile::encodeName(path);
+
+    // Only regular files are read: a named pipe, socket or device could block
+    // the window for ever. Decided before anything opens the path.
+    struct stat info {};
+    if (path.isEmpty() || ::stat(native.constData(), &info) != 0) {
+        result.status = kStatusCannotRead;
+        result.error = systemReason(path.isEmpty() ? ENOENT : errno);
+        return result;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        result.status = kStatusCannotRead;
+        result.error = notRegularReason(info.st_mode);
+        return result;
+    }
+    const qint64 size = qint64(info.st_size);
+    if (size == 0) {
+        result.status = kStatusEmpty;
+        return result;
+    }
+    if (Get_File_Status(path) == QLatin1String("OPEN")) {
+        result.status = kStatusInUse;
+        return result;
+    }
+
+    auto pump = [&hooks] {
+        if (hooks.pumpEvents)
+            hooks.pumpEvents();
+    };
+    auto progress = [&hooks](qint64 value) {
+        if (hooks.gaugeProgress)
+            hooks.gaugeProgress(value);
+    };
+    if (hooks.gaugeRange)
+        hooks.gaugeRange(size);
+    pump();
+
+    // O_NONBLOCK guards against a path swapped for a fifo since the test.
+    Fd fd(::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    if (fd.get() < 0) {
+        result.status = kStatusCannotRead;
+        result.error = systemReason(errno);
+        progress(size);
+        return result;
+    }
+    struct stat opened {};
+    if (::fstat(fd.get(), &opened) != 0 || !S_ISREG(opened.st_mode)) {
+        result.status = kStatusCannotRead;
+        result.error = notRegularReason(opened.st_mode);
+        progress(size);
+        return result;
+    }
+
+    std::function<int()> filter = hooks.filter ? hooks.filter : [] { return int(AllHeaders); };
+    LineFilter lines(sink, std::move(filter));
+    auto chunk = std::make_unique<char[]>(kChunkSize);
+    qint64 done = 0;
+    int sincePump = 0;
+    int readError = 0;
+
+    for (;;) {
+        const ssize_t got = ::read(fd.get(), chunk.get(), kChunkSize);
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            readError = errno;
+            break;
+        }
+        if (got == 0)
+            break;
+        // Feed the chunk in pieces that end where the pump counter passes
+        // 10,000, so that events run after exactly every 10,001 bytes.
+        size_t offset = 0;
+        const size_t count = size_t(got);
+        while (offset < count) {
+            const size_t piece = std::min(count - offset, size_t(kPumpEvery - sincePump));
+            const size_t used = lines.feed(chunk.get() + offset, piece);
+            offset += used;
+            sincePump += int(used);
+            if (sincePump >= kPumpEvery) {
+                sincePump = 0;
+                pump();
+            }
+            if (used < piece || lines.stopped())
+                break;
+        }
+        done += got;
+        progress(done);
+        if (lines.stopped() || sink.full())
+            break;
+    }
+
+    if (readError == 0)
+        lines.finish();
+    progress(size);
+    if (readError != 0) {
+        result.status = kStatusReadError;
+        result.error = systemReason(readError);
+    }
+    return result;
+}
+
+} // namespace jl
