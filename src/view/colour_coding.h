@@ -10,6 +10,7 @@
 #include <QStringList>
 
 #include <memory>
+#include <string_view>
 #include <vector>
 
 namespace jl {
@@ -49,6 +50,8 @@ public:
     bool containsAnyItem(std::string_view latin1Text) const;
     // For each item (by index), whether it occurs in text.
     std::vector<bool> itemsPresent(std::string_view latin1Text) const;
+    // Bytes held by the automaton (states, classes and tables).
+    size_t memoryBytes() const;
 
 private:
     struct Impl;
