@@ -1,0 +1,287 @@
+#pragma once
+// The tool's one working window. It owns every control, runs the first-show
+// sequence, keeps its layout proportional when resized, shows the hint of the
+// control under the pointer in its status line and saves its lists when it is
+// asked to close. Every command of the tool is one of its handlers.
+
+#include "util/program_folder.h"
+#include "view/colour_coding.h"
+
+#include <QMainWindow>
+#include <QPointer>
+
+#include <functional>
+#include <vector>
+
+class QAction;
+class QApplication;
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMenu;
+class QMenuBar;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QTabWidget;
+class QWidget;
+
+namespace jl {
+
+class Clipboard;
+class Dialogs;
+class MessageView;
+class RadioGroup;
+class SortedListBox;
+
+// The texts of the caption and the application title.
+inline const QString kProductCaption = QStringLiteral("Junkloupe v1.0f");
+
+class TMainForm1 : public QMainWindow {
+    Q_OBJECT
+public:
+    TMainForm1(const ProgramFolder& programFolder, Dialogs& dialogs, Clipboard& clipboard,
+               QWidget* parent = nullptr);
+    ~TMainForm1() override;
+
+    const ProgramFolder& programFolder() const { return m_programFolder; }
+    Dialogs& dialogs() { return m_dialogs; }
+    Clipboard& clipboard() { return m_clipboard; }
+
+    // Every component in the window's one fixed component order: controls,
+    // pages, the menu bar, menus, menu items and hidden controls. The design
+    // layout table has one line per entry, in this order.
+    const std::vector<QObject*>& components() const { return m_components; }
+
+    // Runs a command; a Failure (or any other exception) that escapes it is
+    // shown as the default failure report and the program goes on.
+    void runCommand(const std::function<void()>& command);
+
+    // --- page control and status line ---------------------------------------
+    QTabWidget* PageControl1 = nullptr;
+    QWidget* TabSheet1 = nullptr;
+    QWidget* TabSheet2 = nullptr;
+    QLabel* ToolTip_Panel = nullptr;
+
+    // --- page 1 ----------------------------------------------------------------
+    QGroupBox* File_Contents_GroupBox = nullptr;
+    QPushButton* Add_All_Files_In_A_Directory_BitBtn = nullptr;
+    QPushButton* File_List_Delete_Selected_Files_BitBtn = nullptr;
+    QPushButton* File_List_Erase_BitBtn = nullptr;
+    QPushButton* File_List_Copy_To_Clipboard_BitBtn = nullptr;
+    SortedListBox* File_List_ListBox = nullptr;
+    MessageView* File_Contents_RichEdit = nullptr;
+    QPushButton* BitBtn1 = nullptr;
+    QPushButton* First_File_BitBtn = nullptr;
+    QPushButton* Previous_File_BitBtn = nullptr;
+    QPushButton* Next_File_BitBtn = nullptr;
+    QPushButton* Last_File_BitBtn = nullptr;
+    QPushButton* File_Contents_Copy_To_Clipboard_BitBtn = nullptr;
+    QPushButton* File_Contents_Paste_BitBtn = nullptr;
+    QGroupBox* Interesting_Unique_Text_GroupBox = nullptr;
+    SortedListBox* Interesting_Items_ListBox = nullptr;
+    QPushButton* Interesting_Items_Add_Selected_Text_BitBtn = nullptr;
+    QPushButton* Interesting_Items_Delete_Selected_Item_BitBtn = nullptr;
+    QPushButton* Interesting_Items_Copy_To_Clipboard_BitBtn = nullptr;
+    QPushButton* Interesting_Items_Paste_Merge_From_Clipboard_BitBtn = nullptr;
+    QPushButton* Erase_Interesting_Items_List_BitBtn = nullptr;
+    QPushButton* Exit_1_BitBtn = nullptr;
+
+    // --- page 2 ----------------------------------------------------------------
+    RadioGroup* Expand_Selection_RadioGroup = nullptr;
+    RadioGroup* File_Contents_Filter_RadioGroup = nullptr;
+    RadioGroup* File_Contents_Colour_Coding_RadioGroup = nullptr;
+    QGroupBox* GroupBox1 = nullptr;
+    QCheckBox* Auto_Save_Interesting_Items_List_CheckBox = nullptr;
+    QPushButton* Exit_2_BitBtn = nullptr;
+
+    // --- hidden work controls ---------------------------------------------------
+    QListWidget* Scaling_ListBox = nullptr;
+    QLineEdit* Current_Directory_Edit = nullptr;
+    QPlainTextEdit* Work_Memo = nullptr;
+    QCheckBox* File_Contains_Any_Interesting_Items_CheckBox = nullptr;
+    QLineEdit* SelStart_Edit = nullptr;
+    QLineEdit* SelLength_Edit = nullptr;
+    QGroupBox* File_Processing_Progress_GroupBox = nullptr;
+    QProgressBar* Progress_Guage = nullptr;
+    QPushButton* Process_The_Selected_File_BitBtn = nullptr;
+    QPushButton* Colour_Code_File_Contents_BitBtn = nullptr;
+    QPushButton* Expand_Selection_BitBtn = nullptr;
+    QPushButton* Debugging_Show_Selection_Details_BitBtn = nullptr;
+    QLabel* Processing_File_Name_Label = nullptr;
+    QCheckBox* Abort_All_Processing_CheckBox = nullptr;
+
+    // --- menus ------------------------------------------------------------------
+    QMenuBar* MainMenu1 = nullptr;
+    QMenu* FileMenu = nullptr;
+    QAction* Always_On_Top_Option = nullptr;
+    QAction* Auto_Run_at_Windows_Startup_Option = nullptr;
+    QAction* Restore_Factory_Defaults_Option = nullptr;
+    QAction* N2 = nullptr;
+    QAction* Create_Shortcut_on_Desktop_Option = nullptr;
+    QAction* Create_Shortcut_on_Start_Menu_Option = nullptr;
+    QAction* Create_Shortcut_on_Start_Programs_Menu_Option = nullptr;
+    QAction* Create_Shortcut_on_SendTo_Menu_Option = nullptr;
+    QAction* Delete_All_Shortcuts_Option = nullptr;
+    QAction* N9 = nullptr;
+    QAction* ExitOption = nullptr;
+    QMenu* HelpMenu = nullptr;
+    QAction* View_Readme_file_Option = nullptr;
+    QAction* View_Shareware_Catalog_Option = nullptr;
+    QAction* N1 = nullptr;
+    QAction* AboutOption = nullptr;
+
+    // --- lifecycle and layout --------------------------------------------------
+    // The first-show sequence; runs at the first show and again after a
+    // return to factory defaults.
+    void FormShow();
+    // Asked before every close: saves, and tells whether the close may go on.
+    bool FormCloseQuery();
+    // The settings (when that unit is present) and both list files; false
+    // when the settings could not be written, which stops a close.
+    bool Save_Settings();
+    void Record_Design_Layout();
+    void Scale_Layout();
+    void FormResize();
+    void Toggle_Always_On_Top();
+    // Shows " " + text in the status line.
+    void DisplayHint(const QString& hint);
+    // ready false: every control disabled and the wait cursor; true undoes it.
+    void Set_Busy_State(bool ready);
+    bool isBusy() const { return m_busy; }
+    bool firstShowDone() const { return m_firstShowDone; }
+
+    // Remembered by the settings read for the end of the first-show sequence.
+    bool savedMaximised() const { return m_savedMaximised; }
+    int savedFileNumber() const { return m_savedFileNumber; }
+    void setSavedMaximised(bool maximised) { m_savedMaximised = maximised; }
+    void setSavedFileNumber(int number) { m_savedFileNumber = number; }
+
+    // The colour coder over the current interesting items, rebuilt after every
+    // change of the list.
+    const ColourMatcher& colourMatcher();
+
+public slots:
+    // Processing and colour coding.
+    void Process_The_Selected_File_BitBtnClick();
+    void Colour_Code_File_Contents_BitBtnClick();
+
+    // File list.
+    void Add_All_Files_In_A_Directory_BitBtnClick();
+    void File_List_Delete_Selected_Files_BitBtnClick();
+    void File_List_Erase_BitBtnClick();
+    void File_List_Copy_To_Clipboard_BitBtnClick();
+
+    // Navigation.
+    void First_File_BitBtnClick();
+    void Previous_File_BitBtnClick();
+    void Next_File_BitBtnClick();
+    void Last_File_BitBtnClick();
+    void File_List_ListBoxClick();
+    void File_Contents_Filter_RadioGroupClick();
+    void File_Contents_Colour_Coding_RadioGroupClick();
+
+    // Window commands.
+    void ExitOptionClick();
+    void Exit_1_BitBtnClick();
+    void Exit_2_BitBtnClick();
+    void Always_On_Top_OptionClick();
+
+    // Interesting items, the view's clipboard and selection expansion.
+    void Interesting_Items_Add_Selected_Text_BitBtnClick();
+    void Interesting_Items_Delete_Selected_Item_BitBtnClick();
+    void Interesting_Items_Copy_To_Clipboard_BitBtnClick();
+    void Interesting_Items_Paste_Merge_From_Clipboard_BitBtnClick();
+    void Erase_Interesting_Items_List_BitBtnClick();
+    void Expand_Selection_BitBtnClick();
+    void File_Contents_RichEditKeyDown(int key, Qt::KeyboardModifiers modifiers);
+    void File_Contents_RichEditMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers,
+                                         QPoint position);
+    void Debugging_Show_Selection_Details_BitBtnClick();
+    void BitBtn1Click();
+    void File_Contents_Copy_To_Clipboard_BitBtnClick();
+    void File_Contents_Paste_BitBtnClick();
+
+    // Settings, desktop integration, the About dialog and dropped files.
+    void Restore_Factory_Defaults_OptionClick();
+    void Auto_Run_at_Windows_Startup_OptionClick();
+    void Create_Shortcut_on_Desktop_OptionClick();
+    void Create_Shortcut_on_Start_Menu_OptionClick();
+    void Create_Shortcut_on_Start_Programs_Menu_OptionClick();
+    void Create_Shortcut_on_SendTo_Menu_OptionClick();
+    void Delete_All_Shortcuts_OptionClick();
+    void View_Readme_file_OptionClick();
+    void View_Shareware_Catalog_OptionClick();
+    void AboutOptionClick();
+    void FormDropFiles(const QStringList& names);
+
+protected:
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void createControls();
+    void createPage1();
+    void createPage2();
+    void createHiddenControls();
+    void createMenus();
+    void wireCommands();
+    QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption,
+                            const QString& hint, const QRect& bounds, int icon,
+                            const char* themeIcon = nullptr, bool glyphRight = false);
+    void setHint(QWidget* widget, const QString& hint);
+    void connectCommand(QPushButton* button, void (TMainForm1::*handler)());
+    void connectCommand(QAction* action, void (TMainForm1::*handler)());
+
+    // Steps of the first-show sequence.
+    void fixClientArea();
+    void setCaptionStep();
+    void loadListsStep();
+    void processRememberedFileStep();
+    // Steps that belong to the settings, desktop and About units.
+    void readSettingsStep();
+    void fillAboutTextsStep();
+    void applyStartUpShowCommand();
+    void applyMaximisedState();
+    void applyAlwaysOnTopStep();
+    void checkAutoRunStep();
+    // Writes the settings file; false when a key could not be written.
+    bool writeSettingsStep();
+
+    void focusView();
+    void leaveBusyState();
+    void setGaugeRange(qint64 maximum);
+    void setGaugeProgress(qint64 progress);
+
+    ProgramFolder m_programFolder;
+    Dialogs& m_dialogs;
+    Clipboard& m_clipboard;
+    std::vector<QObject*> m_components;
+
+    bool m_firstShowDone = false;
+    bool m_busy = false;
+    bool m_busyCursor = false;
+    bool m_savedMaximised = false;
+    int m_savedFileNumber = 0;
+    // A list whose file existed but could not be read is not written back
+    // over that file while it stays empty.
+    bool m_fileListLoadFailed = false;
+    bool m_itemsListLoadFailed = false;
+    qint64 m_gaugeDivisor = 1;
+
+    ColourMatcher m_matcher;
+    bool m_matcherStale = true;
+};
+
+// Creates the main window with the real dialogs and clipboard and runs the
+// event loop until it closes. Hidden option: --screenshot FILE shows the
+// window, saves a picture of it to FILE and quits.
+int runJunkloupe(QApplication& app);
+
+} // namespace jl
