@@ -11,20 +11,26 @@
 #include <QStringList>
 
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace jl {
 
-// The one comparison that gives both the list order and list equality.
+// The one comparison that gives both the list order and list equality:
+// locale-aware, letter case ignored. Keys and compare() always agree, also in
+// the C locale, where the collator falls back to code points (there the text
+// is case-folded before its key is taken).
 class ListCollator {
 public:
     explicit ListCollator(const QLocale& locale = QLocale());
-    QCollatorSortKey key(const QString& text) const { return m_collator.sortKey(text); }
-    int compare(const QString& a, const QString& b) const { return m_collator.compare(a, b); }
+    QCollatorSortKey key(const QString& text) const;
+    // <0: a sorts before b, 0: equal, >0: after.
+    int compare(const QString& a, const QString& b) const;
     QLocale locale() const { return m_collator.locale(); }
 
 private:
     QCollator m_collator;
+    bool m_foldCase = false; // the collator itself would not ignore letter case
 };
 
 class SortedList : public QAbstractListModel {
@@ -52,12 +58,17 @@ public:
     // (one model reset). Duplicates are kept; uniqueness is the caller's job.
     void insertMany(const QStringList& texts);
     void removeAt(int index);
+    // Removes the entries at the given indices (any order, duplicates allowed),
+    // one model signal per run of neighbouring indices.
+    void removeIndices(std::vector<int> indices);
     void clear();
 
     // Compares text with the entry at index by the list comparison
     // (<0: text sorts before the entry, 0: equal, >0: after).
     int compareWithEntry(const QString& text, int index) const;
     int compareWithEntry(const QCollatorSortKey& key, int index) const;
+    // The half-open range [first, second) of entries equal to text.
+    std::pair<int, int> equalRange(const QString& text) const;
 
     // --- selection -----------------------------------------------------------
     QItemSelectionModel* selectionModel() const { return m_selection.get(); }
@@ -79,6 +90,8 @@ private:
         QCollatorSortKey key;
     };
     int upperBound(const QCollatorSortKey& key) const;
+    int lowerBound(const QCollatorSortKey& key) const;
+    QModelIndex rowIndex(int row) const { return index(row, 0); }
 
     Selection m_selectionKind;
     ListCollator m_collator;

@@ -15,12 +15,24 @@ public:
     SortedList& list() { return *m_list; }
     const SortedList& list() const { return *m_list; }
 
+    // The horizontally scrollable width in pixels (0: only as wide as the
+    // widest entry).
+    void setScrollWidth(int pixels);
+    int scrollWidth() const { return m_scrollWidth; }
+
 signals:
-    // The user made an entry current (mouse click or keyboard).
+    // The user made an entry current (mouse click or keyboard); not emitted
+    // when code changes the selection.
     void userSelected();
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void updateGeometries() override;
 
 private:
     SortedList* m_list;
+    int m_scrollWidth = 0;
 };
 
 // Lets the list scroll sideways over 1500 pixels.

@@ -1,0 +1,149 @@
+#include "util/file_helpers.h"
+
+#include "util/dialogs.h"
+#include "util/text_helpers.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace jl {
+
+namespace {
+
+QByteArray nativePath(const QString& path) {
+    // Relative paths are taken against the current directory, as the system
+    // calls below do anyway.
+    return QFile::encodeName(path);
+}
+
+bool statPath(const QString& path, struct stat* st) {
+    if (path.isEmpty())
+        return false;
+    return ::stat(nativePath(path).constData(), st) == 0;
+}
+
+// The answer for an open(2) that failed with err.
+QString statusForOpenError(int err) {
+    switch (err) {
+    case ENOENT:
+    case ENOTDIR:
+    case ENXIO:
+    case ENODEV:
+    case ENOMEDIUM:
+    case ELOOP:
+    case ENAMETOOLONG:
+        return QStringLiteral("NOT FOUND");
+    case ETXTBSY:     // a running program's image: in use
+    case EWOULDBLOCK: // a lease or mandatory lock held by another process
+        return QStringLiteral("OPEN");
+    default:
+        return QStringLiteral("ERROR");
+    }
+}
+
+// True when another process holds a lock on the file that an exclusive lock
+// would collide with. Neither probe changes the file.
+bool lockedByAnother(int fd) {
+    // flock(2) locks: taking our own exclusive lock fails while another open
+    // file description holds one; if we get it, it is dropped at once.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        if (errno == EWOULDBLOCK)
+            return true;
+    } else {
+        ::flock(fd, LOCK_UN);
+    }
+    // fcntl(2) record locks (and open file description locks): ask whether a
+    // write lock over the whole file would be refused.
+    struct flock probe {};
+    probe.l_type = F_WRLCK;
+    probe.l_whence = SEEK_SET;
+    probe.l_start = 0;
+    probe.l_len = 0;
+    if (::fcntl(fd, F_GETLK, &probe) == 0 && probe.l_type != F_UNLCK)
+        return true;
+    return false;
+}
+
+} // namespace
+
+bool isExistingFile(const QString& path) {
+    struct stat st {};
+    return statPath(path, &st) && !S_ISDIR(st.st_mode);
+}
+
+bool isExistingDirectory(const QString& path) {
+    struct stat st {};
+    return statPath(path, &st) && S_ISDIR(st.st_mode);
+}
+
+qint64 Get_File_Size(const QString& path) {
+    struct stat st {};
+    if (!statPath(path, &st))
+        return -1;
+    // A directory entry matches too; like a directory listing, it has no size.
+    if (S_ISDIR(st.st_mode))
+        return 0;
+    return static_cast<qint64>(st.st_size);
+}
+
+QString Get_File_Status(const QString& path) {
+    if (path.isEmpty())
+        return QString();
+    if (path.size() >= 128)
+        return QStringLiteral("CLOSED");
+    struct stat st {};
+    if (!statPath(path, &st) || S_ISDIR(st.st_mode))
+        return QString();
+    // Pipes, sockets and devices are never opened: opening one can block, or
+    // act on the device.
+    if (!S_ISREG(st.st_mode))
+        return QStringLiteral("ERROR");
+
+    const int fd = ::open(nativePath(path).constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return statusForOpenError(errno);
+    QString answer = QStringLiteral("CLOSED");
+    struct stat opened {};
+    if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode))
+        answer = QStringLiteral("ERROR"); // swapped for something else meanwhile
+    else if (lockedByAnother(fd))
+        answer = QStringLiteral("OPEN");
+    ::close(fd);
+    return answer;
+}
+
+bool Delete_File_If_Closed(const QString& path) {
+    struct stat st {};
+    if (!statPath(path, &st) || S_ISDIR(st.st_mode))
+        return false;
+    const QByteArray native = nativePath(path);
+    // The counterpart of clearing the read-only attribute: the owner may write.
+    if ((st.st_mode & S_IWUSR) == 0)
+        ::chmod(native.constData(), (st.st_mode & 07777) | S_IWUSR);
+    if (Get_File_Status(path) != QLatin1String("CLOSED"))
+        return false;
+    ::unlink(native.constData());
+    struct stat after {};
+    return ::lstat(native.constData(), &after) != 0;
+}
+
+QString Choose_Directory(Dialogs& dialogs, const QString& /*caption*/, const QString& start,
+                         const QString& fallbackDirectory) {
+    static const QStringList unusable = {QStringLiteral("/"), QStringLiteral("."),
+                                         QStringLiteral(".."), QStringLiteral("./"),
+                                         QStringLiteral("../")};
+    const bool useStart =
+        !start.isEmpty() && !unusable.contains(start) && isExistingDirectory(start);
+    const QString chosen = dialogs.chooseDirectory(useStart ? start : fallbackDirectory);
+    if (chosen.isEmpty())
+        return QString();
+    return Directory_With_Separator(chosen);
+}
+
+} // namespace jl

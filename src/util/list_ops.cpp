@@ -1,0 +1,182 @@
+#include "util/list_ops.h"
+
+#include "util/atomic_file.h"
+#include "util/failure.h"
+#include "util/list_file.h"
+
+#include <set>
+
+namespace jl {
+
+namespace {
+
+const QString crlf = QStringLiteral("\r\n");
+const QChar quote = QLatin1Char('"');
+
+// Lines of pasted text. A CR LF pair ends a line, and so do a lone CR and a
+// lone LF (text copied from other programs often uses one of them; LF CR is
+// two line ends). Only a last empty line is dropped, so a trailing line break
+// adds nothing while a blank line anywhere else is an empty entry. Lines are
+// kept whole whatever their length.
+QStringList pastedLines(const QString& text) {
+    QStringList lines;
+    qsizetype start = 0;
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = text[i];
+        if (c != QLatin1Char('\r') && c != QLatin1Char('\n'))
+            continue;
+        lines.append(text.mid(start, i - start));
+        if (c == QLatin1Char('\r') && i + 1 < n && text[i + 1] == QLatin1Char('\n'))
+            ++i;
+        start = i + 1;
+    }
+    lines.append(text.mid(start));
+    if (lines.back().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+} // namespace
+
+int Find_List_Item(const SortedList& list, const QString& text) {
+    if (list.isEmpty())
+        return -1;
+    const QCollatorSortKey key = list.collator().key(text);
+    int low = 0;
+    int high = list.count() - 1;
+    while (low <= high) {
+        const int middle = (low + high) / 2;
+        const int c = list.compareWithEntry(key, middle);
+        if (c == 0)
+            return middle;
+        if (c < 0)
+            high = middle - 1;
+        else
+            low = middle + 1;
+    }
+    return -1;
+}
+
+QString listSaveFailureMessage(const QString& path) {
+    return QStringLiteral("The ") + path + QStringLiteral(" could not be saved !") + crlf + crlf +
+           QStringLiteral("Possible reasons for this include :") + crlf +
+           QStringLiteral("- there may not be enough disk space, ") + crlf +
+           QStringLiteral("- there may be errors on the disk, ") + crlf +
+           QStringLiteral("- you may be saving to a read only disk (such as a CD-ROM), ") + crlf +
+           QStringLiteral("- the file may already exist and be read-only or write locked, ") +
+           crlf + crlf + QStringLiteral("or there may be some other reason for the failure.");
+}
+
+int Save_List_File(const SortedList& list, const QString& path, Dialogs& dialogs) {
+    if (!writeFileAtomically(path, encodeListFile(list.entries()))) {
+        dialogs.information(listSaveFailureMessage(path));
+        return -1;
+    }
+    return 0;
+}
+
+void Load_List_File(SortedList& list, const QString& path) {
+    list.clear();
+    const ListFileContents contents = readListFile(path);
+    if (contents.status == ListFileRead::Unreadable)
+        throw Failure(QStringLiteral("Cannot open file %1").arg(path));
+    list.insertMany(contents.entries);
+}
+
+QString Copy_List_To_Clipboard(const SortedList& list, Clipboard& clipboard) {
+    QString staged;
+    for (int i = 0; i < list.count(); ++i) {
+        staged += list.at(i);
+        staged += crlf;
+    }
+    if (!staged.isEmpty())
+        clipboard.setText(staged);
+    return staged;
+}
+
+QString Paste_Merge_Clipboard_Into_List(SortedList& list, const Clipboard& clipboard) {
+    const QString staged = clipboard.text();
+    const QStringList lines = pastedLines(staged);
+    // Each line is tested against the list as it grows: a line is merged when
+    // neither the list nor an earlier merged line equals it. The accepted
+    // lines then go in with one batch insertion.
+    QStringList accepted;
+    auto less = [](const QCollatorSortKey& a, const QCollatorSortKey& b) {
+        return a.compare(b) < 0;
+    };
+    std::set<QCollatorSortKey, decltype(less)> seen(less);
+    for (const QString& line : lines) {
+        if (!seen.insert(list.collator().key(line)).second)
+            continue;
+        if (Find_List_Item(list, line) < 0)
+            accepted.append(line);
+    }
+    list.insertMany(accepted);
+    return staged;
+}
+
+int Remove_Selected_Items(SortedList& list, const QString& kindWord, Dialogs& dialogs,
+                          const std::function<void()>& focusList) {
+    if (list.isEmpty()) {
+        dialogs.information(QStringLiteral("Error: There is nothing in the ") + kindWord +
+                            QStringLiteral(" list to Remove !"));
+        if (focusList)
+            focusList();
+        return -1;
+    }
+    const std::vector<int> selected = list.selectedIndices();
+    if (selected.empty()) {
+        dialogs.information(QStringLiteral("Error:  No ") + kindWord +
+                            QStringLiteral(" is selected !   Please select an item in the ") +
+                            kindWord + QStringLiteral(" list and then press the ") + quote +
+                            QStringLiteral("Remove") + quote + QStringLiteral(" button."));
+        return -1;
+    }
+    if (selected.size() == 1) {
+        const int index = selected.front();
+        if (!dialogs.confirm(QStringLiteral("Remove ") + quote + list.at(index) + quote +
+                             QStringLiteral(" ?   Are you sure ?")))
+            return -1;
+        list.removeAt(index);
+        return index;
+    }
+    if (!dialogs.confirm(QStringLiteral("Remove all ") + QString::number(selected.size()) +
+                         QStringLiteral(" selected items ?   Are you sure ?")))
+        return -1;
+    list.removeIndices(selected);
+    return selected.front();
+}
+
+int Get_First_Selected_Index(const SortedList& list) {
+    const std::vector<int> selected = list.selectedIndices();
+    return selected.empty() ? -1 : selected.front();
+}
+
+QString Get_First_Selected_Text(const SortedList& list) {
+    const int index = Get_First_Selected_Index(list);
+    return index < 0 ? QString() : list.at(index);
+}
+
+void Select_List_Index(SortedList& list, int index) {
+    if (list.isEmpty() || index >= list.count())
+        return;
+    if (index < 0)
+        list.clearSelection();
+    else
+        list.selectOnly(index);
+}
+
+void Select_Matching_Item(SortedList& list, const QString& text) {
+    // An exact match also compares equal under the list order, so only the
+    // run of equal entries needs a look; the last exact match wins.
+    const auto [first, last] = list.equalRange(text);
+    for (int i = last - 1; i >= first; --i) {
+        if (list.at(i) == text) {
+            list.selectOnly(i);
+            return;
+        }
+    }
+}
+
+} // namespace jl

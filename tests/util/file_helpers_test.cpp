@@ -1,0 +1,234 @@
+#include "support/scripted_dialogs.h"
+#include "support/temp_folder.h"
+#include "util/file_helpers.h"
+
+#include <QFile>
+
+#include "qstring_printer.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace jl {
+namespace {
+
+using test::ScriptedDialogs;
+using test::TempFolder;
+
+QByteArray native(const QString& path) {
+    return QFile::encodeName(path);
+}
+
+enum class LockKind { FlockExclusive, FlockShared, FcntlWrite, FcntlRead };
+
+// Another process that holds a lock on a file until it is destroyed.
+class LockingChild {
+public:
+    LockingChild(const QString& path, LockKind kind) {
+        int ready[2];
+        int release[2];
+        if (::pipe(ready) != 0 || ::pipe(release) != 0)
+            return;
+        m_pid = ::fork();
+        if (m_pid == 0) {
+            ::close(ready[0]);
+            ::close(release[1]);
+            const bool forWrite = kind == LockKind::FcntlWrite;
+            const int fd = ::open(native(path).constData(), forWrite ? O_RDWR : O_RDONLY);
+            bool locked = false;
+            if (fd >= 0) {
+                if (kind == LockKind::FlockExclusive || kind == LockKind::FlockShared) {
+                    locked = ::flock(fd, kind == LockKind::FlockExclusive ? LOCK_EX : LOCK_SH) == 0;
+                } else {
+                    struct flock fl {};
+                    fl.l_type = forWrite ? F_WRLCK : F_RDLCK;
+                    fl.l_whence = SEEK_SET;
+                    locked = ::fcntl(fd, F_SETLK, &fl) == 0;
+                }
+            }
+            const char answer = locked ? 'y' : 'n';
+            if (::write(ready[1], &answer, 1) != 1)
+                ::_exit(2);
+            char dummy;
+            while (::read(release[0], &dummy, 1) > 0) {
+            }
+            ::_exit(0);
+        }
+        ::close(ready[1]);
+        ::close(release[0]);
+        m_release = release[1];
+        char answer = 'n';
+        m_locked = ::read(ready[0], &answer, 1) == 1 && answer == 'y';
+        ::close(ready[0]);
+    }
+    ~LockingChild() {
+        if (m_release >= 0)
+            ::close(m_release);
+        if (m_pid > 0)
+            ::waitpid(m_pid, nullptr, 0);
+    }
+    bool locked() const { return m_locked; }
+
+private:
+    pid_t m_pid = -1;
+    int m_release = -1;
+    bool m_locked = false;
+};
+
+struct Snapshot {
+    QByteArray bytes;
+    struct timespec mtime {};
+    mode_t mode = 0;
+};
+
+Snapshot snapshot(const QString& path) {
+    Snapshot s;
+    QFile f(path);
+    if (f.open(QIODevice::ReadOnly))
+        s.bytes = f.readAll();
+    struct stat st {};
+    ::stat(native(path).constData(), &st);
+    s.mtime = st.st_mtim;
+    s.mode = st.st_mode;
+    return s;
+}
+
+TEST(FileStatus, LockHeldByAnotherProcessIsOpenAndTheProbeChangesNothing) {
+    TempFolder folder;
+    const QString path = folder.write(QStringLiteral("message.eml"), "Received: x\r\n");
+    for (LockKind kind : {LockKind::FlockExclusive, LockKind::FlockShared, LockKind::FcntlWrite,
+                          LockKind::FcntlRead}) {
+        const Snapshot before = snapshot(path);
+        {
+            LockingChild child(path, kind);
+            ASSERT_TRUE(child.locked()) << int(kind);
+            EXPECT_EQ(Get_File_Status(path), QStringLiteral("OPEN")) << int(kind);
+            EXPECT_FALSE(Delete_File_If_Closed(path));
+            EXPECT_TRUE(isExistingFile(path));
+        }
+        // Lock gone with the child.
+        EXPECT_EQ(Get_File_Status(path), QStringLiteral("CLOSED")) << int(kind);
+        const Snapshot after = snapshot(path);
+        EXPECT_EQ(after.bytes, before.bytes);
+        EXPECT_EQ(after.mtime.tv_sec, before.mtime.tv_sec);
+        EXPECT_EQ(after.mtime.tv_nsec, before.mtime.tv_nsec);
+    }
+}
+
+TEST(FileStatus, AnswersForPathsThatAreNoPlainFile) {
+    TempFolder folder;
+    EXPECT_EQ(Get_File_Status(QString()), QString());
+    EXPECT_EQ(Get_File_Status(folder.file(QStringLiteral("missing"))), QString());
+    EXPECT_EQ(Get_File_Status(folder.mkdir(QStringLiteral("dir"))), QString());
+    EXPECT_EQ(Get_File_Status(folder.file(QStringLiteral("dir"))), QString());
+
+    // A pipe is never opened: the probe answers at once instead of hanging.
+    const QString fifo = folder.file(QStringLiteral("fifo"));
+    ASSERT_EQ(::mkfifo(native(fifo).constData(), 0600), 0);
+    EXPECT_EQ(Get_File_Status(fifo), QStringLiteral("ERROR"));
+    EXPECT_EQ(Get_File_Status(QStringLiteral("/dev/null")), QStringLiteral("ERROR"));
+}
+
+TEST(FileStatus, TheLengthRuleStartsAt128Characters) {
+    TempFolder folder;
+    const QString dir = folder.path();
+    ASSERT_LT(dir.size(), 100);
+    const QString missing127 = dir + QString(127 - dir.size(), QLatin1Char('m'));
+    const QString missing128 = missing127 + QLatin1Char('m');
+    ASSERT_EQ(missing127.size(), 127);
+    EXPECT_EQ(Get_File_Status(missing127), QString()); // still tested
+    EXPECT_EQ(Get_File_Status(missing128), QStringLiteral("CLOSED"));
+}
+
+TEST(FileStatus, ReadOnlyFileIsAnError) {
+    TempFolder folder;
+    QString path = folder.write(QStringLiteral("ro"), "x");
+    ASSERT_EQ(::chmod(native(path).constData(), 0444), 0);
+    if (::geteuid() == 0) {
+        // The superuser may write any file he owns; a read-only kernel
+        // attribute refuses even him.
+        path = QStringLiteral("/sys/kernel/mm/transparent_hugepage/hpage_pmd_size");
+        if (!isExistingFile(path))
+            GTEST_SKIP() << "no file here that refuses the superuser";
+    }
+    EXPECT_EQ(Get_File_Status(path), QStringLiteral("ERROR"));
+}
+
+TEST(DeleteFileIfClosed, DeletesReadOnlyFilesNobodyHolds) {
+    TempFolder folder;
+    EXPECT_FALSE(Delete_File_If_Closed(folder.file(QStringLiteral("missing"))));
+    const QString dir = folder.mkdir(QStringLiteral("dir"));
+    EXPECT_FALSE(Delete_File_If_Closed(dir));
+    EXPECT_TRUE(isExistingDirectory(dir));
+
+    const QString path = folder.write(QStringLiteral("Junkloupe.ini"), "[Junkloupe]\r\n");
+    ASSERT_EQ(::chmod(native(path).constData(), 0444), 0);
+    EXPECT_TRUE(Delete_File_If_Closed(path));
+    EXPECT_FALSE(isExistingFile(path));
+}
+
+TEST(DeleteFileIfClosed, LeavesAHeldFileWritableByItsOwner) {
+    TempFolder folder;
+    const QString path = folder.write(QStringLiteral("held"), "x");
+    ASSERT_EQ(::chmod(native(path).constData(), 0444), 0);
+    LockingChild child(path, LockKind::FlockShared);
+    ASSERT_TRUE(child.locked());
+    EXPECT_FALSE(Delete_File_If_Closed(path));
+    EXPECT_TRUE(isExistingFile(path));
+    EXPECT_EQ(snapshot(path).mode & 0777, 0644u);
+}
+
+TEST(FileSize, SixtyFourBitsAndMinusOneForNothing) {
+    TempFolder folder;
+    EXPECT_EQ(Get_File_Size(folder.file(QStringLiteral("missing"))), -1);
+    EXPECT_EQ(Get_File_Size(QString()), -1);
+    EXPECT_EQ(Get_File_Size(folder.write(QStringLiteral("three"), "abc")), 3);
+    EXPECT_EQ(Get_File_Size(folder.write(QStringLiteral("empty"), "")), 0);
+    const QString big = folder.write(QStringLiteral("big"), "");
+    const qint64 fiveGiB = qint64(5) << 30;
+    ASSERT_EQ(::truncate(native(big).constData(), fiveGiB), 0); // sparse
+    EXPECT_EQ(Get_File_Size(big), fiveGiB);
+}
+
+TEST(ChooseDirectory, StartsAtAUsableDirectoryElseTheFallback) {
+    TempFolder folder;
+    const QString existing = folder.mkdir(QStringLiteral("mail"));
+    const QString fallback = folder.mkdir(QStringLiteral("program"));
+    const std::pair<QString, QString> cases[] = {
+        {existing, existing},
+        {QString(), fallback},
+        {QStringLiteral("/"), fallback},
+        {QStringLiteral("."), fallback},
+        {QStringLiteral(".."), fallback},
+        {QStringLiteral("./"), fallback},
+        {QStringLiteral("../"), fallback},
+        {folder.file(QStringLiteral("gone")), fallback},
+        {folder.write(QStringLiteral("plain"), "x"), fallback},
+    };
+    for (const auto& [start, expected] : cases) {
+        ScriptedDialogs dialogs;
+        dialogs.chooseNext(QString()); // cancel
+        EXPECT_EQ(
+            Choose_Directory(dialogs, QStringLiteral("Select Vaze Directory"), start, fallback),
+            QString());
+        EXPECT_EQ(dialogs.lastStartDirectory(), expected) << start.toStdString();
+    }
+}
+
+TEST(ChooseDirectory, ReturnsTheChoiceWithOneSeparator) {
+    ScriptedDialogs dialogs;
+    dialogs.chooseNext(QStringLiteral("/data//mail"));
+    dialogs.chooseNext(QStringLiteral("/data/mail/"));
+    for (int i = 0; i < 2; ++i)
+        EXPECT_EQ(Choose_Directory(dialogs, QString(), QString(), QStringLiteral("/")),
+                  QStringLiteral("/data/mail/"));
+    EXPECT_TRUE(dialogs.scriptUsedUp());
+}
+
+} // namespace
+} // namespace jl

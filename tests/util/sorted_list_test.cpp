@@ -1,0 +1,139 @@
+#include "util/list_ops.h"
+#include "util/sorted_list.h"
+
+#include <QAbstractItemModelTester>
+#include <QSignalSpy>
+
+#include "qstring_printer.h"
+
+#include <gtest/gtest.h>
+
+namespace jl {
+namespace {
+
+const QLocale english(QLocale::English, QLocale::UnitedStates);
+
+QStringList sample() {
+    return {QStringLiteral("beta"),  QStringLiteral("Alpha"),  QStringLiteral("gamma"),
+            QStringLiteral("ALPHA"), QStringLiteral("Beta2"),  QStringLiteral("delta"),
+            QStringLiteral(""),      QStringLiteral("_under"), QStringLiteral("Zeta"),
+            QStringLiteral("ärger"), QStringLiteral("alpha")};
+}
+
+// Order and equality must come from the same comparison in every locale the
+// program may run under, the C locale of CI included.
+class ListOrder : public testing::TestWithParam<QLocale> {};
+
+TEST_P(ListOrder, KeysAndCompareAgreeAndIgnoreCase) {
+    const ListCollator c(GetParam());
+    const QStringList texts = sample();
+    for (const QString& a : texts)
+        for (const QString& b : texts) {
+            const int byCompare = c.compare(a, b);
+            const int byKeys = c.key(a).compare(c.key(b));
+            EXPECT_EQ(byCompare < 0, byKeys < 0) << a.toStdString() << " " << b.toStdString();
+            EXPECT_EQ(byCompare == 0, byKeys == 0) << a.toStdString() << " " << b.toStdString();
+        }
+    EXPECT_EQ(c.compare(QStringLiteral("abc"), QStringLiteral("ABC")), 0);
+    EXPECT_LT(c.compare(QStringLiteral("a"), QStringLiteral("B")), 0);
+    EXPECT_GT(c.compare(QStringLiteral("b"), QStringLiteral("A")), 0);
+    EXPECT_LT(c.compare(QString(), QStringLiteral("a")), 0);
+}
+
+TEST_P(ListOrder, InsertKeepsTheListSortedAndFindSeesEveryEntry) {
+    SortedList one(SortedList::Selection::Multiple, GetParam());
+    for (const QString& t : sample())
+        one.insert(t);
+    SortedList batch(SortedList::Selection::Multiple, GetParam());
+    batch.insertMany(sample());
+    EXPECT_EQ(one.entries(), batch.entries()); // one by one and in a batch agree
+
+    for (int i = 1; i < one.count(); ++i)
+        EXPECT_LE(one.collator().compare(one.at(i - 1), one.at(i)), 0);
+    for (const QString& t : sample()) {
+        const int at = Find_List_Item(one, t.toUpper());
+        ASSERT_GE(at, 0) << t.toStdString();
+        EXPECT_EQ(one.collator().compare(one.at(at), t), 0);
+    }
+    EXPECT_EQ(Find_List_Item(one, QStringLiteral("missing")), -1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Locales, ListOrder,
+                         testing::Values(QLocale::c(), english,
+                                         QLocale(QLocale::German, QLocale::Germany)));
+
+TEST(SortedList, EqualEntriesKeepInsertionOrder) {
+    SortedList list(SortedList::Selection::Multiple, english);
+    list.insert(QStringLiteral("x"));
+    EXPECT_EQ(list.insert(QStringLiteral("X")), 1); // after equal entries
+    list.insertMany({QStringLiteral("x2"), QStringLiteral("X"), QStringLiteral("x")});
+    EXPECT_EQ(list.entries(), (QStringList{"x", "X", "X", "x", "x2"}));
+}
+
+TEST(FindListItem, BisectionOverDuplicatesAndEmptyList) {
+    SortedList list(SortedList::Selection::Multiple, english);
+    EXPECT_EQ(Find_List_Item(list, QString()), -1);
+    EXPECT_EQ(Find_List_Item(list, QStringLiteral("abc")), -1);
+    list.insert(QStringLiteral("ABC"));
+    EXPECT_EQ(Find_List_Item(list, QStringLiteral("abc")), 0);
+    list.insertMany({QStringLiteral("x"), QStringLiteral("x"), QStringLiteral("X"),
+                     QStringLiteral("a"), QStringLiteral("z")});
+    // a ABC x x X z: the bisection meets the middle x first (index (0+5)/2).
+    EXPECT_EQ(Find_List_Item(list, QStringLiteral("X")), 2);
+    EXPECT_EQ(Find_List_Item(list, QStringLiteral("Z")), 5);
+    EXPECT_EQ(Find_List_Item(list, QStringLiteral("b")), -1);
+    EXPECT_EQ(Find_List_Item(list, QStringLiteral("")), -1);
+}
+
+TEST(SortedList, ModelSignalsAreConsistent) {
+    SortedList list(SortedList::Selection::Multiple, english);
+    QAbstractItemModelTester tester(&list, QAbstractItemModelTester::FailureReportingMode::Warning);
+    QSignalSpy inserted(&list, &QAbstractItemModel::rowsInserted);
+    QSignalSpy reset(&list, &QAbstractItemModel::modelReset);
+    list.insert(QStringLiteral("m"));
+    list.insert(QStringLiteral("a"));
+    ASSERT_EQ(inserted.count(), 2);
+    EXPECT_EQ(inserted.at(1).at(1).toInt(), 0);
+    list.insertMany({QStringLiteral("b"), QStringLiteral("z"), QStringLiteral("c")});
+    EXPECT_EQ(reset.count(), 1);
+    EXPECT_EQ(list.data(list.index(2), Qt::DisplayRole).toString(), QStringLiteral("c"));
+    list.removeIndices({0, 4, 1});
+    EXPECT_EQ(list.entries(), (QStringList{"c", "m"}));
+    list.clear();
+    EXPECT_EQ(list.rowCount(), 0);
+}
+
+TEST(SortedList, SelectionFollowsEntriesThroughInsertions) {
+    SortedList list(SortedList::Selection::Multiple, english);
+    list.insertMany({QStringLiteral("b"), QStringLiteral("d"), QStringLiteral("f")});
+    list.setSelected(0, true); // b
+    list.setSelected(2, true); // f
+    list.insert(QStringLiteral("a"));
+    EXPECT_EQ(list.selectedIndices(), (std::vector<int>{1, 3}));
+    list.insertMany({QStringLiteral("c"), QStringLiteral("e"), QStringLiteral("0")});
+    // 0 a b c d e f
+    EXPECT_EQ(list.selectedIndices(), (std::vector<int>{2, 6}));
+    EXPECT_EQ(Get_First_Selected_Text(list), QStringLiteral("b"));
+}
+
+TEST(SortedList, SingleSelectionKeepsAtMostOne) {
+    SortedList list(SortedList::Selection::Single, english);
+    list.insertMany({QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")});
+    list.setSelected(0, true);
+    list.setSelected(2, true);
+    EXPECT_EQ(list.selectedIndices(), std::vector<int>{2});
+    list.setSelected(2, false);
+    EXPECT_EQ(Get_First_Selected_Index(list), -1);
+    EXPECT_EQ(Get_First_Selected_Text(list), QString());
+}
+
+TEST(SortedList, CLocaleStillIgnoresCase) {
+    SortedList list(SortedList::Selection::Multiple, QLocale::c());
+    list.insertMany(
+        {QStringLiteral("b"), QStringLiteral("A"), QStringLiteral("C"), QStringLiteral("a")});
+    EXPECT_EQ(list.entries(), (QStringList{"A", "a", "b", "C"}));
+    EXPECT_EQ(Find_List_Item(list, QStringLiteral("c")), 3);
+}
+
+} // namespace
+} // namespace jl
