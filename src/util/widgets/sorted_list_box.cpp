@@ -2,26 +2,49 @@
 
 #include <QKeyEvent>
 #include <QMouseEvent>
-#include <QScrollBar>
+#include <QStyledItemDelegate>
+
+#include <algorithm>
 
 namespace jl {
+
+namespace {
+
+// Every entry is laid out exactly as wide as the scroll width, so the list's
+// content has that width and the view scrolls sideways over it, like a list
+// box with a fixed horizontal extent. (With uniform item sizes the view
+// measures one entry only, and which one is its own business.)
+class ScrollWidthDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    int width = 0;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        if (width > 0)
+            size.setWidth(width);
+        return size;
+    }
+};
+
+} // namespace
 
 SortedListBox::SortedListBox(SortedList::Selection selection, QWidget* parent)
     : QListView(parent), m_list(new SortedList(selection, this)) {
     setUniformItemSizes(true);
-    setLayoutMode(QListView::SinglePass);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     setSelectionMode(selection == SortedList::Selection::Single
                          ? QAbstractItemView::SingleSelection
                          : QAbstractItemView::ExtendedSelection);
-    QItemSelectionModel* own = QListView::selectionModel();
+    m_delegate = new ScrollWidthDelegate(this);
+    setItemDelegate(m_delegate);
     setModel(m_list);
     // The view works on the list's own selection, so what the logic selects
     // is what the user sees and the other way round.
     QItemSelectionModel* created = QListView::selectionModel();
     setSelectionModel(m_list->selectionModel());
-    if (created != own)
-        delete created;
+    if (created && created != m_list->selectionModel())
+        created->deleteLater();
 }
 
 void SortedListBox::mousePressEvent(QMouseEvent* event) {
@@ -38,27 +61,17 @@ void SortedListBox::keyPressEvent(QKeyEvent* event) {
         emit userSelected();
 }
 
+void SortedListBox::setScrollWidth(int pixels) {
+    static_cast<ScrollWidthDelegate*>(m_delegate)->width = std::max(0, pixels);
+    scheduleDelayedItemsLayout();
+}
+
+int SortedListBox::scrollWidth() const {
+    return static_cast<ScrollWidthDelegate*>(m_delegate)->width;
+}
+
 void Set_List_Scroll_Width(SortedListBox& box) {
     box.setScrollWidth(1500);
-}
-
-void SortedListBox::setScrollWidth(int pixels) {
-    m_scrollWidth = pixels;
-    updateGeometries();
-}
-
-void SortedListBox::updateGeometries() {
-    QListView::updateGeometries();
-    if (m_scrollWidth <= 0)
-        return;
-    // Entries may be wider than the list: let it scroll sideways over the
-    // given width, like a list box with a horizontal extent.
-    QScrollBar* bar = horizontalScrollBar();
-    const int page = viewport()->width();
-    const int maximum = std::max(bar->maximum(), m_scrollWidth - page);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    bar->setRange(0, std::max(0, maximum));
-    bar->setPageStep(page);
 }
 
 } // namespace jl

@@ -6,6 +6,8 @@
 
 #include <QListView>
 
+class QStyledItemDelegate;
+
 namespace jl {
 
 class SortedListBox : public QListView {
@@ -15,10 +17,10 @@ public:
     SortedList& list() { return *m_list; }
     const SortedList& list() const { return *m_list; }
 
-    // The horizontally scrollable width in pixels (0: only as wide as the
-    // widest entry).
+    // The horizontally scrollable width in pixels: every entry is laid out
+    // this wide (0: as wide as the entry the view measures).
     void setScrollWidth(int pixels);
-    int scrollWidth() const { return m_scrollWidth; }
+    int scrollWidth() const;
 
 signals:
     // The user made an entry current (mouse click or keyboard); not emitted
@@ -28,11 +30,10 @@ signals:
 protected:
     void mousePressEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
-    void updateGeometries() override;
 
 private:
     SortedList* m_list;
-    int m_scrollWidth = 0;
+    QStyledItemDelegate* m_delegate;
 };
 
 // Lets the list scroll sideways over 1500 pixels.
