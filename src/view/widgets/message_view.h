@@ -90,6 +90,9 @@ private:
         QRgb rgb = 0;
     };
 
+    // Hands the lines collected by an open update to the document. Reading
+    // the text or the selection does it first, so readers see every line
+    // appended; that leaves the view's observable state as it was.
     void flushPending();
     void flushPending() const { const_cast<MessageView*>(this)->flushPending(); }
     void discardPending();
