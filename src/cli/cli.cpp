@@ -271,16 +271,16 @@ int runScanOrHits(const Invocation& invocation, std::FILE* outStream, std::FILE*
     int withoutItems = 0;
 
     Output out(outStream);
-    for (int i = 0; i < files.count(); ++i) {
-        const QString& path = files.at(i);
-        const FileVerdict verdict = hits ? scanner.decideEach(path) : scanner.decideAny(path);
+    const QStringList paths = files.entries();
+    scanner.decideAll(paths, hits, 0, [&](int index, const FileVerdict& verdict) {
+        const QString& path = paths.at(index);
         if (verdict.outcome == ScanOutcome::Unreadable) {
             complainAbout(err, path, verdict.reason);
             complete = false;
-            continue;
+            return;
         }
         if (!verdict.isDecided())
-            continue;
+            return;
         if (!verdict.holdsAnyItem) {
             ++withoutItems;
             if (!hits) {
@@ -288,11 +288,10 @@ int runScanOrHits(const Invocation& invocation, std::FILE* outStream, std::FILE*
                 out.write("\n", 1);
             }
         }
-        if (hits)
-            for (size_t k = 0; k < verdict.present.size(); ++k)
-                if (verdict.present[k])
-                    ++perItem[k];
-    }
+        for (size_t k = 0; k < verdict.present.size(); ++k)
+            if (verdict.present[k])
+                ++perItem[k];
+    });
     if (hits) {
         for (int k = 0; k < items.count(); ++k) {
             out.write(QByteArray::number(perItem[size_t(k)]) + '\t' + items.at(k).toLocal8Bit() +

@@ -56,11 +56,21 @@ public:
     // Reads the file and tells which items occur in its view text.
     FileVerdict decideEach(const QString& path) const;
 
+    // Decides every path, on up to `threads` worker threads (0: as many as
+    // the machine has, at most 4), and hands each verdict to onVerdict on the
+    // calling thread in the order of paths.
+    void
+    decideAll(const QStringList& paths, bool each, int threads,
+              const std::function<void(int index, const FileVerdict& verdict)>& onVerdict) const;
+
 private:
     FileVerdict decide(const QString& path, bool each) const;
 
     ColourMatcher m_matcher;
     int m_filter;
+    // No item holds a line break, so no match spans two view lines and the
+    // text can be searched as it grows.
+    bool m_lineByLine = true;
 };
 
 // The files of paths (in their order) on which the window's scan would stop.

@@ -3,6 +3,7 @@
 
 #include "items/batch_scan.h"
 #include "support/temp_folder.h"
+#include "view/message_reader.h"
 
 #include <QFile>
 
@@ -10,6 +11,7 @@
 
 #include <csignal>
 #include <fcntl.h>
+#include <random>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -171,6 +173,87 @@ TEST_F(Pile, HitCountsPerItem) {
     const jl::HitCounts all = jl::countItemHits(paths, items, 2);
     EXPECT_EQ(all.perItem, (std::vector<int>{2, 2, 1, 0}));
     EXPECT_EQ(all.withoutItems, 2); // clean and empty
+}
+
+// Searching the view text while it grows, and deciding on several threads,
+// must give what a plain search of the whole view text gives.
+TEST(BatchScanDifferential, MatchesAPlainSearchOfTheWholeViewText) {
+    TempFolder folder;
+    std::mt19937 random(20240611);
+    auto pick = [&random](int n) { return int(random() % unsigned(n)); };
+    const QStringList items{"kqz", "ZZQ", "qk.kz", "zqzqz"};
+    const char letters[] = "abcdefghij.:  "; // never an item by chance
+    QStringList paths;
+    for (int f = 0; f < 60; ++f) {
+        QList<QByteArray> lines;
+        const int count = pick(4) == 0 ? 3 : 50 + pick(1500);
+        for (int l = 0; l < count; ++l) {
+            // Now and then a line longer than one read chunk.
+            const int length = pick(800) == 0 ? 40000 + pick(10000) : pick(80);
+            QByteArray line;
+            for (int c = 0; c < length; ++c)
+                line += letters[pick(int(sizeof letters) - 1)];
+            lines << line;
+        }
+        lines[1] = "Received: from x";
+        if (pick(3) != 0) {
+            // An item somewhere, in any letter case; a dropped byte inside it
+            // still makes a match, a line break inside it does not.
+            QByteArray item = items.at(pick(int(items.size()))).toLatin1();
+            for (char& c : item)
+                if (pick(2) == 0)
+                    c = char(QChar::fromLatin1(c).toUpper().toLatin1());
+            const int cut = 1 + pick(int(item.size()) - 1);
+            if (pick(4) == 0)
+                item.insert(cut, pick(2) == 0 ? "|" : "\xe9");
+            else if (pick(6) == 0)
+                item.insert(cut, "\r\n");
+            QByteArray& line = lines[pick(int(lines.size()))];
+            line.insert(pick(int(line.size()) + 1), item);
+        }
+        QByteArray bytes;
+        for (const QByteArray& line : lines)
+            bytes += line + (pick(3) == 0 ? "\n" : "\r\n");
+        paths << folder.write(QStringLiteral("f%1.eml").arg(f), bytes);
+    }
+    paths << folder.file(QStringLiteral("missing.eml"));
+
+    for (int filter = 0; filter < 3; ++filter) {
+        SCOPED_TRACE(filter);
+        const BatchScanner scanner(items, filter);
+        int clean = 0;
+        int lastIndex = -1;
+        scanner.decideAll(paths, false, 3, [&](int index, const FileVerdict& verdict) {
+            EXPECT_EQ(index, lastIndex + 1); // handed on in list order
+            lastIndex = index;
+            if (index == paths.size() - 1) {
+                EXPECT_EQ(verdict.outcome, ScanOutcome::Missing);
+                return;
+            }
+            jl::ViewTextBuilder view;
+            jl::ReaderHooks hooks;
+            hooks.filter = [filter] { return filter; };
+            jl::Load_File_Into_View(paths.at(index), view, hooks);
+            const QString text = view.toQString();
+            bool expected = false;
+            for (const QString& item : items)
+                expected = expected || text.contains(item, Qt::CaseInsensitive);
+            EXPECT_EQ(verdict.holdsAnyItem, expected) << index;
+            clean += expected ? 0 : 1;
+        });
+        EXPECT_EQ(lastIndex, paths.size() - 1);
+        EXPECT_GT(clean, 0); // both answers occur
+        EXPECT_LT(clean, 60);
+    }
+}
+
+TEST(BatchScanDifferential, AnItemWithALineBreakIsSearchedAcrossLines) {
+    TempFolder folder;
+    QByteArray bytes = "Received: from a\r\n";
+    bytes += QByteArray(70000, 'x') + "\r\nlast line\r\nMessage-ID: <1@x>\r\n";
+    const QString path = folder.write(QStringLiteral("m.eml"), bytes);
+    EXPECT_TRUE(BatchScanner({"xx\nLAST"}, 1).decideAny(path).holdsAnyItem);
+    EXPECT_FALSE(BatchScanner({"xx\nfirst"}, 1).decideAny(path).holdsAnyItem);
 }
 
 } // namespace
