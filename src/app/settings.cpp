@@ -55,7 +55,9 @@ SettingsValues readSettings(const QString& iniPath) {
 }
 
 bool writeSettings(const QString& iniPath, const SettingsValues& v, QString* error) {
-    IniFile ini = IniFile::load(iniPath);
+    IniFile ini;
+    if (!IniFile::loadForUpdate(iniPath, &ini, error))
+        return false;
     const QString& s = kSettingsSection;
     ini.writeBool(s, kMaximized, v.maximized);
     ini.writeInteger(s, kTop, v.windowTop);

@@ -49,7 +49,8 @@ SettingsValues readSettings(const QString& iniPath);
 // Writes every key (in the order of the close) into the document already at
 // iniPath, keeping its other sections, keys and comments, and replaces the
 // file through a temporary file and a rename. False, with *error filled when
-// given, when the file cannot be written; the old file is then untouched.
+// given, when the file cannot be written, or is there but cannot be read (its
+// other lines would be lost); the old file is then untouched.
 bool writeSettings(const QString& iniPath, const SettingsValues& values, QString* error = nullptr);
 
 // "Unable to write to " + the settings file's full path: the error shown when

@@ -150,6 +150,27 @@ IniFile IniFile::load(const QString& path) {
     return fromBytes(file.readAll());
 }
 
+bool IniFile::loadForUpdate(const QString& path, IniFile* document, QString* error) {
+    QFile file(path);
+    if (!file.exists()) {
+        *document = IniFile();
+        return true;
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    *document = fromBytes(bytes);
+    return true;
+}
+
 IniFile IniFile::fromBytes(const QByteArray& bytes) {
     IniFile doc;
     qsizetype start = 0;

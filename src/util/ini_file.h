@@ -32,6 +32,9 @@ public:
     // The document held by the file; a missing or unreadable file gives an
     // empty document, so every read yields its default.
     static IniFile load(const QString& path);
+    // The same, but false when a file is there that cannot be read: writing
+    // such a document back would drop the file's other lines.
+    static bool loadForUpdate(const QString& path, IniFile* document, QString* error = nullptr);
     static IniFile fromBytes(const QByteArray& bytes);
 
     QByteArray toBytes() const;

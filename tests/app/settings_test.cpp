@@ -5,6 +5,7 @@
 #include "util/ini_file.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <gtest/gtest.h>
 
@@ -99,6 +100,10 @@ TEST(Settings, UnwritableFolderFailsAndLeavesTheFile) {
     QString error;
     EXPECT_FALSE(writeSettings(path, SettingsValues(), &error));
     EXPECT_FALSE(QFile::exists(path));
+    // Something at the path that cannot be read as a file is not overwritten.
+    const QString folder = tmp.mkdir("Junkloupe.ini");
+    EXPECT_FALSE(writeSettings(tmp.file("Junkloupe.ini"), SettingsValues(), &error));
+    EXPECT_TRUE(QFileInfo(folder).isDir());
     EXPECT_EQ(unableToWriteMessage("/opt/j/Junkloupe.ini"),
               "Unable to write to /opt/j/Junkloupe.ini");
 }
