@@ -18,7 +18,8 @@ constexpr int kFiles = 100000;
 
 QString benchDirectory() {
     const QString dir = QStringLiteral("/tmp/junkloupe-bench-filelist/");
-    const QString marker = dir + QStringLiteral(".complete");
+    // The marker stands beside the folder: inside it, it would be listed too.
+    const QString marker = QStringLiteral("/tmp/junkloupe-bench-filelist.complete");
     if (QFile::exists(marker))
         return dir;
     QDir().mkpath(dir);
