@@ -1,0 +1,431 @@
+// Showing the current file, colour coding it, the file-list commands and
+// navigation through the list.
+
+#include "main_form_fixture.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTimer>
+
+#include <sys/stat.h>
+
+namespace jl::test {
+namespace {
+
+const QByteArray kMessage = "Return-Path: x\r\n"
+                            "Received: from mx.example.com\r\n"
+                            "\tby b\r\n"
+                            "Message-ID: <1.x@example.com>\r\n"
+                            "Subject: hi\r\n"
+                            "\r\n"
+                            "body\r\n";
+
+class FilesTest : public MainFormTest {
+protected:
+    void SetUp() override {
+        shown();
+        form->File_Contents_Filter_RadioGroup->setItemIndex(1);
+        form->File_Contents_Colour_Coding_RadioGroup->setItemIndex(3);
+    }
+    // Three messages m1..m3 in the list; returns their paths.
+    QStringList threeMessages() {
+        QStringList paths;
+        for (int i = 1; i <= 3; ++i) {
+            paths << message(QStringLiteral("m%1.eml").arg(i),
+                             "Received: from m" + QByteArray::number(i) + "\r\nMessage-ID: <" +
+                                 QByteArray::number(i) + ">\r\n");
+            files().insert(paths.last());
+        }
+        return paths;
+    }
+    static QString shownFor(int i) {
+        return QStringLiteral("\nReceived: from m%1\n\nMessage-ID: <%1>\n\n").arg(i);
+    }
+};
+
+// --- processing -------------------------------------------------------------------------
+
+TEST_F(FilesTest, ProcessingShowsTheFilteredTextAndItsPlaceInTheCaption) {
+    threeMessages();
+    Select_List_Index(files(), 0);
+    form->Process_The_Selected_File_BitBtnClick();
+    EXPECT_EQ(caption(), "File 1 of 3 :  m1.eml ");
+    EXPECT_EQ(viewText(), shownFor(1));
+    // Caret at the start, nothing selected, the view has the focus, the
+    // panel is gone and the window usable again.
+    EXPECT_EQ(form->File_Contents_RichEdit->selectionStart(), 0);
+    EXPECT_EQ(form->File_Contents_RichEdit->selectionLength(), 0);
+    EXPECT_EQ(focused(), form->File_Contents_RichEdit);
+    EXPECT_FALSE(form->File_Processing_Progress_GroupBox->isVisible());
+    EXPECT_TRUE(form->Next_File_BitBtn->isEnabled());
+    EXPECT_FALSE(form->isBusy());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(form->Progress_Guage->value(), form->Progress_Guage->maximum());
+}
+
+TEST_F(FilesTest, ViewFilterIsReadForEveryFile) {
+    files().insert(message("w.eml", kMessage));
+    Select_List_Index(files(), 0);
+    const struct {
+        int filter;
+        const char* view;
+    } cases[] = {
+        {0, "\nReceived: from mx.example.com\nby b\n\nMessage-ID: <1.x@example.com>"},
+        {1, "\nReceived: from mx.example.com\nby b\n\nMessage-ID: <1.x@example.com>\n\n"},
+        {2, "\nReturn-Path: x\n\nReceived: from mx.example.com\n\nby b\n\nMessage-ID: "
+            "<1.x@example.com>\n\n\n\n"
+            "Subject: hi\n\n\n\nbody"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.filter);
+        // Choosing another filter re-reads the current file at once.
+        form->File_Contents_Filter_RadioGroup->setItemIndex(c.filter);
+        EXPECT_EQ(viewText(), QString::fromLatin1(c.view));
+    }
+}
+
+TEST_F(FilesTest, MissingEmptyAndUnselectedFiles) {
+    const QStringList paths = threeMessages();
+    Select_List_Index(files(), 1);
+    form->Process_The_Selected_File_BitBtnClick();
+    ASSERT_EQ(caption(), "File 2 of 3 :  m2.eml ");
+
+    // A missing file: the one error line, no colour coding, caption kept.
+    QFile::remove(paths[2]);
+    form->File_Contains_Any_Interesting_Items_CheckBox->setChecked(true);
+    Select_List_Index(files(), 2);
+    form->Process_The_Selected_File_BitBtnClick();
+    EXPECT_EQ(viewText(), " *** Error: File does NOT exist !!");
+    EXPECT_EQ(caption(), "File 2 of 3 :  m2.eml ");
+    EXPECT_TRUE(form->File_Contains_Any_Interesting_Items_CheckBox->isChecked());
+
+    // An empty file: empty view, caption updated, colour coding ran.
+    QFile(paths[0]).resize(0);
+    Select_List_Index(files(), 0);
+    form->Process_The_Selected_File_BitBtnClick();
+    EXPECT_EQ(viewText(), "");
+    EXPECT_EQ(caption(), "File 1 of 3 :  m1.eml ");
+    EXPECT_FALSE(form->File_Contains_Any_Interesting_Items_CheckBox->isChecked());
+
+    // Nothing selected: the view empties, the caption stays.
+    files().clearSelection();
+    form->Process_The_Selected_File_BitBtnClick();
+    EXPECT_EQ(viewText(), "");
+    EXPECT_EQ(caption(), "File 1 of 3 :  m1.eml ");
+    EXPECT_EQ(dialogs.count(), 0u);
+}
+
+TEST_F(FilesTest, WindowIsBusyWhileTheFileIsRead) {
+    threeMessages();
+    Select_List_Index(files(), 0);
+    bool checked = false;
+    // Runs at the first pump inside processing.
+    QTimer::singleShot(0, form.get(), [&] {
+        checked = true;
+        EXPECT_TRUE(form->isBusy());
+        EXPECT_FALSE(form->Next_File_BitBtn->isEnabled());
+        EXPECT_FALSE(form->File_List_ListBox->isEnabled());
+        EXPECT_FALSE(form->PageControl1->isEnabled());
+        EXPECT_TRUE(form->MainMenu1->isEnabled());
+        EXPECT_TRUE(form->ExitOption->isEnabled());
+        EXPECT_TRUE(form->File_Processing_Progress_GroupBox->isVisible());
+        EXPECT_TRUE(form->File_Processing_Progress_GroupBox->isEnabled());
+        ASSERT_NE(QApplication::overrideCursor(), nullptr);
+        EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    });
+    form->Process_The_Selected_File_BitBtnClick();
+    EXPECT_TRUE(checked);
+    EXPECT_TRUE(form->PageControl1->isEnabled());
+    EXPECT_TRUE(form->File_List_ListBox->isEnabled());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(FilesTest, UnreadableFileIsReportedAndTheWindowRecovers) {
+    const QString pipe = folder.file("messages/pipe.eml");
+    folder.mkdir("messages");
+    ASSERT_EQ(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    files().insert(pipe);
+    Select_List_Index(files(), 0);
+    form->Process_The_Selected_File_BitBtnClick();
+    ASSERT_EQ(dialogs.count(), 1u);
+    EXPECT_EQ(dialogs.lastType(), Shown::Type::Error);
+    EXPECT_TRUE(
+        dialogs.lastText().startsWith("Error: The file \"" + pipe + "\" could not be read: "));
+    EXPECT_EQ(viewText(), "");
+    EXPECT_FALSE(form->File_Contents_RichEdit->isUpdating());
+    EXPECT_FALSE(form->File_Processing_Progress_GroupBox->isVisible());
+    EXPECT_FALSE(form->isBusy());
+    EXPECT_TRUE(form->Next_File_BitBtn->isEnabled());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(FilesTest, FocusStaysOffTheViewWhileTheSettingsPageIsActive) {
+    threeMessages();
+    Select_List_Index(files(), 0);
+    form->PageControl1->setCurrentWidget(form->TabSheet2);
+    form->File_Contents_Filter_RadioGroup->button(2)->setFocus();
+    form->File_Contents_Filter_RadioGroup->setItemIndex(2);
+    EXPECT_EQ(viewText(), "\nReceived: from m1\n\nMessage-ID: <1>\n\n");
+    EXPECT_NE(focused(), form->File_Contents_RichEdit);
+}
+
+// --- colour coding ------------------------------------------------------------------------
+
+TEST_F(FilesTest, ColourCodingOptionRecoloursWithoutRereading) {
+    const QString path = message("c.eml", kMessage);
+    files().insert(path);
+    items().insert(QStringLiteral("EXAMPLE.com"));
+    Select_List_Index(files(), 0);
+    form->Process_The_Selected_File_BitBtnClick();
+    MessageView* view = form->File_Contents_RichEdit;
+    const QString text = viewText();
+    const int received = text.indexOf("Received:");
+    const int item = text.indexOf("example.com");
+    EXPECT_EQ(view->colourAt(received), QColor(0, 0, 255));
+    EXPECT_EQ(view->colourAt(item), QColor(255, 0, 0));
+    EXPECT_TRUE(form->File_Contains_Any_Interesting_Items_CheckBox->isChecked());
+
+    // The file changes on disk; only the colours of the text shown change.
+    QFile::remove(path);
+    form->File_Contents_Colour_Coding_RadioGroup->setItemIndex(1);
+    EXPECT_EQ(viewText(), text);
+    EXPECT_EQ(view->colourAt(received), QColor(0, 0, 255));
+    EXPECT_FALSE(view->colourAt(item).isValid());
+    EXPECT_FALSE(form->File_Contains_Any_Interesting_Items_CheckBox->isChecked());
+    EXPECT_EQ(view->selectionLength(), 0);
+
+    form->File_Contents_Colour_Coding_RadioGroup->setItemIndex(0);
+    EXPECT_FALSE(view->colourAt(received).isValid());
+
+    // A change of the items list is seen by the next colour coding.
+    form->File_Contents_Colour_Coding_RadioGroup->setItemIndex(2);
+    const int by = text.indexOf("by b");
+    EXPECT_FALSE(view->colourAt(by).isValid());
+    items().insert(QStringLiteral("by b"));
+    form->Colour_Code_File_Contents_BitBtnClick();
+    EXPECT_EQ(view->colourAt(by), QColor(255, 0, 0));
+    // The caret stands after the last match of the last search.
+    EXPECT_EQ(view->selectionStart(), text.indexOf("example.com", text.indexOf("Message-ID")) + 11);
+}
+
+// --- navigation ---------------------------------------------------------------------------
+
+TEST_F(FilesTest, EveryNavigationButtonRefusesAnEmptyList) {
+    for (QPushButton* button : {form->First_File_BitBtn, form->Previous_File_BitBtn,
+                                form->Next_File_BitBtn, form->Last_File_BitBtn}) {
+        SCOPED_TRACE(button->objectName().toStdString());
+        dialogs.clear();
+        button->click();
+        ASSERT_EQ(dialogs.count(), 1u);
+        EXPECT_EQ(dialogs.lastType(), Shown::Type::Error);
+        EXPECT_EQ(dialogs.lastText(), "Error: There are no files in the list.");
+        EXPECT_EQ(focused(), form->File_Contents_RichEdit);
+    }
+}
+
+TEST_F(FilesTest, NavigationMovesThroughTheListWithItsEdgeCases) {
+    threeMessages();
+    const QString first = "Error: You are already on the First file in the list.";
+    const QString last = "Error: You are already at the Last file in the list.";
+    struct Step {
+        QPushButton* TMainForm1::*button;
+        int before;        // selection before the click (-1: none)
+        int after;         // selection after it
+        const char* error; // message shown, or nullptr
+    };
+    const Step steps[] = {
+        {&TMainForm1::Next_File_BitBtn, -1, 0, nullptr},      // no current entry: entry 0
+        {&TMainForm1::Previous_File_BitBtn, -1, -1, nullptr}, // asks for -2: none, no message
+        {&TMainForm1::Previous_File_BitBtn, 0, 0, "first"},
+        {&TMainForm1::Next_File_BitBtn, 0, 1, nullptr},
+        {&TMainForm1::Next_File_BitBtn, 2, 2, "last"},
+        {&TMainForm1::Previous_File_BitBtn, 2, 1, nullptr},
+        {&TMainForm1::Last_File_BitBtn, 0, 2, nullptr},
+        {&TMainForm1::First_File_BitBtn, 2, 0, nullptr},
+        {&TMainForm1::First_File_BitBtn, -1, 0, nullptr},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(
+            ((form.get()->*step.button)->objectName() + " from " + QString::number(step.before))
+                .toStdString());
+        dialogs.clear();
+        Select_List_Index(files(), step.before);
+        form->File_Contents_RichEdit->setWholeText("old");
+        (form.get()->*step.button)->click();
+        EXPECT_EQ(current(), step.after);
+        if (step.error) {
+            ASSERT_EQ(dialogs.count(), 1u);
+            EXPECT_EQ(dialogs.lastText(),
+                      QString::fromLatin1(step.error) == "first" ? first : last);
+            EXPECT_EQ(viewText(), "old"); // nothing changes with a message
+        } else {
+            EXPECT_EQ(dialogs.count(), 0u);
+            EXPECT_EQ(viewText(), step.after < 0 ? QString() : shownFor(step.after + 1));
+        }
+        EXPECT_EQ(focused(), form->File_Contents_RichEdit);
+    }
+}
+
+TEST_F(FilesTest, SingleEntryRefusesPrevAndNextButReprocessesFirstAndLast) {
+    files().insert(message("only.eml", "Received: from m1\r\nMessage-ID: <1>\r\n"));
+    Select_List_Index(files(), 0);
+    form->Previous_File_BitBtn->click();
+    form->Next_File_BitBtn->click();
+    EXPECT_EQ(dialogs.texts(),
+              QStringList({"Error: You are already on the First file in the list.",
+                           "Error: You are already at the Last file in the list."}));
+    form->First_File_BitBtn->click();
+    EXPECT_EQ(caption(), "File 1 of 1 :  only.eml ");
+    form->File_Contents_RichEdit->setWholeText("old");
+    form->Last_File_BitBtn->click();
+    EXPECT_EQ(viewText(), shownFor(1));
+}
+
+TEST_F(FilesTest, UserSelectionInTheListShowsThatFile) {
+    threeMessages();
+    Select_List_Index(files(), 2);
+    emit form->File_List_ListBox->userSelected();
+    EXPECT_EQ(viewText(), shownFor(3));
+    EXPECT_EQ(caption(), "File 3 of 3 :  m3.eml ");
+    EXPECT_EQ(focused(), form->File_Contents_RichEdit);
+}
+
+TEST_F(FilesTest, FilterClickWithAnEmptyListOnlyEmptiesTheView) {
+    form->File_Contents_RichEdit->setWholeText("left over");
+    form->File_Contents_Filter_RadioGroup->setItemIndex(0);
+    EXPECT_EQ(viewText(), "");
+    EXPECT_EQ(dialogs.count(), 0u);
+}
+
+// --- file-list commands -------------------------------------------------------------------
+
+TEST_F(FilesTest, FilesInDirectoryMergesTheChosenDirectoryAndShowsEntryZero) {
+    const QString dirA = folder.mkdir("dirA");
+    folder.write("dirA/b.eml", "Received: from m2\r\nMessage-ID: <2>\r\n");
+    folder.write("dirA/.hidden", "x");
+    folder.write("dirA/sub/inner.eml", "x");
+    folder.write("dirB/A.eml", "Received: from m1\r\nMessage-ID: <1>\r\n");
+    const QString dirB = folder.file("dirB");
+
+    // The first chooser starts in the program folder.
+    dialogs.chooseNext(dirA);
+    form->Add_All_Files_In_A_Directory_BitBtn->click();
+    EXPECT_EQ(dialogs.lastStartDirectory(), folder.path());
+    EXPECT_EQ(form->Current_Directory_Edit->text(), folder.file("dirA/"));
+    EXPECT_EQ(files().entries(),
+              QStringList({folder.file("dirA/.hidden"), folder.file("dirA/b.eml")}));
+    EXPECT_EQ(current(), 0);
+    EXPECT_EQ(caption(), "File 1 of 2 :  .hidden ");
+    EXPECT_EQ(focused(), form->File_Contents_RichEdit);
+
+    // A second directory is merged; entry 0 of the merged list is shown.
+    dialogs.chooseNext(dirB);
+    form->Add_All_Files_In_A_Directory_BitBtn->click();
+    EXPECT_EQ(dialogs.lastStartDirectory(), folder.file("dirA/"));
+    EXPECT_EQ(files().count(), 3);
+    EXPECT_EQ(current(), 0);
+    EXPECT_EQ(files().at(0), folder.file("dirB/A.eml"));
+    EXPECT_EQ(viewText(), shownFor(1));
+
+    // The same directory again adds nothing, even new files, and selects nothing.
+    folder.write("dirB/new.eml", "x");
+    Select_List_Index(files(), 2);
+    dialogs.chooseNext(dirB);
+    form->Add_All_Files_In_A_Directory_BitBtn->click();
+    EXPECT_EQ(files().count(), 3);
+    EXPECT_EQ(current(), 2);
+
+    // A cancel empties the directory; the next chooser starts in the program folder.
+    dialogs.chooseNext(QString());
+    form->Add_All_Files_In_A_Directory_BitBtn->click();
+    EXPECT_EQ(form->Current_Directory_Edit->text(), "");
+    dialogs.chooseNext(QString());
+    form->Add_All_Files_In_A_Directory_BitBtn->click();
+    EXPECT_EQ(dialogs.lastStartDirectory(), folder.path());
+    EXPECT_TRUE(dialogs.scriptUsedUp());
+    EXPECT_EQ(files().count(), 3);
+}
+
+TEST_F(FilesTest, FilesInDirectoryWithNoFilesSelectsNothing) {
+    folder.mkdir("onlydirs/sub");
+    dialogs.chooseNext(folder.file("onlydirs"));
+    form->Add_All_Files_In_A_Directory_BitBtn->click();
+    EXPECT_TRUE(files().isEmpty());
+    EXPECT_EQ(current(), -1);
+    EXPECT_EQ(caption(), " File List : ");
+}
+
+TEST_F(FilesTest, RemoveFileAsksAndKeepsTheViewText) {
+    form->File_List_Delete_Selected_Files_BitBtn->click();
+    EXPECT_EQ(dialogs.lastText(), "Error: There is nothing in the files list to Remove !");
+
+    const QStringList paths = threeMessages();
+    files().clearSelection();
+    form->File_List_Delete_Selected_Files_BitBtn->click();
+    EXPECT_EQ(dialogs.lastText(),
+              "Error:  No files is selected !   Please select an item in the files list and "
+              "then press the \"Remove\" button.");
+
+    Select_List_Index(files(), 1);
+    form->Process_The_Selected_File_BitBtnClick();
+    dialogs.answerNo();
+    form->File_List_Delete_Selected_Files_BitBtn->click();
+    EXPECT_EQ(dialogs.lastText(), "Remove \"" + paths[1] + "\" ?   Are you sure ?");
+    EXPECT_EQ(files().count(), 3);
+
+    dialogs.answerYes();
+    form->File_List_Delete_Selected_Files_BitBtn->click();
+    EXPECT_EQ(files().entries(), QStringList({paths[0], paths[2]}));
+    EXPECT_EQ(current(), -1);
+    EXPECT_EQ(viewText(), shownFor(2));
+    EXPECT_EQ(focused(), form->File_Contents_RichEdit);
+}
+
+TEST_F(FilesTest, EraseAsksAndEmptiesListAndView) {
+    form->File_List_Erase_BitBtn->click();
+    EXPECT_EQ(dialogs.lastText(), "Error: There are no files in the list.");
+    EXPECT_EQ(dialogs.lastType(), Shown::Type::Error);
+
+    threeMessages();
+    Select_List_Index(files(), 0);
+    form->Process_The_Selected_File_BitBtnClick();
+    dialogs.answerNo();
+    form->File_List_Erase_BitBtn->click();
+    EXPECT_EQ(dialogs.lastText(), "Erase the list of files ?  Are you sure ?");
+    EXPECT_EQ(dialogs.lastType(), Shown::Type::Confirmation);
+    EXPECT_EQ(files().count(), 3);
+    EXPECT_EQ(viewText(), shownFor(1));
+
+    dialogs.answerYes();
+    form->File_List_Erase_BitBtn->click();
+    EXPECT_TRUE(files().isEmpty());
+    EXPECT_EQ(viewText(), "");
+    EXPECT_EQ(focused(), form->File_Contents_RichEdit);
+    form->close();
+    EXPECT_EQ(QFileInfo(folder.file("Junkloupe.ini_file")).size(), 0);
+}
+
+TEST_F(FilesTest, CopyPutsTheListOnTheClipboardThroughTheStagingArea) {
+    clipboard.setText("before");
+    form->File_List_Copy_To_Clipboard_BitBtn->click();
+    EXPECT_EQ(clipboard.text(), "before"); // an empty list copies nothing
+    EXPECT_EQ(form->Work_Memo->toPlainText(), "");
+
+    files().insert("/b");
+    files().insert("/A");
+    form->File_List_Copy_To_Clipboard_BitBtn->click();
+    EXPECT_EQ(clipboard.text(), "/A\r\n/b\r\n");
+    EXPECT_EQ(form->Work_Memo->toPlainText().remove(QLatin1Char('\r')), "/A\n/b\n");
+    EXPECT_EQ(focused(), form->File_Contents_RichEdit);
+    EXPECT_EQ(dialogs.count(), 0u);
+}
+
+} // namespace
+} // namespace jl::test

@@ -1,0 +1,136 @@
+// Start-up and close: both list files read at the first show and written back
+// at close, the remembered file, and the default failure report.
+
+#include "main_form_fixture.h"
+
+#include "util/failure.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFileInfo>
+#include <QPushButton>
+
+#include <sys/stat.h>
+
+namespace jl::test {
+namespace {
+
+class LifecycleTest : public MainFormTest {
+protected:
+    QString fileListPath() { return folder.file(QStringLiteral("Junkloupe.ini_file")); }
+    QString itemsPath() { return folder.file(QStringLiteral("Junkloupe.ini_int")); }
+};
+
+TEST_F(LifecycleTest, ListsLoadAtFirstShowAndAreWrittenBackInListOrderAtClose) {
+    folder.write("Junkloupe.ini_file", "/m/b.eml\r\n/m/A.eml\r\n");
+    folder.write("Junkloupe.ini_int", "zeta\nAlpha\r\nmid");
+    shown();
+    EXPECT_EQ(files().entries(), QStringList({"/m/A.eml", "/m/b.eml"}));
+    EXPECT_EQ(items().entries(), QStringList({"Alpha", "mid", "zeta"}));
+    // Entry 0 is the remembered file by default; it does not exist.
+    EXPECT_EQ(current(), 0);
+    EXPECT_EQ(viewText(), " *** Error: File does NOT exist !!");
+
+    items().insert(QStringLiteral("beta"));
+    form->ExitOption->trigger();
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(folder.read("Junkloupe.ini_file"), QByteArray("/m/A.eml\r\n/m/b.eml\r\n"));
+    EXPECT_EQ(folder.read("Junkloupe.ini_int"), QByteArray("Alpha\r\nbeta\r\nmid\r\nzeta\r\n"));
+    EXPECT_EQ(dialogs.count(), 0u);
+}
+
+TEST_F(LifecycleTest, BothExitButtonsCloseThroughTheSave) {
+    using ButtonMember = QPushButton* TMainForm1::*;
+    for (ButtonMember button : {&TMainForm1::Exit_1_BitBtn, &TMainForm1::Exit_2_BitBtn}) {
+        form.reset();
+        QFile::remove(fileListPath());
+        shown();
+        files().insert(QStringLiteral("/x/one"));
+        (form.get()->*button)->click();
+        EXPECT_FALSE(form->isVisible());
+        EXPECT_EQ(folder.read("Junkloupe.ini_file"), QByteArray("/x/one\r\n"));
+        // An empty list is written as an empty file.
+        EXPECT_TRUE(QFileInfo::exists(itemsPath()));
+        EXPECT_EQ(QFileInfo(itemsPath()).size(), 0);
+    }
+}
+
+TEST_F(LifecycleTest, MissingListFilesGiveEmptyListsWithoutAMessage) {
+    shown();
+    EXPECT_TRUE(files().isEmpty());
+    EXPECT_TRUE(items().isEmpty());
+    EXPECT_EQ(dialogs.count(), 0u);
+    EXPECT_EQ(viewText(), "");
+}
+
+TEST_F(LifecycleTest, UnreadableListFileIsReportedAndTheProgramGoesOn) {
+    ASSERT_EQ(mkfifo(QFile::encodeName(fileListPath()).constData(), 0600), 0);
+    folder.write("Junkloupe.ini_int", "kept\r\n");
+    shown();
+    ASSERT_EQ(dialogs.count(), 1u);
+    EXPECT_EQ(dialogs.lastType(), Shown::Type::Error);
+    EXPECT_EQ(dialogs.lastText(), "Cannot open file " + fileListPath() + ".");
+    // The other list still loads, and the window works.
+    EXPECT_EQ(items().entries(), QStringList({"kept"}));
+    EXPECT_EQ(form->windowTitle(), "Junkloupe v1.0f");
+    form->First_File_BitBtn->click();
+    EXPECT_EQ(dialogs.lastText(), "Error: There are no files in the list.");
+
+    // The unread list file is not replaced by the empty list at close.
+    form->close();
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(fileListPath()).constData(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    EXPECT_EQ(folder.read("Junkloupe.ini_int"), QByteArray("kept\r\n"));
+}
+
+TEST_F(LifecycleTest, SaveFailureOfOneListStillSavesTheOther) {
+    shown();
+    files().insert(QStringLiteral("/a"));
+    items().insert(QStringLiteral("item"));
+    // A directory where the file list should go cannot be replaced.
+    folder.mkdir("Junkloupe.ini_file");
+    folder.write("Junkloupe.ini_file/inside", "x");
+    form->close();
+    EXPECT_FALSE(form->isVisible());
+    ASSERT_EQ(dialogs.count(), 1u);
+    EXPECT_TRUE(dialogs.lastText().startsWith("The " + fileListPath() + " could not be saved !"));
+    EXPECT_EQ(folder.read("Junkloupe.ini_int"), QByteArray("item\r\n"));
+}
+
+TEST_F(LifecycleTest, RememberedFileNumberSelectsOnlyAnExistingEntry) {
+    const QString a = message("a.eml", "Received: from a\r\nMessage-ID: <1>\r\n");
+    const QString b = message("b.eml", "Received: from b\r\nMessage-ID: <2>\r\n");
+    folder.write("Junkloupe.ini_file", (a + "\r\n" + b + "\r\n").toUtf8());
+    const struct {
+        int saved;
+        int selected;
+        const char* view;
+    } cases[] = {
+        {1, 1, "\nReceived: from b\n\nMessage-ID: <2>\n\n"},
+        {0, 0, "\nReceived: from a\n\nMessage-ID: <1>\n\n"},
+        {2, -1, ""}, // equal to the count: nothing selected, nothing processed
+        {9, -1, ""},
+        {-1, -1, ""}, // nothing was selected at the last close
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.saved);
+        form.reset();
+        create().setSavedFileNumber(c.saved);
+        form->File_Contents_Filter_RadioGroup->setItemIndex(1);
+        form->show();
+        EXPECT_EQ(current(), c.selected);
+        EXPECT_EQ(viewText(), QString::fromLatin1(c.view));
+        EXPECT_EQ(dialogs.count(), 0u);
+    }
+}
+
+TEST_F(LifecycleTest, FailureEscapingACommandIsShownWithAFullStop) {
+    create();
+    form->runCommand([] { throw Failure(QStringLiteral("'x' is not a valid integer value")); });
+    EXPECT_EQ(dialogs.lastText(), "'x' is not a valid integer value.");
+    EXPECT_EQ(dialogs.lastType(), Shown::Type::Error);
+}
+
+} // namespace
+} // namespace jl::test
