@@ -1,6 +1,8 @@
 #include "util/sorted_list.h"
 
 #include <algorithm>
+#include <iterator>
+#include <tuple>
 
 namespace jl {
 
@@ -29,6 +31,13 @@ int ListCollator::compare(const QString& a, const QString& b) const {
 
 // --- SortedList -----------------------------------------------------------------
 
+namespace {
+// A block is split when it grows past kBlockMax; blocks built in bulk start
+// half full, so that insertions do not split them at once.
+constexpr size_t kBlockMax = 1024;
+constexpr size_t kBlockFill = 512;
+} // namespace
+
 SortedList::SortedList(Selection selection, QObject* parent)
     : SortedList(selection, QLocale(), parent) {}
 
@@ -38,26 +47,113 @@ SortedList::SortedList(Selection selection, const QLocale& locale, QObject* pare
 
 SortedList::~SortedList() = default;
 
+std::pair<size_t, int> SortedList::locate(int index) const {
+    const auto it = std::upper_bound(m_blockStart.begin(), m_blockStart.end(), index);
+    const size_t block = static_cast<size_t>(it - m_blockStart.begin()) - 1;
+    return {block, index - m_blockStart[block]};
+}
+
+const SortedList::Entry& SortedList::entry(int index) const {
+    const auto [block, offset] = locate(index);
+    return m_blocks[block][static_cast<size_t>(offset)];
+}
+
+void SortedList::recountFrom(size_t block) {
+    for (size_t k = block; k < m_blocks.size(); ++k)
+        m_blockStart[k] =
+            k == 0 ? 0 : m_blockStart[k - 1] + static_cast<int>(m_blocks[k - 1].size());
+}
+
+void SortedList::insertEntryAt(int row, Entry e) {
+    if (m_blocks.empty()) {
+        m_blocks.emplace_back();
+        m_blockStart.push_back(0);
+    }
+    size_t block = m_blocks.size() - 1;
+    int offset = static_cast<int>(m_blocks[block].size());
+    if (row < m_count)
+        std::tie(block, offset) = locate(row);
+    Block& b = m_blocks[block];
+    b.insert(b.begin() + offset, std::move(e));
+    ++m_count;
+    if (b.size() > kBlockMax) {
+        const auto half = b.begin() + static_cast<std::ptrdiff_t>(b.size() / 2);
+        Block tail(std::make_move_iterator(half), std::make_move_iterator(b.end()));
+        b.erase(half, b.end());
+        m_blocks.insert(m_blocks.begin() + static_cast<std::ptrdiff_t>(block) + 1, std::move(tail));
+        m_blockStart.insert(m_blockStart.begin() + static_cast<std::ptrdiff_t>(block) + 1, 0);
+    }
+    recountFrom(block + 1);
+}
+
+void SortedList::eraseRange(int first, int last) {
+    auto [block, offset] = locate(first);
+    const size_t firstBlock = block;
+    int remaining = last - first + 1;
+    m_count -= remaining;
+    while (remaining > 0) {
+        Block& b = m_blocks[block];
+        const int n = std::min(remaining, static_cast<int>(b.size()) - offset);
+        b.erase(b.begin() + offset, b.begin() + offset + n);
+        remaining -= n;
+        if (b.empty()) {
+            m_blocks.erase(m_blocks.begin() + static_cast<std::ptrdiff_t>(block));
+            m_blockStart.erase(m_blockStart.begin() + static_cast<std::ptrdiff_t>(block));
+        } else {
+            ++block;
+        }
+        offset = 0;
+    }
+    recountFrom(firstBlock);
+}
+
+void SortedList::replaceAll(std::vector<Entry> entries) {
+    m_blocks.clear();
+    m_blockStart.clear();
+    m_count = static_cast<int>(entries.size());
+    for (size_t i = 0; i < entries.size(); i += kBlockFill) {
+        const size_t end = std::min(entries.size(), i + kBlockFill);
+        m_blockStart.push_back(static_cast<int>(i));
+        m_blocks.emplace_back(
+            std::make_move_iterator(entries.begin() + static_cast<std::ptrdiff_t>(i)),
+            std::make_move_iterator(entries.begin() + static_cast<std::ptrdiff_t>(end)));
+    }
+}
+
 QStringList SortedList::entries() const {
     QStringList out;
     out.reserve(count());
-    for (const Entry& e : m_entries)
-        out.append(e.text);
+    for (const Block& b : m_blocks)
+        for (const Entry& e : b)
+            out.append(e.text);
     return out;
 }
 
 int SortedList::upperBound(const QCollatorSortKey& key) const {
+    // The first block whose last entry sorts after key holds the place.
+    const auto block = std::upper_bound(
+        m_blocks.begin(), m_blocks.end(), key,
+        [](const QCollatorSortKey& k, const Block& b) { return k.compare(b.back().key) < 0; });
+    if (block == m_blocks.end())
+        return m_count;
     const auto it = std::upper_bound(
-        m_entries.begin(), m_entries.end(), key,
+        block->begin(), block->end(), key,
         [](const QCollatorSortKey& k, const Entry& e) { return k.compare(e.key) < 0; });
-    return static_cast<int>(it - m_entries.begin());
+    const size_t b = static_cast<size_t>(block - m_blocks.begin());
+    return m_blockStart[b] + static_cast<int>(it - block->begin());
 }
 
 int SortedList::lowerBound(const QCollatorSortKey& key) const {
+    const auto block = std::lower_bound(
+        m_blocks.begin(), m_blocks.end(), key,
+        [](const Block& b, const QCollatorSortKey& k) { return b.back().key.compare(k) < 0; });
+    if (block == m_blocks.end())
+        return m_count;
     const auto it = std::lower_bound(
-        m_entries.begin(), m_entries.end(), key,
+        block->begin(), block->end(), key,
         [](const Entry& e, const QCollatorSortKey& k) { return e.key.compare(k) < 0; });
-    return static_cast<int>(it - m_entries.begin());
+    const size_t b = static_cast<size_t>(block - m_blocks.begin());
+    return m_blockStart[b] + static_cast<int>(it - block->begin());
 }
 
 std::pair<int, int> SortedList::equalRange(const QString& text) const {
@@ -69,7 +165,7 @@ int SortedList::insert(const QString& text) {
     QCollatorSortKey k = m_collator.key(text);
     const int row = upperBound(k);
     beginInsertRows(QModelIndex(), row, row);
-    m_entries.insert(m_entries.begin() + row, Entry{text, std::move(k)});
+    insertEntryAt(row, Entry{text, std::move(k)});
     endInsertRows();
     return row;
 }
@@ -96,31 +192,36 @@ void SortedList::insertMany(const QStringList& texts) {
     const int currentBefore = m_selection->currentIndex().row();
 
     beginResetModel();
+    std::vector<Entry> old;
+    old.reserve(static_cast<size_t>(m_count));
+    for (Block& b : m_blocks)
+        for (Entry& e : b)
+            old.push_back(std::move(e));
     std::vector<Entry> merged;
-    merged.reserve(m_entries.size() + added.size());
-    std::vector<int> newRowOfOld(m_entries.size());
+    merged.reserve(old.size() + added.size());
+    std::vector<int> newRowOfOld(old.size());
     size_t i = 0;
     size_t j = 0;
     // Existing entries go before new ones that compare equal (upper bound).
-    while (i < m_entries.size() || j < added.size()) {
-        const bool takeOld = j == added.size() ||
-                             (i < m_entries.size() && added[j].key.compare(m_entries[i].key) >= 0);
+    while (i < old.size() || j < added.size()) {
+        const bool takeOld =
+            j == added.size() || (i < old.size() && added[j].key.compare(old[i].key) >= 0);
         if (takeOld) {
             newRowOfOld[i] = static_cast<int>(merged.size());
-            merged.push_back(std::move(m_entries[i++]));
+            merged.push_back(std::move(old[i++]));
         } else {
             merged.push_back(std::move(added[j++]));
         }
     }
-    m_entries = std::move(merged);
+    replaceAll(std::move(merged));
     endResetModel();
 
     if (!selectedBefore.empty()) {
         QItemSelection sel;
         int runStart = -1;
         int runEnd = -1;
-        for (int old : selectedBefore) {
-            const int row = newRowOfOld[static_cast<size_t>(old)];
+        for (int was : selectedBefore) {
+            const int row = newRowOfOld[static_cast<size_t>(was)];
             if (runStart >= 0 && row == runEnd + 1) {
                 runEnd = row;
                 continue;
@@ -141,7 +242,7 @@ void SortedList::removeAt(int index) {
     if (index < 0 || index >= count())
         return;
     beginRemoveRows(QModelIndex(), index, index);
-    m_entries.erase(m_entries.begin() + index);
+    eraseRange(index, index);
     endRemoveRows();
 }
 
@@ -158,7 +259,7 @@ void SortedList::removeIndices(std::vector<int> indices) {
         const int last = indices[end - 1];
         if (first >= 0 && last < count()) {
             beginRemoveRows(QModelIndex(), first, last);
-            m_entries.erase(m_entries.begin() + first, m_entries.begin() + last + 1);
+            eraseRange(first, last);
             endRemoveRows();
         }
         end = begin;
@@ -167,7 +268,9 @@ void SortedList::removeIndices(std::vector<int> indices) {
 
 void SortedList::clear() {
     beginResetModel();
-    m_entries.clear();
+    m_blocks.clear();
+    m_blockStart.clear();
+    m_count = 0;
     endResetModel();
 }
 
@@ -176,7 +279,7 @@ int SortedList::compareWithEntry(const QString& text, int index) const {
 }
 
 int SortedList::compareWithEntry(const QCollatorSortKey& key, int index) const {
-    return key.compare(m_entries[static_cast<size_t>(index)].key);
+    return key.compare(entry(index).key);
 }
 
 // --- selection --------------------------------------------------------------------

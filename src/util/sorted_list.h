@@ -46,9 +46,9 @@ public:
     const ListCollator& collator() const { return m_collator; }
 
     // --- entries -------------------------------------------------------------
-    int count() const { return static_cast<int>(m_entries.size()); }
-    bool isEmpty() const { return m_entries.empty(); }
-    const QString& at(int index) const { return m_entries[static_cast<size_t>(index)].text; }
+    int count() const { return m_count; }
+    bool isEmpty() const { return m_count == 0; }
+    const QString& at(int index) const { return entry(index).text; }
     QStringList entries() const;
 
     // Inserts at the sorted place (after entries that compare equal) and
@@ -89,13 +89,27 @@ private:
         QString text;
         QCollatorSortKey key;
     };
+    // The entries in list order, cut into blocks of bounded size so that an
+    // insertion or removal moves at most one block's entries; blockStart[b]
+    // is the index of block b's first entry.
+    using Block = std::vector<Entry>;
+
+    const Entry& entry(int index) const;
+    // The block holding index and the index's offset inside it.
+    std::pair<size_t, int> locate(int index) const;
+    void insertEntryAt(int row, Entry entry);
+    void eraseRange(int first, int last);
+    void replaceAll(std::vector<Entry> entries);
+    void recountFrom(size_t block);
     int upperBound(const QCollatorSortKey& key) const;
     int lowerBound(const QCollatorSortKey& key) const;
     QModelIndex rowIndex(int row) const { return index(row, 0); }
 
     Selection m_selectionKind;
     ListCollator m_collator;
-    std::vector<Entry> m_entries;
+    std::vector<Block> m_blocks;
+    std::vector<int> m_blockStart;
+    int m_count = 0;
     std::unique_ptr<QItemSelectionModel> m_selection;
 };
 

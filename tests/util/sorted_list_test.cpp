@@ -2,11 +2,14 @@
 #include "util/sorted_list.h"
 
 #include <QAbstractItemModelTester>
+#include <QRandomGenerator>
 #include <QSignalSpy>
 
 #include "qstring_printer.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 namespace jl {
 namespace {
@@ -125,6 +128,76 @@ TEST(SortedList, SingleSelectionKeepsAtMostOne) {
     list.setSelected(2, false);
     EXPECT_EQ(Get_First_Selected_Index(list), -1);
     EXPECT_EQ(Get_First_Selected_Text(list), QString());
+}
+
+// Thousands of entries span many storage blocks: single insertions (which
+// split blocks), batches, removals and searches must all agree with a plain
+// sorted reference.
+TEST(SortedList, LargeListsMatchASortedReference) {
+    SortedList list(SortedList::Selection::Multiple, english);
+    QStringList reference;
+    QRandomGenerator rng(7);
+    auto randomText = [&rng] {
+        const int n = rng.bounded(1, 4);
+        QString t;
+        for (int k = 0; k < n; ++k)
+            t += QLatin1Char("aAbBcC"[rng.bounded(6)]);
+        return t;
+    };
+    auto insertReference = [&](const QString& t) {
+        const auto at = std::upper_bound(
+            reference.begin(), reference.end(), t,
+            [&](const QString& a, const QString& b) { return list.collator().compare(a, b) < 0; });
+        reference.insert(at, t);
+    };
+    for (int i = 0; i < 6000; ++i) {
+        const QString t = randomText();
+        list.insert(t);
+        insertReference(t);
+    }
+    QStringList batch;
+    for (int i = 0; i < 3000; ++i)
+        batch << randomText();
+    list.insertMany(batch);
+    for (const QString& t : batch)
+        insertReference(t);
+    ASSERT_EQ(list.entries(), reference);
+    for (int i = 0; i < list.count(); i += 37)
+        EXPECT_EQ(list.at(i), reference[i]);
+
+    // Every text of the alphabet is found, and its run of equal entries is
+    // exactly where the reference has it.
+    for (const QString& t : {QStringLiteral("a"), QStringLiteral("BC"), QStringLiteral("ccc")}) {
+        const auto [first, last] = list.equalRange(t);
+        int expectedFirst = -1;
+        int expectedLast = -1;
+        for (int i = 0; i < reference.size(); ++i)
+            if (list.collator().compare(reference[i], t) == 0) {
+                if (expectedFirst < 0)
+                    expectedFirst = i;
+                expectedLast = i + 1;
+            }
+        EXPECT_EQ(first, expectedFirst) << t.toStdString();
+        EXPECT_EQ(last, expectedLast) << t.toStdString();
+        const int found = Find_List_Item(list, t);
+        EXPECT_TRUE(found >= first && found < last) << t.toStdString();
+    }
+
+    // Remove runs that cross block boundaries, and scattered single entries.
+    std::vector<int> doomed;
+    for (int i = 500; i < 2600; ++i)
+        doomed.push_back(i);
+    for (int i = 3000; i < list.count(); i += 11)
+        doomed.push_back(i);
+    list.removeIndices(doomed);
+    for (auto it = doomed.rbegin(); it != doomed.rend(); ++it)
+        reference.removeAt(*it);
+    ASSERT_EQ(list.entries(), reference);
+    while (list.count() > 0)
+        list.removeAt(rng.bounded(list.count()));
+    EXPECT_TRUE(list.isEmpty());
+    list.insert(QStringLiteral("again"));
+    EXPECT_EQ(list.entries(), QStringList{QStringLiteral("again")});
 }
 
 TEST(SortedList, CLocaleStillIgnoresCase) {
