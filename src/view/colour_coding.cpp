@@ -112,7 +112,7 @@ struct ColourMatcher::Impl {
     std::vector<int32_t> outLink;    // per state: nearest proper suffix state ending a pattern
 
     void build();
-    int addPattern(const std::u16string& folded, std::vector<int32_t>& trie);
+    int patternAt(int32_t terminal, size_t length);
 
     // Calls onMatch(pattern, end) for every pattern ending at each position,
     // in text order; stops when onMatch returns false.
@@ -137,24 +137,13 @@ struct ColourMatcher::Impl {
     }
 };
 
-int ColourMatcher::Impl::addPattern(const std::u16string& folded, std::vector<int32_t>& trie) {
-    if (folded.empty())
+int ColourMatcher::Impl::patternAt(int32_t terminal, size_t length) {
+    if (length == 0)
         return kNoPattern;
-    int32_t state = 0;
-    for (char16_t u : folded) {
-        const size_t slot = size_t(state) * size_t(classes) + classOfFolded(u);
-        if (trie[slot] < 0) {
-            const int32_t fresh = int32_t(outPattern.size());
-            trie[slot] = fresh;
-            trie.resize(trie.size() + size_t(classes), -1);
-            outPattern.push_back(kNoPattern);
-        }
-        state = trie[slot];
-    }
-    int32_t& out = outPattern[size_t(state)];
+    int32_t& out = outPattern[size_t(terminal)];
     if (out == kNoPattern) {
         out = int32_t(patternLength.size());
-        patternLength.push_back(int(folded.size()));
+        patternLength.push_back(int(length));
         patternIsItem.push_back(0);
         patternLatin1.push_back(0);
     }
@@ -199,15 +188,38 @@ void ColourMatcher::Impl::build() {
         latin1Fold[f] = true;
     }
 
-    // The trie, rows filled with -1 for "no child".
+    // The trie, rows filled with -1 for "no child", made one depth at a time
+    // so that states are numbered in breadth-first order: the shallow states,
+    // where the scan spends most of its time, lie together in memory.
     std::vector<int32_t> trie(size_t(classes), -1);
     outPattern.assign(1, kNoPattern);
-    receivedPattern = addPattern(folded[0], trie);
-    messageIdPattern = addPattern(folded[1], trie);
+    std::vector<size_t> byLength(folded.size());
+    for (size_t i = 0; i < byLength.size(); ++i)
+        byLength[i] = i;
+    std::stable_sort(byLength.begin(), byLength.end(),
+                     [&](size_t a, size_t b) { return folded[a].size() > folded[b].size(); });
+    std::vector<int32_t> terminal(folded.size(), 0);
+    for (size_t depth = 0; !byLength.empty() && depth < folded[byLength[0]].size(); ++depth) {
+        for (size_t i : byLength) {
+            const std::u16string& f = folded[i];
+            if (f.size() <= depth)
+                break;
+            const size_t slot = size_t(terminal[i]) * size_t(classes) + classOfFolded(f[depth]);
+            if (trie[slot] < 0) {
+                const int32_t fresh = int32_t(outPattern.size());
+                trie[slot] = fresh;
+                trie.resize(trie.size() + size_t(classes), -1);
+                outPattern.push_back(kNoPattern);
+            }
+            terminal[i] = trie[slot];
+        }
+    }
+    receivedPattern = patternAt(terminal[0], folded[0].size());
+    messageIdPattern = patternAt(terminal[1], folded[1].size());
     itemPattern.resize(size_t(items.size()));
     for (qsizetype i = 0; i < items.size(); ++i) {
         const auto& f = folded[size_t(i) + 2];
-        const int p = addPattern(f, trie);
+        const int p = patternAt(terminal[size_t(i) + 2], f.size());
         itemPattern[size_t(i)] = p;
         if (p == kNoPattern)
             continue;

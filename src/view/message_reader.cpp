@@ -14,12 +14,18 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace jl {
 
 namespace {
 
 constexpr size_t kChunkSize = 32768;
 constexpr int kPumpEvery = 10001; // bytes examined between two event pumps
+// Lines up to this length are built without asking the sink for its room.
+constexpr size_t kSmallLine = 65536;
 
 constexpr char kCr = '\r';
 constexpr char kLf = '\n';
@@ -37,12 +43,36 @@ constexpr std::array<unsigned char, 256> makeUpperTable() {
 }
 constexpr std::array<unsigned char, 256> kUpper = makeUpperTable();
 
-// Length of the leading run of kept bytes of [p, end), eight bytes at a time
-// while every byte of a word is kept.
-size_t keptRun(const unsigned char* p, const unsigned char* end) {
+// Length of the leading run of kept bytes of [p, end): sixteen bytes at a
+// time where SSE2 is there, then eight at a time, then byte by byte. Sets
+// colon when the run may hold a colon (both labels end in one, so a line
+// without any needs no label test); a colon just past the run may count too.
+size_t keptRun(const unsigned char* p, const unsigned char* end, bool& colon) {
+    const unsigned char* start = p;
+#if defined(__SSE2__)
+    // With the top bit flipped, unsigned order becomes signed order, so the
+    // range test is two signed byte comparisons.
+    const __m128i flip = _mm_set1_epi8(char(0x80));
+    const __m128i low = _mm_set1_epi8(char(0x20 ^ 0x80));
+    const __m128i high = _mm_set1_epi8(char(0x7A ^ 0x80));
+    const __m128i colons = _mm_set1_epi8(':');
+    __m128i seen = _mm_setzero_si128();
+    while (end - p >= 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i v = _mm_xor_si128(bytes, flip);
+        const int dropped =
+            _mm_movemask_epi8(_mm_or_si128(_mm_cmplt_epi8(v, low), _mm_cmpgt_epi8(v, high)));
+        seen = _mm_or_si128(seen, _mm_cmpeq_epi8(bytes, colons));
+        if (dropped != 0) {
+            colon = colon || _mm_movemask_epi8(seen) != 0;
+            return size_t(p - start) + size_t(__builtin_ctz(unsigned(dropped)));
+        }
+        p += 16;
+    }
+    colon = colon || _mm_movemask_epi8(seen) != 0;
+#endif
     constexpr uint64_t ones = 0x0101010101010101ULL;
     constexpr uint64_t highs = 0x8080808080808080ULL;
-    const unsigned char* start = p;
     while (end - p >= 8) {
         uint64_t w;
         std::memcpy(&w, p, 8);
@@ -51,10 +81,15 @@ size_t keptRun(const unsigned char* p, const unsigned char* end) {
         const uint64_t above = ((w + ones * (127 - 0x7A)) | w) & highs;
         if (below | above)
             break;
+        const uint64_t x = w ^ (ones * ':');
+        if ((x - ones) & ~x & highs)
+            colon = true;
         p += 8;
     }
-    while (p < end && isKept(*p))
+    while (p < end && isKept(*p)) {
+        colon = colon || *p == ':';
         ++p;
+    }
     return size_t(p - start);
 }
 
@@ -156,9 +191,8 @@ void ViewTextBuilder::appendLine(std::string_view line) {
 // LineFilter
 
 LineFilter::LineFilter(LineSink& sink, std::function<int()> filter, qsizetype lineCap)
-    : m_sink(sink), m_filter(std::move(filter)), m_lineCap(std::max<qsizetype>(lineCap, 0)) {
-    m_limit = lineLimit();
-}
+    : m_sink(sink), m_filter(std::move(filter)), m_lineCap(std::max<qsizetype>(lineCap, 0)),
+      m_smallLine(std::min(size_t(m_lineCap), kSmallLine)) {}
 
 size_t LineFilter::lineLimit() const {
     // One byte more than the sink takes, so that the sink sees the line is too
@@ -175,10 +209,18 @@ size_t LineFilter::feed(const char* data, size_t size) {
     const auto* const end = begin + size;
     const unsigned char* p = begin;
     while (p < end) {
-        const size_t run = keptRun(p, end);
+        // A line that lies whole in this piece, kept bytes only, goes to the
+        // line table straight from the piece.
+        std::string_view direct;
+        const size_t run = keptRun(p, end, m_colon);
         if (run > 0) {
-            appendKept(reinterpret_cast<const char*>(p), run);
-            p += run;
+            const unsigned char* after = p + run;
+            if (m_raw.empty() && !m_overflow && run <= m_smallLine && after < end &&
+                (*after == kCr || *after == kLf))
+                direct = std::string_view(reinterpret_cast<const char*>(p), run);
+            else
+                appendKept(reinterpret_cast<const char*>(p), run);
+            p = after;
             m_pendingBytes = true;
             m_lastWasCr = false;
             if (p == end)
@@ -186,7 +228,7 @@ size_t LineFilter::feed(const char* data, size_t size) {
         }
         const unsigned char b = *p++;
         if (b == kCr) {
-            endLine();
+            endLine(direct.data() ? direct : std::string_view(m_raw));
             m_lastWasCr = true;
             if (m_stop)
                 return size_t(p - begin);
@@ -195,7 +237,7 @@ size_t LineFilter::feed(const char* data, size_t size) {
                 // The LF of a CR LF pair belongs to the line end already made.
                 m_lastWasCr = false;
             } else {
-                endLine();
+                endLine(direct.data() ? direct : std::string_view(m_raw));
                 if (m_stop)
                     return size_t(p - begin);
             }
@@ -210,13 +252,18 @@ size_t LineFilter::feed(const char* data, size_t size) {
 
 void LineFilter::finish() {
     if (m_pendingBytes && !m_stop)
-        endLine();
+        endLine(m_raw);
     m_lastWasCr = false;
 }
 
 void LineFilter::appendKept(const char* data, size_t size) {
     if (!m_overflow) {
-        const size_t fits = std::min(size, m_limit - m_raw.size());
+        if (m_raw.size() + size <= m_smallLine) {
+            m_raw.append(data, size);
+            return;
+        }
+        const size_t limit = lineLimit();
+        const size_t fits = limit > m_raw.size() ? std::min(size, limit - m_raw.size()) : 0;
         m_raw.append(data, fits);
         if (fits == size)
             return;
@@ -241,20 +288,20 @@ void LineFilter::scanOverflow(const char* data, size_t size) {
     m_overTail.assign(window, window.size() - context, context);
 }
 
-void LineFilter::endLine() {
+void LineFilter::endLine(std::string_view line) {
     bool received = m_overReceived;
     bool messageId = m_overMessageId;
-    if (!received)
-        findLabels(m_raw, received, messageId);
+    if (!received && m_colon)
+        findLabels(line, received, messageId);
     const int filter = m_filter ? m_filter() : AllHeaders;
 
     if (received) {
         m_sink.appendLine({});
-        m_sink.appendLine(m_raw);
+        m_sink.appendLine(line);
         m_inBlock = true;
     } else if (messageId) {
         m_sink.appendLine({});
-        m_sink.appendLine(m_raw);
+        m_sink.appendLine(line);
         if (filter != FirstHeaderOnly) {
             m_sink.appendLine({});
             m_sink.appendLine({});
@@ -264,19 +311,20 @@ void LineFilter::endLine() {
             m_stop = true;
     } else if (filter == AllText) {
         m_sink.appendLine({});
-        m_sink.appendLine(m_raw);
+        m_sink.appendLine(line);
         m_inBlock = true;
     } else if (m_inBlock) {
-        m_sink.appendLine(m_raw);
+        m_sink.appendLine(line);
     }
 
-    m_raw.clear();
+    if (m_raw.capacity() > 2 * kSmallLine)
+        std::string().swap(m_raw); // give back the memory of a very long line
+    else
+        m_raw.clear();
     m_overTail.clear();
     m_overflow = m_overReceived = m_overMessageId = false;
     m_pendingBytes = false;
-    m_limit = lineLimit();
-    if (m_raw.capacity() > m_limit && m_raw.capacity() > 2 * kChunkSize)
-        m_raw.shrink_to_fit(); // give back the memory of a very long line
+    m_colon = false;
 }
 
 // ---------------------------------------------------------------------------

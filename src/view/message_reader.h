@@ -71,23 +71,24 @@ public:
     bool stopped() const { return m_stop; }
 
 private:
-    void endLine();
+    void endLine(std::string_view line);
     void appendKept(const char* data, size_t size);
     void scanOverflow(const char* data, size_t size);
     size_t lineLimit() const;
     LineSink& m_sink;
     std::function<int()> m_filter;
     qsizetype m_lineCap;
-    size_t m_limit;              // most kept bytes the current line may hold
-    std::string m_raw;           // kept bytes of the current line, up to m_limit
+    size_t m_smallLine;          // lines up to this length skip the room check
+    std::string m_raw;           // kept bytes of the current line, capped
     std::string m_overTail;      // last bytes past the limit (label context)
-    bool m_overflow = false;     // the current line went past m_limit
+    bool m_overflow = false;     // the current line went past its cap
     bool m_overReceived = false; // labels found in the part past the limit
     bool m_overMessageId = false;
     bool m_inBlock = false;
     bool m_stop = false;
     bool m_pendingBytes = false; // a byte came since the last line end
     bool m_lastWasCr = false;
+    bool m_colon = false; // the current line may hold a colon
 };
 
 // Hooks into the window while a file is read; all optional.

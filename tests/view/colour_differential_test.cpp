@@ -106,7 +106,7 @@ TEST(ColourDifferential, RandomTextsAndItemsAgreeWithThePlainProcedure) {
     };
     const QString small = QStringLiteral("aAb-:");
 
-    for (int round = 0; round < 4000; ++round) {
+    for (int round = 0; round < 10000; ++round) {
         // Texts often hold whole labels so that items and labels overlap.
         QString text;
         const int parts = pick(8);

@@ -423,6 +423,21 @@ TEST(ReaderCap, LongLineIsCappedButLabelsPastTheCapStillCount) {
     }
 }
 
+TEST(ReaderCap, VeryLongLineReadIntoASmallViewKeepsItsLabel) {
+    // Past the cap the line is no longer kept, but a label at its very end
+    // still makes it a Received line.
+    QByteArray bytes = "hidden\r\n" + QByteArray(300000, 'q') + " Received: x\r\nafter\r\n";
+    jl::test::TempFolder dir;
+    const QString path = dir.write(QStringLiteral("m.eml"), bytes);
+    jl::ViewTextBuilder view(1000);
+    jl::ReaderHooks hooks;
+    hooks.filter = [] { return 1; };
+    EXPECT_EQ(jl::Load_File_Into_View(path, view, hooks).status, QString());
+    EXPECT_EQ(view.text(), "\n" + std::string(999, 'q') +
+                               "\n *** The view was cut here: the text is longer than 1,000 "
+                               "characters.");
+}
+
 TEST(ReaderCorpus, EveryFileUnderEachFilterMatchesTheLineTable) {
     const QString corpus = jl::test::corpusDir();
     if (corpus.isEmpty())
