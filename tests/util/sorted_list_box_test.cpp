@@ -46,9 +46,16 @@ TEST_F(ListBox, UserSelectionIsSignalledCodeSelectionIsNot) {
     EXPECT_EQ(spy.count(), 3);
     EXPECT_EQ(box.list().selectedIndices(), std::vector<int>{0});
 
+    // Dragging with the button held to another entry also counts.
+    QTest::mousePress(box.viewport(), Qt::LeftButton, {}, centreOf(0));
+    QTest::mouseMove(box.viewport(), centreOf(2));
+    QTest::mouseRelease(box.viewport(), Qt::LeftButton, {}, centreOf(2));
+    EXPECT_EQ(spy.count(), 5);
+    EXPECT_EQ(Get_First_Selected_Index(box.list()), 2);
+
     // Clicking below the last entry selects nothing and says nothing.
     QTest::mouseClick(box.viewport(), Qt::LeftButton, {}, QPoint(5, box.viewport()->height() - 2));
-    EXPECT_EQ(spy.count(), 3);
+    EXPECT_EQ(spy.count(), 5);
 }
 
 TEST_F(ListBox, SelectionModeFollowsTheListKind) {

@@ -50,8 +50,18 @@ SortedListBox::SortedListBox(SortedList::Selection selection, QWidget* parent)
 void SortedListBox::mousePressEvent(QMouseEvent* event) {
     const bool onEntry = indexAt(event->position().toPoint()).isValid();
     QListView::mousePressEvent(event);
+    m_currentAfterPress = currentIndex();
     if (onEntry && event->button() == Qt::LeftButton)
         emit userSelected();
+}
+
+void SortedListBox::mouseReleaseEvent(QMouseEvent* event) {
+    QListView::mouseReleaseEvent(event);
+    // Dragging with the button held moves the current entry too.
+    if (event->button() == Qt::LeftButton && currentIndex().isValid() &&
+        currentIndex() != m_currentAfterPress)
+        emit userSelected();
+    m_currentAfterPress = QPersistentModelIndex();
 }
 
 void SortedListBox::keyPressEvent(QKeyEvent* event) {

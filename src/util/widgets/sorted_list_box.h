@@ -29,11 +29,13 @@ signals:
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
     SortedList* m_list;
     QStyledItemDelegate* m_delegate;
+    QPersistentModelIndex m_currentAfterPress;
 };
 
 // Lets the list scroll sideways over 1500 pixels.
