@@ -25,10 +25,13 @@ QStringList sample() {
 
 // Order and equality must come from the same comparison in every locale the
 // program may run under, the C locale of CI included.
-class ListOrder : public testing::TestWithParam<QLocale> {};
+class ListOrder : public testing::TestWithParam<const char*> {
+protected:
+    QLocale locale() const { return QLocale(QString::fromLatin1(GetParam())); }
+};
 
 TEST_P(ListOrder, KeysAndCompareAgreeAndIgnoreCase) {
-    const ListCollator c(GetParam());
+    const ListCollator c(locale());
     const QStringList texts = sample();
     for (const QString& a : texts)
         for (const QString& b : texts) {
@@ -44,10 +47,10 @@ TEST_P(ListOrder, KeysAndCompareAgreeAndIgnoreCase) {
 }
 
 TEST_P(ListOrder, InsertKeepsTheListSortedAndFindSeesEveryEntry) {
-    SortedList one(SortedList::Selection::Multiple, GetParam());
+    SortedList one(SortedList::Selection::Multiple, locale());
     for (const QString& t : sample())
         one.insert(t);
-    SortedList batch(SortedList::Selection::Multiple, GetParam());
+    SortedList batch(SortedList::Selection::Multiple, locale());
     batch.insertMany(sample());
     EXPECT_EQ(one.entries(), batch.entries()); // one by one and in a batch agree
 
@@ -61,9 +64,10 @@ TEST_P(ListOrder, InsertKeepsTheListSortedAndFindSeesEveryEntry) {
     EXPECT_EQ(Find_List_Item(one, QStringLiteral("missing")), -1);
 }
 
-INSTANTIATE_TEST_SUITE_P(Locales, ListOrder,
-                         testing::Values(QLocale::c(), english,
-                                         QLocale(QLocale::German, QLocale::Germany)));
+INSTANTIATE_TEST_SUITE_P(Locales, ListOrder, testing::Values("C", "en_US", "de_DE"),
+                         [](const testing::TestParamInfo<const char*>& info) {
+                             return std::string(info.param).substr(0, 2);
+                         });
 
 TEST(SortedList, EqualEntriesKeepInsertionOrder) {
     SortedList list(SortedList::Selection::Multiple, english);
