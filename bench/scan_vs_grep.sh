@@ -39,18 +39,24 @@ cat "$pile"/* >/dev/null # warm the page cache
 
 now() { date +%s%N; }
 
-# median_time CMD...: runs CMD $runs times (output to /dev/null), prints the
-# median wall time in seconds.
+# median_time CMD...: runs CMD $runs times (output to /dev/null) and prints
+# the median wall time and the median processor time (user + system of the
+# command and its children), in seconds. On a busy machine the processor time
+# is the steadier figure.
 median_time() {
-    local times=() start end
+    local walls=() cpus=() start end cpu
     for ((i = 0; i < runs; i++)); do
         start=$(now)
-        "$@" >/dev/null 2>&1 || true
+        cpu=$( ("$@" >/dev/null 2>&1 || true; times) | tail -1 |
+            sed 's/m/ /g; s/s//g' | awk '{ printf "%d", ($1 * 60 + $2 + $3 * 60 + $4) * 1e9 }')
         end=$(now)
-        times+=($((end - start)))
+        walls+=($((end - start)))
+        cpus+=("$cpu")
     done
-    printf '%s\n' "${times[@]}" | sort -n | sed -n "$(((runs + 1) / 2))p" |
-        awk '{ printf "%.3f", $1 / 1e9 }'
+    local wall cpu_median
+    wall=$(printf '%s\n' "${walls[@]}" | sort -n | sed -n "$(((runs + 1) / 2))p")
+    cpu_median=$(printf '%s\n' "${cpus[@]}" | sort -n | sed -n "$(((runs + 1) / 2))p")
+    awk -v w="$wall" -v c="$cpu_median" 'BEGIN { printf "%.3f %.3f\n", w / 1e9, c / 1e9 }'
 }
 
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "-" }'; }
@@ -60,8 +66,9 @@ run_grep() { LC_ALL=C grep -L -i -F -f "$1" "$pile"/*; }
 run_rg() { rg --files-without-match -i -F -f "$1" "$pile"; }
 run_cat() { cat "$pile"/*; }
 
-t_cat=$(median_time run_cat)
-echo "cat: ${t_cat} s"
+read -r t_cat c_cat < <(median_time run_cat)
+echo "machine load: $(cut -d' ' -f1-3 /proc/loadavg) on $(nproc) processors"
+echo "cat: ${t_cat} s wall, ${c_cat} s processor"
 echo
 
 for size in 1000 10000; do
@@ -72,8 +79,8 @@ for size in 1000 10000; do
     lf=$work/items-$size.lf
 
     echo "== $size items"
-    t_cli=$(median_time run_cli "$items")
-    t_grep=$(median_time run_grep "$lf")
+    read -r t_cli c_cli < <(median_time run_cli "$items")
+    read -r t_grep c_grep < <(median_time run_grep "$lf")
 
     start=$(now)
     rc=0
@@ -81,24 +88,29 @@ for size in 1000 10000; do
     end=$(now)
     first=$((end - start))
     t_rg=""
+    c_rg=""
     if ((rc == 124)); then
         rg_note="left out: one run takes over $rg_limit s"
     elif ((first * runs > rg_limit * 1000000000)); then
         t_rg=$(awk -v t="$first" 'BEGIN { printf "%.3f", t / 1e9 }')
         rg_note=" (one run only: five would take over $rg_limit s)"
     else
-        t_rg=$(median_time run_rg "$lf")
+        read -r t_rg c_rg < <(median_time run_rg "$lf")
         rg_note=""
     fi
 
-    echo "junkloupe-cli scan --filter 2: ${t_cli} s"
-    echo "grep -L -i -F (LC_ALL=C):      ${t_grep} s   scan/grep = $(ratio "$t_cli" "$t_grep")"
+    echo "                                wall s  ratio   processor s  ratio"
+    printf '%-31s %7s  %5s   %11s  %5s\n' "junkloupe-cli scan --filter 2" "$t_cli" "" "$c_cli" ""
+    printf '%-31s %7s  %5s   %11s  %5s\n' "grep -L -i -F (LC_ALL=C)" "$t_grep" "$(ratio "$t_cli" "$t_grep")" \
+        "$c_grep" "$(ratio "$c_cli" "$c_grep")"
     if [[ -n $t_rg ]]; then
-        echo "rg --files-without-match -i -F: ${t_rg} s   scan/rg = $(ratio "$t_cli" "$t_rg")$rg_note"
+        printf '%-31s %7s  %5s   %11s  %5s%s\n' "rg --files-without-match -i -F" "$t_rg" "$(ratio "$t_cli" "$t_rg")" \
+            "${c_rg:--}" "$( [[ -n $c_rg ]] && ratio "$c_cli" "$c_rg" || echo -)" "$rg_note"
     else
-        echo "rg --files-without-match -i -F: $rg_note"
+        echo "rg --files-without-match -i -F  $rg_note"
     fi
-    echo "cat:                           ${t_cat} s   scan/cat = $(ratio "$t_cli" "$t_cat")"
+    printf '%-31s %7s  %5s   %11s  %5s\n' "cat" "$t_cat" "$(ratio "$t_cli" "$t_cat")" "$c_cat" "$(ratio "$c_cli" "$c_cat")"
+    echo "(ratio: the scan's time over the tool's time)"
 
     # The files without items, as each tool sees them. The scan searches the
     # shown text: bytes outside 0x20..0x7A are dropped (which can join two

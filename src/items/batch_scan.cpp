@@ -2,13 +2,16 @@
 
 #include "view/message_reader.h"
 
-#include <QFileInfo>
+#include <QFile>
 
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
+
+#include <cerrno>
+#include <sys/stat.h>
 
 namespace jl {
 
@@ -57,6 +60,15 @@ private:
     bool m_found = false;
 };
 
+// Whether anything is at the path (links followed): a missing file, a
+// dangling link and a path through a non-directory all count as no file.
+bool exists(const QString& path) {
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) == 0)
+        return true;
+    return errno != ENOENT && errno != ENOTDIR;
+}
+
 bool holdsLineBreak(const QString& text) {
     return text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r'));
 }
@@ -79,7 +91,7 @@ FileVerdict BatchScanner::decide(const QString& path, bool each) const {
     FileVerdict verdict;
     if (each)
         verdict.present.assign(size_t(m_matcher.items().size()), false);
-    if (path.isEmpty() || !QFileInfo::exists(path)) {
+    if (path.isEmpty()) {
         verdict.outcome = ScanOutcome::Missing;
         return verdict;
     }
@@ -96,6 +108,11 @@ FileVerdict BatchScanner::decide(const QString& path, bool each) const {
     }
     if (load.status == kStatusInUse) {
         verdict.outcome = ScanOutcome::InUse;
+        return verdict;
+    }
+    if (load.status == kStatusCannotRead && !exists(path)) {
+        // Asked only now, so that a file that is there costs no extra probe.
+        verdict.outcome = ScanOutcome::Missing;
         return verdict;
     }
     if (load.status == kStatusCannotRead || load.status == kStatusReadError) {

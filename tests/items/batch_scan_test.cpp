@@ -86,12 +86,16 @@ protected:
         lfOnly = folder.write("lf.eml", "Received: from evil.example\nMessage-ID: <2@x>\n\nbody\n");
         empty = folder.write("empty.eml", "");
         missing = folder.file("missing.eml");
+        dangling = folder.file("dangling.eml");
+        QFile::link(missing, dangling);
+        throughFile = clean + "/inside.eml";
         pipe = folder.file("pipe");
         ::mkfifo(QFile::encodeName(pipe).constData(), 0600);
     }
 
     TempFolder folder;
-    QString clean, headerHit, bodyHit, joined, returnPath, lfOnly, empty, missing, pipe;
+    QString clean, headerHit, bodyHit, joined, returnPath, lfOnly, empty, missing, dangling,
+        throughFile, pipe;
     const QStringList items{"evil.example", "casino", "sender.example", ""};
 };
 
@@ -111,6 +115,8 @@ TEST_F(Pile, OutcomesAndAnswersUnderEachFilter) {
         {lfOnly, ScanOutcome::Read, {true, true, true}},
         {empty, ScanOutcome::Empty, {false, false, false}},
         {missing, ScanOutcome::Missing, {false, false, false}},
+        {dangling, ScanOutcome::Missing, {false, false, false}},
+        {throughFile, ScanOutcome::Missing, {false, false, false}},
     };
     for (int filter = 0; filter < 3; ++filter) {
         const BatchScanner scanner(items, filter);
