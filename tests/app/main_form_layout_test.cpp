@@ -350,6 +350,7 @@ TEST_F(MainFormTest, StatusLineShowsTheHintOfTheControlUnderThePointer) {
 
 TEST_F(MainFormTest, StatusLineFollowsRealPointerMoves) {
     shown();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
     QTest::mouseMove(form->File_List_Erase_BitBtn, QPoint(5, 5));
     QApplication::processEvents();
     EXPECT_EQ(form->ToolTip_Panel->text(), " Erase the list of files");

@@ -407,11 +407,12 @@ void TMainForm1::createHiddenControls() {
     hide(SelLength_Edit, "SelLength_Edit", {560, 414, 20, 20});
 
     // The progress panel stands over the middle of the message view while a
-    // file is read.
+    // file is read. It lies on the client area itself, outside the controls
+    // that the busy state disables, so that it can be shown enabled.
     File_Processing_Progress_GroupBox =
-        new QGroupBox(QStringLiteral(" File Processing Progress : "), File_Contents_GroupBox);
+        new QGroupBox(QStringLiteral(" File Processing Progress : "), centralWidget());
     hide(File_Processing_Progress_GroupBox, "File_Processing_Progress_GroupBox",
-         {124, 200, 333, 57});
+         {132, 238, 333, 57});
     File_Processing_Progress_GroupBox->setAutoFillBackground(true);
     Progress_Guage = new QProgressBar(File_Processing_Progress_GroupBox);
     Progress_Guage->setObjectName(QStringLiteral("Progress_Guage"));
