@@ -1,8 +1,8 @@
 #pragma once
-// The sorted list behind both list boxes: entries kept in one vector in list
-// order (locale-aware, letter case ignored) with each entry's collation key
-// cached, plus a selection. It is a QAbstractListModel so a QListView can show
-// it, but it holds no widget: every list operation works on it directly.
+// The sorted list behind both list boxes: entries kept in list order
+// (locale-aware, letter case ignored) in blocks of bounded size, with each
+// entry's collation key cached, plus a selection. It is a QAbstractListModel so a QListView can
+// show it, but it holds no widget: every list operation works on it directly.
 
 #include <QAbstractListModel>
 #include <QCollator>
