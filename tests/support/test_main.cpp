@@ -3,6 +3,7 @@
 // seconds if a real modal dialog is ever left open.
 
 #include <QApplication>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QWidget>
 
@@ -13,6 +14,20 @@
 
 int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    // No test may touch the real home: every freedesktop location (and Qt's
+    // own configuration, which a file dialog writes) points into one
+    // temporary folder for the whole run.
+    QTemporaryDir home(QStringLiteral("/tmp/junkloupe-test-home-XXXXXX"));
+    if (!home.isValid()) {
+        std::fprintf(stderr, "cannot create a temporary home folder\n");
+        return 2;
+    }
+    const QByteArray root = home.path().toLocal8Bit();
+    setenv("HOME", root.constData(), 1);
+    setenv("XDG_CONFIG_HOME", (root + "/.config").constData(), 1);
+    setenv("XDG_DATA_HOME", (root + "/.local/share").constData(), 1);
+    setenv("XDG_CACHE_HOME", (root + "/.cache").constData(), 1);
+    setenv("XDG_CONFIG_DIRS", (root + "/etc-xdg").constData(), 1);
     // A fixed locale keeps list order and number formats the same everywhere.
     setenv("LC_ALL", "C", 0);
     testing::InitGoogleTest(&argc, argv);
