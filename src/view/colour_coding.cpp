@@ -68,13 +68,20 @@ constexpr int kNoPattern = -1;
 
 } // namespace
 
-// The automaton: a dense DFA over character classes. Every UTF-16 unit maps to
-// the class of its case fold; units whose fold occurs in no pattern share
-// class 0. A transition holds the target state's row offset (state × classes),
-// bit-inverted when the target ends at least one pattern, so the scan loop
-// tests one sign per character.
+// The automaton, Aho–Corasick over character classes. Every UTF-16 unit maps
+// to the class of its case fold; units whose fold occurs in no pattern share
+// class 0. States are numbered breadth first. The shallow states, where a scan
+// spends nearly all its time, have dense rows (one transition per class); the
+// deep ones, mostly single chains of long items, keep only their trie edges
+// and a failure link, which keeps large item lists compact.
+//
+// A transition value v is an "encoded" state: v < denseLimit is the row
+// offset of a dense state, v >= denseLimit is denseLimit + the index of a
+// sparse state. It is bit-inverted when the target ends at least one pattern,
+// so the scan tests one sign per character.
 struct ColourMatcher::Impl {
     QStringList items;
+    size_t denseBudget = 0;
 
     std::vector<int> patternLength;
     std::vector<char> patternIsItem;
@@ -107,28 +114,52 @@ struct ColourMatcher::Impl {
         return classOfFolded(char16_t(foldCase(QChar(char16_t(u))).unicode()));
     }
 
-    std::vector<int32_t> delta;
+    int32_t denseCount = 1;          // states 0 .. denseCount-1 have rows
+    int32_t denseLimit = 0;          // denseCount × classes
+    std::vector<int32_t> delta;      // dense rows, encoded targets
+    std::vector<int32_t> edgeStart;  // per sparse state: its first edge; one more at the end
+    std::vector<uint16_t> edgeClass; // sparse edges, by state
+    std::vector<int32_t> edgeTarget; // encoded
+    std::vector<int32_t> sparseFail; // per sparse state: encoded failure target
     std::vector<int32_t> outPattern; // per state: the pattern ending here
     std::vector<int32_t> outLink;    // per state: nearest proper suffix state ending a pattern
 
     void build();
     int patternAt(int32_t terminal, size_t length);
 
+    int32_t stateOf(int32_t v) const {
+        return v < denseLimit ? v / classes : denseCount + (v - denseLimit);
+    }
+
+    // The transition from a sparse state: its own edge, else the failure
+    // link's transition.
+    int32_t sparseStep(int32_t v, uint16_t c) const {
+        do {
+            const size_t st = size_t(v - denseLimit);
+            for (int32_t e = edgeStart[st]; e < edgeStart[st + 1]; ++e)
+                if (edgeClass[size_t(e)] == c)
+                    return edgeTarget[size_t(e)];
+            v = sparseFail[st];
+        } while (v >= denseLimit);
+        return delta[size_t(v) + c];
+    }
+
     // Calls onMatch(pattern, end) for every pattern ending at each position,
     // in text order; stops when onMatch returns false.
     template <typename Unit, typename OnMatch>
     void scan(const Unit* text, size_t size, OnMatch&& onMatch) const {
         const int32_t* d = delta.data();
-        const int k = classes;
-        int32_t row = 0;
+        const int32_t limit = denseLimit;
+        int32_t v = 0;
         for (size_t i = 0; i < size; ++i) {
-            const int32_t next = d[row + classOf(text[i])];
+            const uint16_t c = classOf(text[i]);
+            const int32_t next = v < limit ? d[v + c] : sparseStep(v, c);
             if (next >= 0) {
-                row = next;
+                v = next;
                 continue;
             }
-            row = ~next;
-            for (int32_t st = row / k; st >= 0; st = outLink[size_t(st)]) {
+            v = ~next;
+            for (int32_t st = stateOf(v); st >= 0; st = outLink[size_t(st)]) {
                 const int32_t p = outPattern[size_t(st)];
                 if (p != kNoPattern && !onMatch(p, int(i + 1)))
                     return;
@@ -165,15 +196,13 @@ void ColourMatcher::Impl::build() {
     for (const QString& item : items)
         folded.push_back(fold(item));
 
-    // Classes: one per distinct folded unit of the patterns.
+    // Classes: one per distinct folded unit of the patterns, in unit order.
     std::vector<char16_t> units;
     for (const auto& f : folded)
         units.insert(units.end(), f.begin(), f.end());
     std::sort(units.begin(), units.end());
     units.erase(std::unique(units.begin(), units.end()), units.end());
     classes = int(units.size()) + 1;
-    if (classes > 65535)
-        throw Failure(QStringLiteral("The interesting items hold too many different characters"));
     for (size_t i = 0; i < units.size(); ++i) {
         const auto cls = uint16_t(i + 1);
         if (units[i] < 256)
@@ -188,38 +217,50 @@ void ColourMatcher::Impl::build() {
         latin1Fold[f] = true;
     }
 
-    // The trie, rows filled with -1 for "no child", made one depth at a time
-    // so that states are numbered in breadth-first order: the shallow states,
-    // where the scan spends most of its time, lie together in memory.
-    std::vector<int32_t> trie(size_t(classes), -1);
-    outPattern.assign(1, kNoPattern);
-    std::vector<size_t> byLength(folded.size());
-    for (size_t i = 0; i < byLength.size(); ++i)
-        byLength[i] = i;
-    std::stable_sort(byLength.begin(), byLength.end(),
-                     [&](size_t a, size_t b) { return folded[a].size() > folded[b].size(); });
-    std::vector<int32_t> terminal(folded.size(), 0);
-    for (size_t depth = 0; !byLength.empty() && depth < folded[byLength[0]].size(); ++depth) {
-        for (size_t i : byLength) {
-            const std::u16string& f = folded[i];
-            if (f.size() <= depth)
-                break;
-            const size_t slot = size_t(terminal[i]) * size_t(classes) + classOfFolded(f[depth]);
-            if (trie[slot] < 0) {
-                const int32_t fresh = int32_t(outPattern.size());
-                trie[slot] = fresh;
-                trie.resize(trie.size() + size_t(classes), -1);
-                outPattern.push_back(kNoPattern);
+    // The trie, one depth at a time over the patterns in sorted order: the
+    // children of a state come out together, in class order, and states are
+    // numbered breadth first.
+    std::vector<size_t> active;
+    for (size_t i = 0; i < folded.size(); ++i)
+        if (!folded[i].empty())
+            active.push_back(i);
+    std::sort(active.begin(), active.end(),
+              [&](size_t x, size_t y) { return folded[x] < folded[y]; });
+    std::vector<int32_t> state(folded.size(), 0);
+    struct Edge {
+        int32_t parent;
+        uint16_t cls;
+        int32_t child;
+    };
+    std::vector<Edge> edges;
+    std::vector<int32_t> depthStart{0, 1}; // first state of each depth
+    int32_t states = 1;
+    for (size_t depth = 0; !active.empty(); ++depth) {
+        std::vector<size_t> deeper;
+        int32_t lastParent = -1;
+        char16_t lastUnit = 0;
+        for (size_t i : active) {
+            const char16_t u = folded[i][depth];
+            if (state[i] != lastParent || u != lastUnit) {
+                lastParent = state[i];
+                lastUnit = u;
+                edges.push_back({state[i], classOfFolded(u), states++});
             }
-            terminal[i] = trie[slot];
+            state[i] = edges.back().child;
+            if (folded[i].size() > depth + 1)
+                deeper.push_back(i);
         }
+        depthStart.push_back(states);
+        active.swap(deeper);
     }
-    receivedPattern = patternAt(terminal[0], folded[0].size());
-    messageIdPattern = patternAt(terminal[1], folded[1].size());
+
+    outPattern.assign(size_t(states), kNoPattern);
+    receivedPattern = patternAt(state[0], folded[0].size());
+    messageIdPattern = patternAt(state[1], folded[1].size());
     itemPattern.resize(size_t(items.size()));
     for (qsizetype i = 0; i < items.size(); ++i) {
         const auto& f = folded[size_t(i) + 2];
-        const int p = patternAt(terminal[size_t(i) + 2], f.size());
+        const int p = patternAt(state[size_t(i) + 2], f.size());
         itemPattern[size_t(i)] = p;
         if (p == kNoPattern)
             continue;
@@ -234,53 +275,85 @@ void ColourMatcher::Impl::build() {
         }
     }
 
-    const size_t states = outPattern.size();
-    if (states * size_t(classes) > size_t(std::numeric_limits<int32_t>::max()))
+    // Dense rows for the root and for every further depth while the rows
+    // stay within the budget.
+    const size_t rowBytes = size_t(classes) * sizeof(int32_t);
+    size_t dense = 1;
+    while (dense + 1 < depthStart.size() && size_t(depthStart[dense + 1]) * rowBytes <= denseBudget)
+        ++dense;
+    denseCount = depthStart[dense];
+    if (size_t(denseCount) * size_t(classes) > size_t(std::numeric_limits<int32_t>::max() / 2) ||
+        size_t(states) > size_t(std::numeric_limits<int32_t>::max() / 2))
         throw Failure(QStringLiteral("The interesting items are too many to search together"));
+    denseLimit = denseCount * classes;
 
-    // Breadth-first: failure links turn the trie into the full DFA.
-    std::vector<int32_t> fail(states, 0);
-    outLink.assign(states, -1);
-    delta = std::move(trie);
-    std::deque<int32_t> queue;
-    for (int c = 0; c < classes; ++c) {
-        int32_t& t = delta[size_t(c)];
-        if (t < 0) {
-            t = 0;
-        } else {
-            fail[size_t(t)] = 0;
-            queue.push_back(t);
+    // Edges of each state (edges are grouped by parent, parents ascending).
+    std::vector<int32_t> firstEdge(size_t(states) + 1, 0);
+    for (const Edge& e : edges)
+        ++firstEdge[size_t(e.parent) + 1];
+    for (size_t s = 0; s < size_t(states); ++s)
+        firstEdge[s + 1] += firstEdge[s];
+
+    // Failure links breadth first, working in plain state numbers; a dense
+    // row is complete before any deeper state needs it.
+    std::vector<int32_t> fail(size_t(states), 0);
+    outLink.assign(size_t(states), -1);
+    delta.assign(size_t(denseLimit), 0);
+    auto step = [&](int32_t s, uint16_t c) {
+        for (;;) {
+            if (s < denseCount)
+                return delta[size_t(s) * size_t(classes) + c];
+            for (int32_t e = firstEdge[size_t(s)]; e < firstEdge[size_t(s) + 1]; ++e)
+                if (edges[size_t(e)].cls == c)
+                    return edges[size_t(e)].child;
+            s = fail[size_t(s)];
+        }
+    };
+    for (int32_t s = 0; s < states; ++s) {
+        if (s < denseCount) {
+            int32_t* row = &delta[size_t(s) * size_t(classes)];
+            for (int c = 0; c < classes; ++c)
+                row[c] = s == 0 ? 0 : step(fail[size_t(s)], uint16_t(c));
+            for (int32_t e = firstEdge[size_t(s)]; e < firstEdge[size_t(s) + 1]; ++e)
+                row[edges[size_t(e)].cls] = edges[size_t(e)].child;
+        }
+        for (int32_t e = firstEdge[size_t(s)]; e < firstEdge[size_t(s) + 1]; ++e) {
+            const int32_t t = edges[size_t(e)].child;
+            const int32_t f = s == 0 ? 0 : step(fail[size_t(s)], edges[size_t(e)].cls);
+            fail[size_t(t)] = f;
+            outLink[size_t(t)] = outPattern[size_t(f)] != kNoPattern ? f : outLink[size_t(f)];
         }
     }
-    while (!queue.empty()) {
-        const int32_t s = queue.front();
-        queue.pop_front();
-        const int32_t f = fail[size_t(s)];
-        outLink[size_t(s)] = outPattern[size_t(f)] != kNoPattern ? f : outLink[size_t(f)];
-        const size_t row = size_t(s) * size_t(classes);
-        const size_t frow = size_t(f) * size_t(classes);
-        for (int c = 0; c < classes; ++c) {
-            int32_t& t = delta[row + size_t(c)];
-            if (t < 0) {
-                t = delta[frow + size_t(c)];
-            } else {
-                fail[size_t(t)] = delta[frow + size_t(c)];
-                queue.push_back(t);
-            }
-        }
-    }
-    // Encode targets as row offsets, marking states that end a pattern.
-    for (int32_t& t : delta) {
+
+    // Encode every target.
+    auto encode = [&](int32_t t, bool mark) {
+        const int32_t v = t < denseCount ? t * classes : denseLimit + (t - denseCount);
         const bool output = outPattern[size_t(t)] != kNoPattern || outLink[size_t(t)] >= 0;
-        const int32_t offset = t * int32_t(classes);
-        t = output ? ~offset : offset;
+        return mark && output ? ~v : v;
+    };
+    for (int32_t& t : delta)
+        t = encode(t, true);
+    const size_t sparse = size_t(states - denseCount);
+    edgeStart.resize(sparse + 1);
+    sparseFail.resize(sparse);
+    const int32_t firstSparseEdge = firstEdge[size_t(denseCount)];
+    for (size_t i = 0; i <= sparse; ++i)
+        edgeStart[i] = firstEdge[size_t(denseCount) + i] - firstSparseEdge;
+    for (size_t i = 0; i < sparse; ++i)
+        sparseFail[i] = encode(fail[size_t(denseCount) + i], false);
+    edgeClass.resize(edges.size() - size_t(firstSparseEdge));
+    edgeTarget.resize(edgeClass.size());
+    for (size_t e = 0; e < edgeClass.size(); ++e) {
+        const Edge& edge = edges[size_t(firstSparseEdge) + e];
+        edgeClass[e] = edge.cls;
+        edgeTarget[e] = encode(edge.child, true);
     }
-    delta.shrink_to_fit();
-    outPattern.shrink_to_fit();
 }
 
-ColourMatcher::ColourMatcher(const QStringList& items) : d(std::make_unique<Impl>()) {
+ColourMatcher::ColourMatcher(const QStringList& items, size_t denseBytes)
+    : d(std::make_unique<Impl>()) {
     d->items = items;
+    d->denseBudget = denseBytes;
     d->build();
 }
 
@@ -367,11 +440,11 @@ ColourResult ColourMatcher::colour(const QString& text, int option) const {
 
 size_t ColourMatcher::memoryBytes() const {
     const Impl& m = *d;
-    return m.delta.capacity() * sizeof(int32_t) + m.outPattern.capacity() * sizeof(int32_t) +
-           m.outLink.capacity() * sizeof(int32_t) +
-           m.foldedHighClass.capacity() * sizeof(m.foldedHighClass[0]) + sizeof(m.latinClass) +
-           sizeof(m.foldedLowClass) + m.patternLength.capacity() * sizeof(int) +
-           m.itemPattern.capacity() * sizeof(int) + 2 * m.patternIsItem.capacity();
+    auto bytes = [](const auto& v) { return v.capacity() * sizeof(v[0]); };
+    return bytes(m.delta) + bytes(m.edgeStart) + bytes(m.edgeClass) + bytes(m.edgeTarget) +
+           bytes(m.sparseFail) + bytes(m.outPattern) + bytes(m.outLink) + bytes(m.foldedHighClass) +
+           sizeof(m.latinClass) + sizeof(m.foldedLowClass) + bytes(m.patternLength) +
+           bytes(m.itemPattern) + bytes(m.patternIsItem) + bytes(m.patternLatin1);
 }
 
 bool ColourMatcher::containsAnyItem(const QString& text) const {

@@ -38,7 +38,11 @@ struct ColourResult {
 // the items list and reuse for every file.
 class ColourMatcher {
 public:
-    explicit ColourMatcher(const QStringList& items = {});
+    // Transition rows are dense for the shallow states, as deep as denseBytes
+    // allows (the root's always); deeper states keep only
+    // their own edges.
+    static constexpr size_t DefaultDenseBytes = 4 * 1024 * 1024;
+    explicit ColourMatcher(const QStringList& items = {}, size_t denseBytes = DefaultDenseBytes);
     ~ColourMatcher();
     ColourMatcher(ColourMatcher&&) noexcept;
     ColourMatcher& operator=(ColourMatcher&&) noexcept;

@@ -3,6 +3,12 @@
 // listed cases as plain tests.
 
 #include "view/colour_coding.h"
+#include "view/message_reader.h"
+
+#include "support/temp_folder.h"
+
+#include <QDirIterator>
+#include <QFile>
 
 #include <gtest/gtest.h>
 
@@ -142,13 +148,17 @@ TEST(ColourDifferential, RandomTextsAndItemsAgreeWithThePlainProcedure) {
             }
         }
 
+        // Fully dense rows, and rows for the root only (every other state
+        // through its edges and failure link).
         const jl::ColourMatcher matcher(items);
+        const jl::ColourMatcher sparse(items, 0);
         for (int option = 0; option < 4; ++option) {
             SCOPED_TRACE(testing::Message() << "round " << round << " option " << option
                                             << " text '" << text.toStdString() << "' items '"
                                             << items.join(QLatin1Char('|')).toStdString() << "'");
             const ColourResult plain = PlainView(text).colourCode(items, option);
             expectSame(matcher.colour(text, option), plain);
+            expectSame(sparse.colour(text, option), plain);
             if (option == 2) {
                 EXPECT_EQ(matcher.containsAnyItem(text), plain.foundAny);
                 bool latin1 = true;
@@ -158,6 +168,7 @@ TEST(ColourDifferential, RandomTextsAndItemsAgreeWithThePlainProcedure) {
                     const QByteArray bytes = text.toLatin1();
                     const std::string_view view(bytes.constData(), size_t(bytes.size()));
                     EXPECT_EQ(matcher.containsAnyItem(view), plain.foundAny);
+                    EXPECT_EQ(sparse.containsAnyItem(view), plain.foundAny);
                     const std::vector<bool> present = matcher.itemsPresent(view);
                     for (qsizetype i = 0; i < items.size(); ++i)
                         EXPECT_EQ(present[size_t(i)],
@@ -168,6 +179,40 @@ TEST(ColourDifferential, RandomTextsAndItemsAgreeWithThePlainProcedure) {
                 return;
         }
     }
+}
+
+TEST(ColourDifferential, RealItemsOnRealMessagesAgreeWithThePlainProcedure) {
+    const QString corpus = jl::test::corpusDir();
+    if (corpus.isEmpty())
+        GTEST_SKIP() << "no corpus";
+    QFile list(corpus + QStringLiteral("items/items-1000.txt"));
+    ASSERT_TRUE(list.open(QIODevice::ReadOnly));
+    const QStringList items =
+        QString::fromLatin1(list.readAll()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    ASSERT_EQ(items.size(), 1000);
+
+    // About 20,000 characters of view text from the start of the corpus.
+    jl::ViewTextBuilder view(20000);
+    jl::ReaderHooks hooks;
+    hooks.filter = [] { return 2; };
+    QDirIterator it(corpus + QStringLiteral("spam-assassin-public"), QDir::Files,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext() && !view.wasCut())
+        jl::Load_File_Into_View(it.next(), view, hooks);
+    const QString text = view.toQString();
+
+    const jl::ColourMatcher dense(items, size_t(1) << 30);
+    const jl::ColourMatcher sparse(items, 0);
+    const jl::ColourMatcher mixed(items, 64 * 1024);
+    for (int option = 1; option < 4; ++option) {
+        SCOPED_TRACE(option);
+        const ColourResult plain = PlainView(text).colourCode(items, option);
+        expectSame(dense.colour(text, option), plain);
+        expectSame(sparse.colour(text, option), plain);
+        expectSame(mixed.colour(text, option), plain);
+        EXPECT_FALSE(plain.spans.empty());
+    }
+    EXPECT_LT(sparse.memoryBytes(), dense.memoryBytes());
 }
 
 struct EdgeCase {
