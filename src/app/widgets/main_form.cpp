@@ -690,10 +690,13 @@ void TMainForm1::Scale_Layout() {
         // The pages of the tab control are placed by the tab control itself.
         if (widget != TabSheet1 && widget != TabSheet2)
             widget->setGeometry(left, top, std::max(0, width), std::max(0, height));
-        QFont font = widget->font();
         // A font cannot shrink to nothing: a very small window keeps 1 point.
-        font.setPointSize(std::max(1, points));
-        widget->setFont(font);
+        // An unchanged size is not set again, which would re-lay out the text.
+        if (widget->font().pointSize() != std::max(1, points)) {
+            QFont font = widget->font();
+            font.setPointSize(std::max(1, points));
+            widget->setFont(font);
+        }
     }
 }
 
