@@ -6,8 +6,7 @@
 
 #include <algorithm>
 #include <atomic>
-#include <condition_variable>
-#include <mutex>
+#include <memory>
 #include <thread>
 
 #include <cerrno>
@@ -146,46 +145,55 @@ void BatchScanner::decideAll(
         return;
     }
 
-    // Workers take the next path in turn; the calling thread hands the
-    // verdicts on in list order as they become ready.
-    std::vector<FileVerdict> verdicts(size_t(count), FileVerdict{});
-    std::vector<char> ready(size_t(count), 0);
-    std::mutex mutex;
-    std::condition_variable readyChanged;
+    // Every thread, the calling one included, takes the next path in turn.
+    // Between its own files the calling thread hands on, in list order, the
+    // verdicts that are ready; nobody waits until the paths run out.
+    std::vector<FileVerdict> verdicts(static_cast<size_t>(count));
+    const std::unique_ptr<std::atomic<bool>[]> ready(new std::atomic<bool>[size_t(count)]);
+    for (int i = 0; i < count; ++i)
+        ready[size_t(i)].store(false, std::memory_order_relaxed);
     std::atomic<int> next{0};
     std::atomic<bool> cancelled{false};
+    auto take = [&]() {
+        return cancelled.load(std::memory_order_relaxed) ? count : next.fetch_add(1);
+    };
     auto work = [&] {
-        for (int i = next++; i < count && !cancelled; i = next++) {
-            FileVerdict verdict = decide(paths.at(i), each);
-            const std::lock_guard<std::mutex> lock(mutex);
-            verdicts[size_t(i)] = std::move(verdict);
-            ready[size_t(i)] = 1;
-            readyChanged.notify_all();
+        for (int i = take(); i < count; i = take()) {
+            verdicts[size_t(i)] = decide(paths.at(i), each);
+            ready[size_t(i)].store(true, std::memory_order_release);
         }
     };
-    std::vector<std::thread> workers;
-    workers.reserve(size_t(threads));
-    for (int t = 0; t < threads; ++t)
-        workers.emplace_back(work);
-    try {
-        for (int i = 0; i < count; ++i) {
-            FileVerdict verdict;
-            {
-                std::unique_lock<std::mutex> lock(mutex);
-                readyChanged.wait(lock, [&] { return ready[size_t(i)] != 0; });
-                verdict = std::move(verdicts[size_t(i)]);
-                verdicts[size_t(i)] = FileVerdict{};
-            }
-            onVerdict(i, verdict);
+    std::vector<std::thread> helpers;
+    helpers.reserve(size_t(threads - 1));
+    for (int t = 1; t < threads; ++t)
+        helpers.emplace_back(work);
+    auto joinHelpers = [&helpers] {
+        for (std::thread& helper : helpers)
+            if (helper.joinable())
+                helper.join();
+    };
+
+    int handed = 0;
+    auto handOnReady = [&] {
+        while (handed < count && ready[size_t(handed)].load(std::memory_order_acquire)) {
+            FileVerdict verdict = std::move(verdicts[size_t(handed)]);
+            onVerdict(handed, verdict);
+            ++handed;
         }
+    };
+    try {
+        for (int i = take(); i < count; i = take()) {
+            verdicts[size_t(i)] = decide(paths.at(i), each);
+            ready[size_t(i)].store(true, std::memory_order_release);
+            handOnReady();
+        }
+        joinHelpers();
+        handOnReady();
     } catch (...) {
         cancelled = true;
-        for (std::thread& worker : workers)
-            worker.join();
+        joinHelpers();
         throw;
     }
-    for (std::thread& worker : workers)
-        worker.join();
 }
 
 QStringList filesWithoutItems(
