@@ -887,11 +887,19 @@ int runJunkloupe(QApplication& app) {
     if (option >= 0 && option + 1 < arguments.size())
         screenshot = arguments[option + 1];
 
+    // The command line: the start-up show command applies at every first
+    // show, the paths are handled once after the first (main_form_settings.cpp).
+    const CommandLine commandLine = parseCommandLine(arguments);
+    if (commandLine.action != CommandLine::Action::Run)
+        return commandLineExitStatus(arguments);
+
     WindowDialogs dialogs;
     SystemClipboard clipboard;
     TMainForm1 form(ProgramFolder::ofExecutable(), dialogs, clipboard);
     dialogs.setWindow(&form);
+    form.setStartUpShowCommand(commandLine.show);
     form.show();
+    form.dropCommandLinePaths(commandLine.paths);
 
     if (!screenshot.isEmpty()) {
         // A picture of the window as it stands after the first show; nothing

@@ -11,6 +11,7 @@
 #include <QPointer>
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 class QAction;
@@ -35,6 +36,23 @@ class Dialogs;
 class MessageView;
 class RadioGroup;
 class SortedListBox;
+class Registry;
+class LinkWriter;
+class DocumentOpener;
+class TAboutBox;
+
+// How the window first appears at every first-show sequence: the start-up
+// show command, given on the command line (--show=...).
+enum class StartUpShow { Normal, Minimized, Maximized };
+
+// The desktop services of the File and Help menus. A service left null is the
+// real one of this desktop (autostart folder, desktop entries, xdg-open),
+// made when first needed; tests hand in services over temporary folders.
+struct DesktopServices {
+    Registry* registry = nullptr;
+    LinkWriter* linkWriter = nullptr;
+    DocumentOpener* documentOpener = nullptr;
+};
 
 // The texts of the caption and the application title.
 inline const QString kProductCaption = QStringLiteral("Junkloupe v1.0f");
@@ -217,6 +235,22 @@ public slots:
     void AboutOptionClick();
     void FormDropFiles(const QStringList& names);
 
+public:
+    // --- settings, desktop services, About dialog, command line ------------------
+    // (main_form_settings.cpp)
+    void setDesktopServices(const DesktopServices& services);
+    Registry& registry();
+    LinkWriter& linkWriter();
+    DocumentOpener& documentOpener();
+    // The About dialog; made with this window as its parent when none was set.
+    TAboutBox* AboutBox();
+    void setAboutBox(TAboutBox* box);
+    void setStartUpShowCommand(StartUpShow show) { m_startUpShow = show; }
+    StartUpShow startUpShowCommand() const { return m_startUpShow; }
+    // The paths given on the command line, handled as a drop of those names
+    // (relative paths taken from the current directory).
+    void dropCommandLinePaths(const QStringList& paths);
+
 protected:
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -277,7 +311,33 @@ private:
 
     ColourMatcher m_matcher;
     bool m_matcherStale = true;
+
+    // Settings, desktop services and the About dialog (main_form_settings.cpp).
+    void ensureDesktopServices();
+    DesktopServices m_desktop;
+    std::shared_ptr<void> m_realDesktop; // owns the real services once made
+    TAboutBox* m_aboutBox = nullptr;
+    StartUpShow m_startUpShow = StartUpShow::Normal;
 };
+
+// What the command line asks for. Options: --show=normal|minimized|maximized
+// (also "--show STATE"), -h/--help, "--" ending the options; every other
+// argument is a path (a file:// URL counts as its path). The toolkit's own
+// options (-platform, -style, ...) are let through.
+struct CommandLine {
+    enum class Action { Run, Help, Error };
+    Action action = Action::Run;
+    StartUpShow show = StartUpShow::Normal;
+    QStringList paths;
+    QString screenshot; // --screenshot FILE, for the documentation
+    QString error;      // what is wrong with the command line
+};
+CommandLine parseCommandLine(const QStringList& arguments);
+QString commandLineUsage(const QString& program);
+// Handles the command line before any display is needed: prints the usage on
+// stdout for --help (0) or with the error on stderr (2). -1: start the program.
+int commandLineExitStatus(const QStringList& arguments);
+int commandLineExitStatus(int argc, char** argv);
 
 // Creates the main window with the real dialogs and clipboard and runs the
 // event loop until it closes. Hidden option: --screenshot FILE shows the
