@@ -163,7 +163,10 @@ qsizetype ViewTextBuilder::room() const {
 void ViewTextBuilder::appendLine(std::string_view line) {
     if (m_cut)
         return;
-    const qsizetype fits = room();
+    // The separator counts against the cap too: with the text already at the
+    // cap even an empty line does not fit (else a run of empty lines would
+    // grow the text without bound).
+    const qsizetype fits = m_cap - qsizetype(m_text.size()) - (m_lines > 0 ? 1 : 0);
     if (qsizetype(line.size()) <= fits) {
         if (m_lines > 0)
             m_text.push_back('\n');

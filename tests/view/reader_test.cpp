@@ -407,6 +407,15 @@ TEST(ReaderCap, BuilderKeepsWhatFitsOfTheLineThatOverflows) {
     EXPECT_EQ(b.text(),
               "abcd\nefghi\n *** The view was cut here: the text is longer than 10 characters.");
     EXPECT_EQ(b.lineCount(), 3);
+
+    // A full view takes no further empty line either: each would add a line
+    // break past the cap.
+    jl::ViewTextBuilder full(4);
+    full.appendLine("abcd");
+    for (int i = 0; i < 100; ++i)
+        full.appendLine({});
+    EXPECT_EQ(full.text(),
+              "abcd\n *** The view was cut here: the text is longer than 4 characters.");
 }
 
 TEST(ReaderCap, LongLineIsCappedButLabelsPastTheCapStillCount) {
