@@ -1,0 +1,333 @@
+// The settings file through the window: read at every first show, written at
+// every close, Restore Factory Defaults, Always On Top and the start-up show
+// command.
+
+#include "main_form_fixture.h"
+
+#include "desktop/desktop_sandbox.h"
+#include "desktop/freedesktop_registry.h"
+#include "util/ini_file.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
+
+namespace jl::test {
+namespace {
+
+class SettingsWindowTest : public MainFormTest {
+protected:
+    DesktopSandbox desk;
+    FreedesktopRegistry registry{desk.env};
+
+    QString iniPath() { return folder.file(QStringLiteral("Junkloupe.ini")); }
+    void writeIni(const QByteArray& keys) {
+        folder.write("Junkloupe.ini", "[Junkloupe]\r\n" + keys);
+    }
+    QString key(const char* name) {
+        return IniFile::load(iniPath()).readString(QStringLiteral("Junkloupe"),
+                                                   QString::fromLatin1(name));
+    }
+    // A new window over the same program folder, shown.
+    TMainForm1& start(StartUpShow show = StartUpShow::Normal) {
+        form.reset();
+        create().setDesktopServices({&registry, nullptr, nullptr});
+        form->setStartUpShowCommand(show);
+        form->show();
+        return *form;
+    }
+    QRect outer() { return form->frameGeometry(); }
+    bool topmost() { return form->windowFlags().testFlag(Qt::WindowStaysOnTopHint); }
+    std::vector<int> options() {
+        return {form->File_Contents_Filter_RadioGroup->itemIndex(),
+                form->Expand_Selection_RadioGroup->itemIndex(),
+                form->File_Contents_Colour_Coding_RadioGroup->itemIndex()};
+    }
+    // Two real messages in the file list file; returns their paths.
+    QStringList twoListedMessages() {
+        const QString a = message("a.eml", "Received: from a\r\nMessage-ID: <1>\r\n");
+        const QString b = message("b.eml", "Received: from b\r\nMessage-ID: <2>\r\n");
+        folder.write("Junkloupe.ini_file", (a + "\r\n" + b + "\r\n").toUtf8());
+        return {a, b};
+    }
+};
+
+TEST_F(SettingsWindowTest, FirstStartTakesEveryDefaultAndTheCloseWritesThem) {
+    start();
+    EXPECT_EQ(outer(), QRect(20, 20, 815, 543));
+    EXPECT_EQ(options(), std::vector<int>({1, 2, 3}));
+    EXPECT_TRUE(form->Auto_Save_Interesting_Items_List_CheckBox->isChecked());
+    EXPECT_FALSE(form->Always_On_Top_Option->isChecked());
+    EXPECT_FALSE(topmost());
+    EXPECT_FALSE(form->Auto_Run_at_Windows_Startup_Option->isChecked());
+    EXPECT_EQ(form->Current_Directory_Edit->text(), "");
+    EXPECT_EQ(form->savedFileNumber(), 0);
+    EXPECT_FALSE(form->isMaximized());
+    EXPECT_FALSE(form->isMinimized());
+
+    EXPECT_TRUE(form->close());
+    const char* expected[][2] = {
+        {"window_top_posn", "20"},
+        {"window_left_posn", "20"},
+        {"window_Width", "815"},
+        {"window_Height", "543"},
+        {"Always_on_Top_Option", "0"},
+        {"Auto_Run_at_Windows_Startup_Option", "0"},
+        {"WindowState_wsMaximized", "0"},
+        {"Current_Directory_Edit", ""},
+        {"File_Contents_Filter_RadioGroup", "1"},
+        {"Expand_Selection_RadioGroup", "2"},
+        {"File_Contents_Colour_Coding_RadioGroup", "3"},
+        {"Selected_File_Num", "-1"}, // the list is empty: nothing selected
+        {"Auto_Save_Interesting_Items_List_CheckBox", "1"},
+    };
+    for (const auto& [name, value] : expected)
+        EXPECT_EQ(key(name), value) << name;
+    EXPECT_EQ(dialogs.count(), 0u);
+}
+
+TEST_F(SettingsWindowTest, GeometryWrittenAndRestoredIsTheSameOuterFrame) {
+    writeIni("window_top_posn=100\r\nwindow_left_posn=150\r\nwindow_Width=700\r\n"
+             "window_Height=500\r\n");
+    start();
+    EXPECT_EQ(outer(), QRect(150, 100, 700, 500));
+    // The platform draws a frame, so outer and inner differ here.
+    ASSERT_NE(outer(), form->geometry());
+
+    // The user moves and sizes the window; the frame is what is stored.
+    form->setGeometry(300, 200, 640, 480);
+    const QRect frame = outer();
+    ASSERT_TRUE(form->close());
+    EXPECT_EQ(key("window_top_posn"), QString::number(frame.top()));
+    EXPECT_EQ(key("window_left_posn"), QString::number(frame.left()));
+    EXPECT_EQ(key("window_Width"), QString::number(frame.width()));
+    EXPECT_EQ(key("window_Height"), QString::number(frame.height()));
+
+    // Restart after restart: the same frame, nothing creeps.
+    for (int run = 0; run < 2; ++run) {
+        start();
+        EXPECT_EQ(outer(), frame) << "run " << run;
+        ASSERT_TRUE(form->close());
+    }
+}
+
+TEST_F(SettingsWindowTest, ClosingMaximisedWritesOneAndTheRestoredGeometry) {
+    writeIni("window_top_posn=100\r\nwindow_left_posn=150\r\nwindow_Width=700\r\n"
+             "window_Height=500\r\n");
+    start();
+    form->showMaximized();
+    ASSERT_TRUE(form->isMaximized());
+    ASSERT_TRUE(form->close());
+    EXPECT_EQ(key("WindowState_wsMaximized"), "1");
+    EXPECT_EQ(key("window_top_posn"), "100");
+    EXPECT_EQ(key("window_left_posn"), "150");
+    EXPECT_EQ(key("window_Width"), "700");
+    EXPECT_EQ(key("window_Height"), "500");
+
+    // The next start shows the window maximised over that geometry.
+    start();
+    EXPECT_TRUE(form->isMaximized());
+    EXPECT_TRUE(form->savedMaximised());
+    form->showNormal();
+    EXPECT_EQ(outer(), QRect(150, 100, 700, 500));
+}
+
+TEST_F(SettingsWindowTest, FileNumberAndRadioNumbersAreKeptInRange) {
+    const QStringList paths = twoListedMessages();
+    writeIni("Selected_File_Num=-1\r\nFile_Contents_Filter_RadioGroup=7\r\n"
+             "Expand_Selection_RadioGroup=-5\r\nFile_Contents_Colour_Coding_RadioGroup=0\r\n");
+    start();
+    EXPECT_EQ(files().count(), 2);
+    EXPECT_EQ(current(), -1);
+    EXPECT_EQ(viewText(), "");
+    // 7 takes the last item ("All "Printable" / "Readable" Text"), -5 none.
+    EXPECT_EQ(options(), std::vector<int>({2, -1, 0}));
+    ASSERT_TRUE(form->close());
+    EXPECT_EQ(key("Selected_File_Num"), "-1");
+    EXPECT_EQ(key("File_Contents_Filter_RadioGroup"), "2");
+    EXPECT_EQ(key("Expand_Selection_RadioGroup"), "-1");
+    EXPECT_EQ(key("File_Contents_Colour_Coding_RadioGroup"), "0");
+
+    // The current file is remembered and shown again at the next start.
+    start();
+    Select_List_Index(files(), 1);
+    ASSERT_TRUE(form->close());
+    EXPECT_EQ(key("Selected_File_Num"), "1");
+    start();
+    EXPECT_EQ(current(), 1);
+    EXPECT_TRUE(viewText().contains("from b"));
+}
+
+TEST_F(SettingsWindowTest, TicksDirectoryAndCheckBoxComeBack) {
+    for (const bool set : {true, false}) {
+        SCOPED_TRACE(set);
+        writeIni(set ? "Always_on_Top_Option=1\r\nCurrent_Directory_Edit=/junk mail/\r\n"
+                       "Auto_Save_Interesting_Items_List_CheckBox=0\r\n"
+                     : "Always_on_Top_Option=0\r\n");
+        start();
+        EXPECT_EQ(form->Always_On_Top_Option->isChecked(), set);
+        EXPECT_EQ(topmost(), set);
+        EXPECT_TRUE(form->isVisible());
+        EXPECT_EQ(form->Current_Directory_Edit->text(), set ? "/junk mail/" : "");
+        EXPECT_EQ(form->Auto_Save_Interesting_Items_List_CheckBox->isChecked(), !set);
+        ASSERT_TRUE(form->close());
+        EXPECT_EQ(key("Always_on_Top_Option"), set ? "1" : "0");
+        EXPECT_EQ(key("Current_Directory_Edit"), set ? "/junk mail/" : "");
+        EXPECT_EQ(key("Auto_Save_Interesting_Items_List_CheckBox"), set ? "0" : "1");
+    }
+    // Toggled while running, the tick is what the close writes.
+    start();
+    form->Always_On_Top_Option->trigger();
+    ASSERT_TRUE(form->close());
+    EXPECT_EQ(key("Always_on_Top_Option"), "1");
+}
+
+TEST_F(SettingsWindowTest, HandEditedFileKeepsEverythingButOurValues) {
+    const QByteArray before = "; written by hand\r\n"
+                              "[Other Tool]\r\n"
+                              "colour=blue\r\n"
+                              "\r\n"
+                              "[Junkloupe]\r\n"
+                              "# our section, with a key of its own\r\n"
+                              "My_Note=keep me\r\n"
+                              "window_top_posn=20\r\n"
+                              "window_left_posn=20\r\n"
+                              "window_Width=815\r\n"
+                              "window_Height=543\r\n"
+                              "Always_on_Top_Option=0\r\n"
+                              "Auto_Run_at_Windows_Startup_Option=0\r\n"
+                              "WindowState_wsMaximized=0\r\n"
+                              "Current_Directory_Edit=/m/\r\n"
+                              "File_Contents_Filter_RadioGroup=1\r\n"
+                              "Expand_Selection_RadioGroup=2\r\n"
+                              "File_Contents_Colour_Coding_RadioGroup=3\r\n"
+                              "Selected_File_Num=5\r\n"
+                              "Auto_Save_Interesting_Items_List_CheckBox=1\r\n"
+                              "[Last]\r\n"
+                              "x=1\r\n";
+    folder.write("Junkloupe.ini", before);
+    start();
+    form->Expand_Selection_RadioGroup->setItemIndex(0);
+    ASSERT_TRUE(form->close());
+    QByteArray expected = before;
+    expected.replace("Expand_Selection_RadioGroup=2", "Expand_Selection_RadioGroup=0");
+    expected.replace("Selected_File_Num=5", "Selected_File_Num=-1");
+    EXPECT_EQ(folder.read("Junkloupe.ini"), expected);
+}
+
+TEST_F(SettingsWindowTest, UnwritableSettingsFileRefusesTheCloseAndKeepsEverything) {
+    // Both ways work for root too: the settings path is a directory, or the
+    // program folder lies below a regular file.
+    for (const bool asDirectory : {true, false}) {
+        SCOPED_TRACE(asDirectory);
+        form.reset();
+        dialogs.clear();
+        QString programDir = folder.path();
+        if (asDirectory) {
+            folder.mkdir("Junkloupe.ini");
+        } else {
+            programDir = folder.write("plain-file", "x") + "/";
+            QFile::remove(folder.file("Junkloupe.ini"));
+            QDir(folder.file("Junkloupe.ini")).removeRecursively();
+        }
+        const ProgramFolder program(programDir, QStringLiteral("junkloupe"));
+        form = std::make_unique<TMainForm1>(program, dialogs, clipboard);
+        form->setDesktopServices({&registry, nullptr, nullptr});
+        form->show();
+        files().insert(QStringLiteral("/m/kept.eml"));
+        items().insert(QStringLiteral("kept item"));
+
+        EXPECT_FALSE(form->close());
+        EXPECT_TRUE(form->isVisible());
+        ASSERT_EQ(dialogs.count(), 1u);
+        EXPECT_EQ(dialogs.lastType(), Shown::Type::Error);
+        EXPECT_EQ(dialogs.lastText(), "Unable to write to " + program.settingsFile());
+        // Neither list is saved; both stay as they were.
+        EXPECT_FALSE(QFileInfo::exists(program.fileListFile()));
+        EXPECT_FALSE(QFileInfo::exists(program.itemsListFile()));
+        EXPECT_EQ(files().entries(), QStringList({"/m/kept.eml"}));
+        EXPECT_EQ(items().entries(), QStringList({"kept item"}));
+    }
+    // Once the file can be written, the close goes through and saves all.
+    QDir(folder.file("Junkloupe.ini")).removeRecursively();
+    start();
+    files().insert(QStringLiteral("/m/kept.eml"));
+    EXPECT_TRUE(form->close());
+    EXPECT_EQ(folder.read("Junkloupe.ini_file"), QByteArray("/m/kept.eml\r\n"));
+}
+
+TEST_F(SettingsWindowTest, RestoreFactoryDefaultsAnsweredNoChangesNothing) {
+    const QByteArray settings = "[Junkloupe]\r\nwindow_top_posn=100\r\nwindow_left_posn=150\r\n"
+                                "File_Contents_Filter_RadioGroup=0\r\nAlways_on_Top_Option=1\r\n";
+    folder.write("Junkloupe.ini", settings);
+    start();
+    const QRect frame = outer();
+    dialogs.answerNo();
+    form->Restore_Factory_Defaults_Option->trigger();
+    ASSERT_EQ(dialogs.count(), 1u);
+    EXPECT_EQ(dialogs.lastType(), Shown::Type::Warning);
+    EXPECT_EQ(folder.read("Junkloupe.ini"), settings);
+    EXPECT_EQ(outer(), frame);
+    EXPECT_EQ(form->File_Contents_Filter_RadioGroup->itemIndex(), 0);
+    EXPECT_TRUE(form->Always_On_Top_Option->isChecked());
+    EXPECT_TRUE(topmost());
+}
+
+TEST_F(SettingsWindowTest, RestoreFactoryDefaultsAnsweredYesStartsAfresh) {
+    const QStringList paths = twoListedMessages();
+    folder.write("Junkloupe.ini_int", "kept\r\n");
+    writeIni("window_top_posn=100\r\nwindow_left_posn=150\r\nwindow_Width=700\r\n"
+             "window_Height=500\r\nAlways_on_Top_Option=1\r\nCurrent_Directory_Edit=/x/\r\n"
+             "File_Contents_Filter_RadioGroup=0\r\nExpand_Selection_RadioGroup=3\r\n"
+             "File_Contents_Colour_Coding_RadioGroup=1\r\nSelected_File_Num=1\r\n"
+             "Auto_Save_Interesting_Items_List_CheckBox=0\r\n");
+    start();
+    ASSERT_EQ(current(), 1);
+    ASSERT_TRUE(topmost());
+    // Changes that no list file holds yet.
+    files().insert(QStringLiteral("/m/unsaved.eml"));
+    items().insert(QStringLiteral("unsaved item"));
+    form->showMaximized();
+
+    dialogs.answerYes();
+    form->Restore_Factory_Defaults_Option->trigger();
+    EXPECT_EQ(dialogs.count(), 1u);
+    EXPECT_FALSE(QFileInfo::exists(iniPath())); // and no new one is written
+    EXPECT_FALSE(form->isMaximized());
+    EXPECT_EQ(outer(), QRect(20, 20, 815, 543));
+    EXPECT_FALSE(form->Always_On_Top_Option->isChecked());
+    EXPECT_FALSE(topmost());
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_EQ(options(), std::vector<int>({1, 2, 3}));
+    EXPECT_TRUE(form->Auto_Save_Interesting_Items_List_CheckBox->isChecked());
+    EXPECT_EQ(form->Current_Directory_Edit->text(), "");
+    EXPECT_EQ(files().entries(), paths);
+    EXPECT_EQ(items().entries(), QStringList({"kept"}));
+    EXPECT_EQ(current(), 0);
+    EXPECT_TRUE(viewText().contains("from a"));
+    EXPECT_EQ(form->PageControl1->currentWidget(), form->TabSheet1);
+}
+
+TEST_F(SettingsWindowTest, StartUpShowCommandAppliesAtEveryFirstShowSequence) {
+    start(StartUpShow::Maximized);
+    EXPECT_TRUE(form->isMaximized());
+    start(StartUpShow::Normal);
+    EXPECT_FALSE(form->isMaximized());
+    EXPECT_FALSE(form->isMinimized());
+
+    // Started minimised (say from a shortcut), Restore Factory Defaults
+    // minimises the window again.
+    start(StartUpShow::Minimized);
+    EXPECT_TRUE(form->isMinimized());
+    form->showNormal();
+    ASSERT_FALSE(form->isMinimized());
+    dialogs.answerYes();
+    form->Restore_Factory_Defaults_Option->trigger();
+    EXPECT_TRUE(form->isMinimized());
+}
+
+} // namespace
+} // namespace jl::test
