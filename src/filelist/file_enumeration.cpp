@@ -175,7 +175,16 @@ int mergeIntoList(SortedList& list, const QStringList& names, bool skipDuplicate
         return keys[size_t(a)].compare(keys[size_t(b)]) < 0;
     });
 
-    auto listHolds = [&list](const QCollatorSortKey& key) {
+    // Membership in the sorted list: a bisection per name for a few names,
+    // one walk along the list for many (the names come in list order).
+    const bool walk = qint64(order.size()) * 20 >= list.count();
+    int position = 0;
+    auto listHolds = [&list, walk, &position](const QCollatorSortKey& key) {
+        if (walk) {
+            while (position < list.count() && list.compareWithEntry(key, position) > 0)
+                ++position;
+            return position < list.count() && list.compareWithEntry(key, position) == 0;
+        }
         int low = 0;
         int high = list.count() - 1;
         while (low <= high) {

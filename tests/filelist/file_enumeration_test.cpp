@@ -287,6 +287,15 @@ TEST(FileEnumeration, BatchMergeKeepsTheListSortedAndUnique) {
     EXPECT_EQ(list.count(), 102 + 100);
     for (int i = 1; i < list.count(); ++i)
         EXPECT_LT(list.compareWithEntry(list.at(i - 1), i), 0) << list.at(i - 1).toStdString();
+
+    // A few names against a long list: one of them already there in other case.
+    const QString few = folder.mkdir(QStringLiteral("few"));
+    folder.write(QStringLiteral("few/a.eml"), "x");
+    folder.write(QStringLiteral("few/b.eml"), "x");
+    list.insert(few + "A.EML");
+    EXPECT_EQ(jl::Add_Files_From_Directory(list, few, jl::fileListOptions()), 1);
+    EXPECT_EQ(list.count(), 204);
+    EXPECT_EQ(jl::Add_Files_From_Directory(list, few, jl::fileListOptions()), 0);
 }
 
 // Dropped names, one table of the cases a drop meets.
