@@ -116,6 +116,9 @@ TEST_F(LifecycleTest, RememberedFileNumberSelectsOnlyAnExistingEntry) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.saved);
         form.reset();
+        // The number comes from the settings file when that is read.
+        folder.write("Junkloupe.ini",
+                     "[Junkloupe]\r\nSelected_File_Num=" + QByteArray::number(c.saved) + "\r\n");
         create().setSavedFileNumber(c.saved);
         form->File_Contents_Filter_RadioGroup->setItemIndex(1);
         form->show();
