@@ -293,6 +293,10 @@ private:
     void setGaugeRange(qint64 maximum);
     void setGaugeProgress(qint64 progress);
 
+    // Interesting items: writes the items list file after a change when the
+    // auto-save option is on (main_form_items.cpp).
+    void autoSaveInterestingItems();
+
     ProgramFolder m_programFolder;
     Dialogs& m_dialogs;
     Clipboard& m_clipboard;
