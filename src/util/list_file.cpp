@@ -76,9 +76,15 @@ template <typename Text, typename OnLine> void splitLines(const Text& text, OnLi
         onLine(start, n - start);
 }
 
+// A line of valid UTF-8 is read as it is: QString::fromUtf8 would drop a
+// U+FEFF that begins the line as a byte-order mark, which only the start of
+// the file may hold.
 QString decodeLine(const char* p, qsizetype n, QStringDecoder& latin) {
-    if (isValidUtf8(p, n))
-        return QString::fromUtf8(p, n);
+    if (isValidUtf8(p, n)) {
+        QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless |
+                                                        QStringConverter::Flag::ConvertInitialBom);
+        return utf8.decode(QByteArrayView(p, n));
+    }
     latin.resetState();
     return latin.decode(QByteArrayView(p, n));
 }
@@ -98,8 +104,12 @@ QStringList decodeListFile(const QByteArray& raw) {
     // Lists written by the Windows tool are 8-bit text: read each line that is
     // not valid UTF-8 as Windows-1252.
     QStringDecoder latin("Windows-1252", QStringDecoder::Flag::Stateless);
+    // A byte-order mark at the start of the file is not part of the first entry.
+    const qsizetype bom = bytes.startsWith("\xEF\xBB\xBF") ? 3 : 0;
     splitLines(bytes, [&](qsizetype start, qsizetype len) {
-        out.append(decodeLine(bytes.constData() + start, len, latin));
+        const qsizetype skip =
+            start == 0 && len >= bom && isValidUtf8(bytes.constData(), len) ? bom : 0;
+        out.append(decodeLine(bytes.constData() + start + skip, len - skip, latin));
     });
     return out;
 }
