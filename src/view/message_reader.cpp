@@ -130,6 +130,20 @@ QString groupedNumber(qint64 n) {
     return digits;
 }
 
+// Grows a string's capacity for size more bytes, doubling as usual but never
+// past most, so that a text near its cap does not briefly take twice the cap.
+// (The standard string's reserve() itself doubles; a fresh string takes the
+// exact capacity asked for.)
+void growFor(std::string& s, size_t size, size_t most) {
+    const size_t needed = s.size() + size;
+    if (needed <= s.capacity())
+        return;
+    std::string bigger;
+    bigger.reserve(std::max(needed, std::min(2 * s.capacity(), most)));
+    bigger.append(s);
+    s.swap(bigger);
+}
+
 QString systemReason(int error) {
     return QString::fromLocal8Bit(std::strerror(error));
 }
@@ -167,7 +181,10 @@ void ViewTextBuilder::appendLine(std::string_view line) {
     // cap even an empty line does not fit (else a run of empty lines would
     // grow the text without bound).
     const qsizetype fits = m_cap - qsizetype(m_text.size()) - (m_lines > 0 ? 1 : 0);
+    // Room for the cap and the note past it, no more.
+    const size_t most = size_t(m_cap) + 128;
     if (qsizetype(line.size()) <= fits) {
+        growFor(m_text, line.size() + 1, most);
         if (m_lines > 0)
             m_text.push_back('\n');
         m_text.append(line);
@@ -175,17 +192,20 @@ void ViewTextBuilder::appendLine(std::string_view line) {
         return;
     }
     // Keep what fits of this line, then say where the view stops.
+    const std::string note =
+        (QStringLiteral(" *** The view was cut here: the text is longer than ") +
+         groupedNumber(m_cap) + QStringLiteral(" characters."))
+            .toStdString();
+    growFor(m_text, size_t(std::max<qsizetype>(fits, 0)) + 2 + note.size(), most);
     if (fits > 0) {
         if (m_lines > 0)
             m_text.push_back('\n');
         m_text.append(line.substr(0, size_t(fits)));
         ++m_lines;
     }
-    const QString note = QStringLiteral(" *** The view was cut here: the text is longer than ") +
-                         groupedNumber(m_cap) + QStringLiteral(" characters.");
     if (m_lines > 0)
         m_text.push_back('\n');
-    m_text.append(note.toStdString());
+    m_text.append(note);
     ++m_lines;
     m_cut = true;
 }
@@ -267,6 +287,7 @@ void LineFilter::appendKept(const char* data, size_t size) {
         }
         const size_t limit = lineLimit();
         const size_t fits = limit > m_raw.size() ? std::min(size, limit - m_raw.size()) : 0;
+        growFor(m_raw, fits, limit);
         m_raw.append(data, fits);
         if (fits == size)
             return;
