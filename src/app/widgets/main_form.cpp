@@ -32,7 +32,6 @@
 #include <QPushButton>
 #include <QStatusTipEvent>
 #include <QStyle>
-#include <QStyledItemDelegate>
 #include <QTabWidget>
 #include <QUrl>
 
@@ -59,18 +58,6 @@ bool isVisualControl(const QObject* component) {
     const auto* widget = qobject_cast<const QWidget*>(component);
     return widget && !qobject_cast<const QMenuBar*>(widget) && !qobject_cast<const QMenu*>(widget);
 }
-
-// Rows of the file list are at least 16 pixels high, and as high as the
-// (scaled) font needs.
-class FileListRowDelegate : public QStyledItemDelegate {
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
-        QSize size = QStyledItemDelegate::sizeHint(option, index);
-        size.setHeight(std::max(16, option.fontMetrics.height()));
-        return size;
-    }
-};
 
 } // namespace
 
@@ -260,7 +247,6 @@ void TMainForm1::createPage1() {
     system.setPointSize(10);
     system.setBold(true);
     File_List_ListBox->setFont(system);
-    File_List_ListBox->setItemDelegate(new FileListRowDelegate(File_List_ListBox));
 
     File_Contents_RichEdit = new MessageView(files);
     File_Contents_RichEdit->setObjectName(QStringLiteral("File_Contents_RichEdit"));
