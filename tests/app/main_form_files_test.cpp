@@ -147,6 +147,22 @@ TEST_F(FilesTest, WindowIsBusyWhileTheFileIsRead) {
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
+TEST_F(FilesTest, AnotherFileShownWhileOneIsReadKeepsTheView) {
+    threeMessages();
+    Select_List_Index(files(), 0);
+    // A command run at the first pump inside processing shows entry 2.
+    QTimer::singleShot(0, form.get(), [&] {
+        Select_List_Index(files(), 2);
+        form->Process_The_Selected_File_BitBtnClick();
+    });
+    form->Process_The_Selected_File_BitBtnClick();
+    EXPECT_EQ(viewText(), shownFor(3));
+    EXPECT_EQ(caption(), "File 3 of 3 :  m3.eml ");
+    EXPECT_FALSE(form->File_Contents_RichEdit->isUpdating());
+    EXPECT_FALSE(form->isBusy());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
 TEST_F(FilesTest, UnreadableFileIsReportedAndTheWindowRecovers) {
     const QString pipe = folder.file("messages/pipe.eml");
     folder.mkdir("messages");

@@ -825,13 +825,12 @@ void TMainForm1::Toggle_Always_On_Top() {
 // --- dropped files --------------------------------------------------------------------
 
 void TMainForm1::dragEnterEvent(QDragEnterEvent* event) {
-    // While a file is read the list must not change under the reader.
-    if (!m_busy && event->mimeData()->hasUrls())
+    if (event->mimeData()->hasUrls())
         event->acceptProposedAction();
 }
 
 void TMainForm1::dropEvent(QDropEvent* event) {
-    if (m_busy || !event->mimeData()->hasUrls())
+    if (!event->mimeData()->hasUrls())
         return;
     QStringList names;
     for (const QUrl& url : event->mimeData()->urls()) {

@@ -312,6 +312,9 @@ private:
     bool m_fileListLoadFailed = false;
     bool m_itemsListLoadFailed = false;
     qint64 m_gaugeDivisor = 1;
+    // Counts the runs of processing, so that a run which finds that another
+    // one has started while its file was read leaves the view to that one.
+    quint64 m_processRuns = 0;
 
     ColourMatcher m_matcher;
     bool m_matcherStale = true;

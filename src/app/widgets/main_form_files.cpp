@@ -88,6 +88,7 @@ void TMainForm1::Process_The_Selected_File_BitBtnClick() {
     const int index = Get_First_Selected_Index(files);
     const QString path = Get_First_Selected_Text(files);
     MessageView* view = File_Contents_RichEdit;
+    const quint64 run = ++m_processRuns;
 
     view->clearText();
     if (path.isEmpty())
@@ -103,12 +104,12 @@ void TMainForm1::Process_The_Selected_File_BitBtnClick() {
     struct BusyGuard {
         TMainForm1* form;
         bool armed = true;
+        bool updateOpen = false;
         ~BusyGuard() {
-            if (!armed)
-                return;
-            while (form->File_Contents_RichEdit->isUpdating())
+            if (updateOpen)
                 form->File_Contents_RichEdit->endUpdate();
-            form->leaveBusyState();
+            if (armed)
+                form->leaveBusyState();
         }
     } guard{this};
 
@@ -117,6 +118,11 @@ void TMainForm1::Process_The_Selected_File_BitBtnClick() {
     File_Processing_Progress_GroupBox->show();
     File_Processing_Progress_GroupBox->raise();
     pumpEvents();
+    // A command run from the events pumped here or while the file is read (a
+    // drop, a return to factory defaults) may show another entry: that
+    // entry's caption and text stand, and this run is dropped.
+    if (run != m_processRuns)
+        return;
 
     File_Contents_GroupBox->setTitle(QStringLiteral("File %1 of %2 :  %3 ")
                                          .arg(index + 1)
@@ -132,8 +138,12 @@ void TMainForm1::Process_The_Selected_File_BitBtnClick() {
     // The lines are collected and reach the view in one piece.
     ViewTextBuilder text;
     view->beginUpdate();
+    guard.updateOpen = true;
     const LoadResult result = Load_File_Into_View(path, text, hooks);
+    if (run != m_processRuns)
+        return; // the guard ends the update and leaves the busy state
     view->setWholeText(text.toQString());
+    guard.updateOpen = false;
     view->endUpdate();
 
     if (result.status == kStatusCannotRead) {
