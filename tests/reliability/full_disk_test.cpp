@@ -5,6 +5,7 @@
 // allowed (write() fails with ENOSPC).
 
 #include "fault_support.h"
+#include "util/qstring_printer.h"
 #include "window_fixture.h"
 
 #include "app/settings.h"
