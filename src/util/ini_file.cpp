@@ -212,10 +212,19 @@ QByteArray IniFile::toBytes() const {
     for (size_t i = 0; i < m_lines.size(); ++i) {
         const Line& line = m_lines[i];
         out += line.changed ? line.text.toUtf8() : line.raw;
-        if (!line.ending.isEmpty())
-            out += line.ending;
-        else if (i + 1 < m_lines.size())
-            out += ending;
+        QByteArray end = line.ending;
+        if (end.isEmpty() && i + 1 < m_lines.size())
+            end = ending;
+        // A line of ours that ends in a lone CR in front of an empty line
+        // ending in LF: written as is, the two would read back as one CR LF
+        // and the empty line would be lost.
+        if (end == "\r" && i + 1 < m_lines.size()) {
+            const Line& next = m_lines[i + 1];
+            const bool nextEmpty = next.changed ? next.text.isEmpty() : next.raw.isEmpty();
+            if (nextEmpty && next.ending.startsWith('\n'))
+                end = QByteArrayLiteral("\r\n");
+        }
+        out += end;
     }
     return out;
 }

@@ -1,5 +1,6 @@
 // Inputs the fuzz targets found wrong handling for, kept as plain cases.
 
+#include "util/ini_file.h"
 #include "util/list_file.h"
 #include "view/message_reader.h"
 
@@ -91,6 +92,19 @@ TEST(FuzzFindings, ListFileKeepsZeroWidthNoBreakSpaceInsideTheFile) {
     // Written and read back, such an entry stays, except in first place.
     const QStringList entries = {"a", feff + "b"};
     EXPECT_EQ(jl::decodeListFile(jl::encodeListFile(entries)), entries);
+}
+
+// In a file that ends its first line with a lone CR, a key line written in
+// front of an empty line that ends in LF must not join with it into one
+// CR LF: the empty line would be lost.
+TEST(FuzzFindings, IniKeepsAnEmptyLineAfterAWrittenKey) {
+    jl::IniFile ini = jl::IniFile::fromBytes("; cr\r[Junkloupe]\r\na=1\r\n\nb\n");
+    ini.writeString("Junkloupe", "k", "v");
+    const QByteArray bytes = ini.toBytes();
+    EXPECT_EQ(bytes, "; cr\r[Junkloupe]\r\na=1\r\nk=v\r\n\nb\n");
+    const jl::IniFile back = jl::IniFile::fromBytes(bytes);
+    EXPECT_EQ(back.readString("Junkloupe", "k"), "v");
+    EXPECT_EQ(back.toBytes(), bytes);
 }
 
 } // namespace
