@@ -153,6 +153,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                                    QStringLiteral("Selected_File_Num"), QStringLiteral("x y")};
     std::map<std::pair<QString, QString>, QString> written; // by lower-case names
     std::vector<QString> writtenKeys;
+    std::string log = "writes:\n";
     const size_t writes = in.ConsumeIntegralInRange<size_t>(0, 6);
     for (size_t i = 0; i < writes; ++i) {
         const QString& section = sections[in.ConsumeIntegralInRange<size_t>(0, 3)];
@@ -160,6 +161,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const QString value =
             jl::fuzz::consumeText(in, 12, u" \"ab=;#[]\t\r\n\u00A0\u2028\u00E9", true);
         doc.writeString(section, key, value);
+        log += "  [" + section.toStdString() + "] " + key.toStdString() + " = " + printable(value) +
+               "\n";
         written[{section.toLower(), key.toLower()}] = oneLine(value);
         writtenKeys.push_back(key);
         // The value is there at once, and after a write and a read of the file.
@@ -169,8 +172,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     const QByteArray after = doc.toBytes();
     const jl::IniFile reread = jl::IniFile::fromBytes(after);
-    const std::string detail =
-        "document " + printable(original) + "\nwritten " + printable(bytesOf(after));
+    const std::string detail = "document " + printable(original) + "\n" + log + "written " +
+                               printable(bytesOf(after));
     for (const QString& section : sections)
         for (const QString& key : keys) {
             const auto it = written.find({section.toLower(), key.toLower()});

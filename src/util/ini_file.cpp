@@ -5,7 +5,13 @@
 #include <QFile>
 #include <QStringDecoder>
 
+#include <cerrno>
+#include <cstring>
 #include <limits>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace jl {
 
@@ -143,29 +149,70 @@ bool IniFile::parseInteger(const QString& text, int* value) {
     return true;
 }
 
+namespace {
+
+enum class FileRead { Ok, Missing, Failed };
+
+// Reads a regular file whole. A named pipe, a device or a socket in its place
+// is never waited on or read from: the open does not block and the file is
+// refused once it is open.
+FileRead readRegularFile(const QString& path, QByteArray* bytes, QString* error) {
+    auto failed = [error](const QString& why) {
+        if (error)
+            *error = why;
+        return FileRead::Failed;
+    };
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            return FileRead::Missing;
+        return failed(QString::fromLocal8Bit(std::strerror(errno)));
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        const int why = S_ISDIR(st.st_mode) ? EISDIR : 0;
+        ::close(fd);
+        return failed(why ? QString::fromLocal8Bit(std::strerror(why))
+                          : QStringLiteral("not a regular file"));
+    }
+    bytes->clear();
+    char buffer[16384];
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got == 0)
+            break;
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            const int why = errno;
+            ::close(fd);
+            return failed(QString::fromLocal8Bit(std::strerror(why)));
+        }
+        bytes->append(buffer, got);
+    }
+    ::close(fd);
+    return FileRead::Ok;
+}
+
+} // namespace
+
 IniFile IniFile::load(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    QByteArray bytes;
+    if (readRegularFile(path, &bytes, nullptr) != FileRead::Ok)
         return IniFile();
-    return fromBytes(file.readAll());
+    return fromBytes(bytes);
 }
 
 bool IniFile::loadForUpdate(const QString& path, IniFile* document, QString* error) {
-    QFile file(path);
-    if (!file.exists()) {
+    QByteArray bytes;
+    switch (readRegularFile(path, &bytes, error)) {
+    case FileRead::Missing:
         *document = IniFile();
         return true;
-    }
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (error)
-            *error = file.errorString();
+    case FileRead::Failed:
         return false;
-    }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        if (error)
-            *error = file.errorString();
-        return false;
+    case FileRead::Ok:
+        break;
     }
     *document = fromBytes(bytes);
     return true;

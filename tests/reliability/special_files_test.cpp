@@ -1,0 +1,192 @@
+// Named pipes, sockets and device nodes, in a listed directory and in the
+// list: never read and never waited on. A listed directory gives only its
+// regular files; such a file in the list is refused with the reason when it
+// is processed, also in the middle of a scan; the tool's own files are never
+// opened when they are not regular files. Every check runs under a deadline,
+// so that a read that blocks fails the test instead of hanging it.
+
+#include "fault_support.h"
+#include "util/qstring_printer.h"
+#include "window_fixture.h"
+
+#include "app/settings.h"
+#include "filelist/file_enumeration.h"
+#include "util/failure.h"
+#include "util/file_helpers.h"
+#include "util/list_file.h"
+#include "util/list_ops.h"
+#include "view/message_reader.h"
+
+#include <QFile>
+#include <QPushButton>
+
+#include <cstring>
+
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace jl::test {
+namespace {
+
+// Ends the whole test program (SIGALRM) if the scope is not left in time.
+class Deadline {
+public:
+    explicit Deadline(unsigned seconds) { ::alarm(seconds); }
+    ~Deadline() { ::alarm(0); }
+};
+
+bool makeSocket(const QString& path) {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    if (fd < 0)
+        return false;
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const QByteArray native = QFile::encodeName(path);
+    if (size_t(native.size()) >= sizeof address.sun_path) {
+        ::close(fd);
+        return false;
+    }
+    std::memcpy(address.sun_path, native.constData(), size_t(native.size()));
+    const bool ok = ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    ::close(fd);
+    return ok;
+}
+
+struct Special {
+    QString name;
+    QString reason; // what the reader says
+};
+
+// Makes the special files in folder (the device node only where allowed) and
+// returns them in name order.
+std::vector<Special> makeSpecials(TempFolder& folder) {
+    std::vector<Special> made;
+    const QByteArray dir = QFile::encodeName(folder.path());
+    if (::mkfifo(dir + "b-pipe", 0644) == 0)
+        made.push_back(
+            {QStringLiteral("b-pipe"), QStringLiteral("Not a regular file (a named pipe)")});
+    if (makeSocket(folder.file(QStringLiteral("c-socket"))))
+        made.push_back(
+            {QStringLiteral("c-socket"), QStringLiteral("Not a regular file (a socket)")});
+    if (::symlink("/dev/zero", dir + "d-zero") == 0)
+        made.push_back({QStringLiteral("d-zero"), QStringLiteral("Not a regular file (a device)")});
+    // The numbers of /dev/null; needs the right to make device nodes.
+    if (::mknod(dir + "e-device", S_IFCHR | 0666, makedev(1, 3)) == 0)
+        made.push_back(
+            {QStringLiteral("e-device"), QStringLiteral("Not a regular file (a device)")});
+    return made;
+}
+
+TEST(SpecialFiles, NeverReadInADirectoryOrInTheList) {
+    TempFolder folder;
+    const QString real = folder.write(QStringLiteral("a-real.eml"), "Received: a\r\n");
+    ::symlink("a-real.eml",
+              QFile::encodeName(folder.file(QStringLiteral("f-link.eml"))).constData());
+    ::symlink(QFile::encodeName(folder.mkdir(QStringLiteral("g-dir"))).constData(),
+              QFile::encodeName(folder.file(QStringLiteral("h-dirlink"))).constData());
+    ::symlink("missing", QFile::encodeName(folder.file(QStringLiteral("i-dangling"))).constData());
+    const std::vector<Special> specials = makeSpecials(folder);
+    ASSERT_GE(specials.size(), 3u) << "could not make a pipe, a socket and a device link";
+    if (specials.size() < 4)
+        std::printf("note: no device node (mknod not allowed here); /dev/zero through a link\n");
+
+    const Deadline deadline(30);
+    SortedList list(SortedList::Selection::Single);
+    Add_Files_From_Directory(list, folder.path(), fileListOptions());
+    EXPECT_EQ(list.entries(), (QStringList{real, folder.file(QStringLiteral("f-link.eml"))}));
+
+    for (const Special& s : specials) {
+        SCOPED_TRACE(s.name.toStdString());
+        const QString path = folder.file(s.name);
+        ViewTextBuilder view;
+        const LoadResult result = Load_File_Into_View(path, view);
+        EXPECT_EQ(result.status, kStatusCannotRead);
+        EXPECT_EQ(result.error, s.reason);
+        EXPECT_EQ(view.lineCount(), 0);
+        EXPECT_EQ(Get_File_Status(path), QStringLiteral("ERROR"));
+        // Dropped on the window, the name comes into the list (it names
+        // something that exists); processing it then refuses it as above.
+        SortedList dropped(SortedList::Selection::Single);
+        EXPECT_EQ(dropNamesIntoList(dropped, {path}, fileListOptions()).added, 1);
+    }
+}
+
+TEST(SpecialFiles, OwnFilesThatAreNotRegularFilesAreNeverOpened) {
+    TempFolder folder;
+    const std::vector<Special> specials = makeSpecials(folder);
+    ASSERT_FALSE(specials.empty());
+    const Deadline deadline(30);
+    for (const Special& s : specials) {
+        SCOPED_TRACE(s.name.toStdString());
+        const QString path = folder.file(s.name);
+        // A list file: reported as a file that cannot be opened.
+        EXPECT_EQ(readListFile(path).status, ListFileRead::Unreadable);
+        SortedList list(SortedList::Selection::Multiple);
+        try {
+            Load_List_File(list, path);
+            ADD_FAILURE() << "no failure";
+        } catch (const Failure& failure) {
+            EXPECT_EQ(failure.text(), QStringLiteral("Cannot open file ") + path);
+        }
+        // Saved over: refused, nothing written through it.
+        ScriptedDialogs dialogs;
+        list.insert(QStringLiteral("entry"));
+        EXPECT_EQ(Save_List_File(list, path, dialogs), -1);
+        EXPECT_EQ(dialogs.count(), 1u);
+        // The settings file: read as missing (the defaults), and not written.
+        EXPECT_EQ(readSettings(path), SettingsValues());
+        EXPECT_FALSE(writeSettings(path, SettingsValues()));
+    }
+}
+
+class SpecialFilesWindowTest : public FaultWindowTest {};
+
+TEST_F(SpecialFilesWindowTest, ProcessingAndScanningPassThemBy) {
+    open();
+    const QString dirty =
+        messages.write(QStringLiteral("a-real.eml"), "Subject: buy spam-token\r\n");
+    const QString clean = messages.write(QStringLiteral("z-clean.eml"), "Subject: hello\r\n");
+    const std::vector<Special> specials = makeSpecials(messages);
+    ASSERT_GE(specials.size(), 3u);
+    QStringList names{dirty, clean};
+    for (const Special& s : specials)
+        names << messages.file(s.name);
+    files().insertMany(names);
+    items().insert(QStringLiteral("spam-token"));
+    form->File_Contents_Filter_RadioGroup->setItemIndex(2);
+    form->File_Contents_Colour_Coding_RadioGroup->setItemIndex(3);
+
+    const Deadline deadline(60);
+    // Each one processed on its own: refused with its reason.
+    for (const Special& s : specials) {
+        SCOPED_TRACE(s.name.toStdString());
+        const QString path = messages.file(s.name);
+        Select_List_Index(files(), Find_List_Item(files(), path));
+        dialogs.clear();
+        form->Process_The_Selected_File_BitBtnClick();
+        ASSERT_EQ(dialogs.count(), 1u);
+        EXPECT_EQ(dialogs.lastType(), Shown::Type::Error);
+        EXPECT_EQ(
+            dialogs.lastText(),
+            QStringLiteral("Error: The file \"%1\" could not be read: %2").arg(path, s.reason));
+        EXPECT_FALSE(form->isBusy());
+        EXPECT_EQ(viewText(), QString());
+    }
+
+    // The scan from the first file passes every one of them by and stops on
+    // the clean file, each refusal reported on the way.
+    Select_List_Index(files(), 0);
+    form->Process_The_Selected_File_BitBtnClick();
+    dialogs.clear();
+    form->BitBtn1->click();
+    EXPECT_EQ(Get_First_Selected_Text(files()), clean);
+    EXPECT_EQ(dialogs.count(), specials.size()) << qPrintable(dialogs.texts().join(" | "));
+    EXPECT_TRUE(viewText().contains(QStringLiteral("hello")));
+    EXPECT_FALSE(form->isBusy());
+}
+
+} // namespace
+} // namespace jl::test
