@@ -1,0 +1,206 @@
+#!/usr/bin/env bash
+# The real program on a virtual X server, driven like a user with xdotool:
+# start it from a program folder holding a settings file (with lines of other
+# tools) and both list files, step to the next file, change the colour-coding
+# option, add an interesting item selected by a click in the view, close with
+# File > Exit; check what it wrote; start it again and check that everything
+# came back.
+#
+# Usage: run_e2e.sh PATH/TO/junkloupe
+# Exit status: 0 passed, 1 failed, 77 skipped (no Xvfb or xdotool).
+set -euo pipefail
+
+program=${1:?usage: run_e2e.sh PATH/TO/junkloupe}
+for tool in Xvfb xdotool; do
+    if ! command -v "$tool" >/dev/null; then
+        echo "SKIP: $tool is not installed"
+        exit 77
+    fi
+done
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/junkloupe-e2e-XXXXXX")
+xvfb_pid=
+app_pid=
+cleanup() {
+    [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+    echo "FAIL: $*" >&2
+    for f in "$prog"/Junkloupe.ini "$prog"/Junkloupe.ini_file "$prog"/Junkloupe.ini_int "$work"/app.log; do
+        [ -f "$f" ] && { echo "--- $f" >&2; tr -d '\r' <"$f" >&2; }
+    done
+    exit 1
+}
+
+# Waits up to $1 seconds for the command that follows to succeed.
+wait_for() {
+    local seconds=$1
+    shift
+    local until=$((SECONDS + seconds))
+    until "$@"; do
+        [ $SECONDS -ge $until ] && return 1
+        sleep 0.1
+    done
+}
+
+# --- a virtual X server on a free display ---------------------------------------
+Xvfb -displayfd 5 -screen 0 1280x1024x24 -nolisten tcp 5>"$work/display" 2>"$work/xvfb.log" &
+xvfb_pid=$!
+wait_for 15 test -s "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
+export DISPLAY=":$(head -n1 "$work/display")"
+wait_for 10 xdotool getdisplaygeometry >/dev/null || fail "display $DISPLAY does not answer"
+
+# --- the program folder, the messages and a desktop of its own --------------------
+prog=$work/program
+msgs=$work/messages
+mkdir -p "$prog" "$msgs" "$work/home" "$work/xdg" "$work/runtime"
+chmod 700 "$work/runtime"
+cp "$program" "$prog/junkloupe"
+
+# The first view line holds one long item, so a click anywhere in its middle
+# widens the selection to exactly that item.
+item=mail-relay-7.e2e-junk-sender.example.test-abcdefghijklmnopqrstuvwxyz
+for name in a b c; do
+    printf 'Received: from %s (host %s)\r\nSubject: %s\r\nMessage-ID: <%s@e2e.test>\r\n\r\nbody\r\n' \
+        "$item" "$name" "$name" "$name" >"$msgs/$name.eml"
+done
+printf '%s\r\n' "$msgs/a.eml" "$msgs/b.eml" "$msgs/c.eml" >"$prog/Junkloupe.ini_file"
+printf 'already-known-item\r\n' >"$prog/Junkloupe.ini_int"
+printf '%s\r\n' \
+    '; settings of another tool share this file' \
+    '[Other Tool]' \
+    'colour=blue' \
+    '' \
+    '[Junkloupe]' \
+    'My_Note=keep me' \
+    'window_top_posn=30' \
+    'window_left_posn=40' \
+    'window_Width=815' \
+    'window_Height=543' \
+    'Selected_File_Num=0' \
+    'File_Contents_Colour_Coding_RadioGroup=3' >"$prog/Junkloupe.ini"
+
+start_program() {
+    (
+        cd "$work"
+        export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config XDG_DATA_HOME=$work/home/.local/share
+        export XDG_CONFIG_DIRS=$work/xdg XDG_RUNTIME_DIR=$work/runtime QT_QPA_PLATFORM=xcb
+        unset SESSION_MANAGER WAYLAND_DISPLAY
+        exec "$prog/junkloupe" >>"$work/app.log" 2>&1
+    ) &
+    app_pid=$!
+    window=$(timeout 30 xdotool search --sync --onlyvisible --name '^Junkloupe v1\.0f$' | head -n1) ||
+        fail "no window titled \"Junkloupe v1.0f\" appeared"
+    [ -n "$window" ] || fail "no window found"
+    wait_for 10 geometry_is "40,30" "815x543" || fail "window not at 40,30 with 815x543: $(xdotool getwindowgeometry "$window")"
+    xdotool windowfocus --sync "$window"
+    # The first show also reads the remembered file; let it settle.
+    sleep 0.5
+}
+
+geometry_is() {
+    local g
+    g=$(xdotool getwindowgeometry "$window" 2>/dev/null) || return 1
+    [[ $g == *"Position: $1 "* && $g == *"Geometry: $2"* ]]
+}
+
+close_with_file_exit() {
+    xdotool windowfocus --sync "$window"
+    xdotool key alt+f
+    sleep 0.3
+    xdotool key x
+    wait_for 30 not_running || fail "the program did not end after File > Exit"
+    wait "$app_pid" || fail "the program ended with status $?"
+    app_pid=
+}
+
+not_running() { ! kill -0 "$app_pid" 2>/dev/null; }
+
+# --- where the controls are -------------------------------------------------------
+# Controls sit at their design bounds scaled by the client area against the
+# design client area of 809 x 499; pages start inside the tab control, below
+# its tabs. Measured for this toolkit and font set: the menu bar is 20 pixels
+# high and a page starts 1 pixel right of and 26 pixels below the tab
+# control's top left corner; the two tabs' centres lie at x 46 and 153, y 34.
+menu_height=20
+page_dx=1
+page_dy=26
+tab_y=34
+win_w=815 # the window's size, read once it is shown
+win_h=543
+
+# Window coordinates of a point given in design pixels relative to page 1 or
+# 2 (the tab control's left 4 and top 2 included).
+to_window() { # x y
+    awk -v x="$1" -v y="$2" -v w="$win_w" -v h="$win_h" -v m="$menu_height" \
+        -v dx="$page_dx" -v dy="$page_dy" 'BEGIN {
+            rx = w / 809; ry = (h - m) / 499;
+            printf "%d %d\n", 4 * rx + dx + x * rx, m + 2 * ry + dy + y * ry }'
+}
+
+# Clicks the centre of a control: its container's design offset and its own
+# design bounds.
+click_control() { # container_x container_y x y width height
+    local p
+    p=$(to_window "$(($1 + $3 + $5 / 2))" "$(($2 + $4 + $6 / 2))")
+    xdotool mousemove --window "$window" $p click 1
+    sleep 0.4
+}
+
+click_at() { # window x, window y
+    xdotool mousemove --window "$window" "$1" "$2" click 1
+    sleep 0.4
+}
+
+# --- the first run ------------------------------------------------------------------
+start_program
+read -r win_w win_h < <(xdotool getwindowgeometry "$window" | awk '/Geometry/ { split($2, s, "x"); print s[1], s[2] }')
+
+# Next File (inside the file group at 4, 2).
+click_control 4 2 195 399 93 28
+
+# Program Settings page; "No Colour Coding", the first item of the colour
+# coding group (10, 254, 420 x 111): items share the group below its caption.
+click_at 153 "$tab_y"
+group_y=254
+row=$(awk -v h=111 'BEGIN { printf "%d", (h - 4 - 20) / 4 }')
+click_control 0 0 10 $((group_y + 20)) 200 "$row"
+
+# Back to page 1; click into the middle of the item on the first view line
+# (the view, 4, 108 inside the file group, starts with an empty line), then
+# Add Text (8, 296 inside the items group at 588, 2).
+click_at 46 "$tab_y"
+click_control 4 2 4 108 600 66
+click_control 588 2 8 296 92 28
+
+close_with_file_exit
+
+ini=$(tr -d '\r' <"$prog/Junkloupe.ini")
+for expected in 'Selected_File_Num=1' 'File_Contents_Colour_Coding_RadioGroup=0' \
+    'window_top_posn=30' 'window_left_posn=40' 'window_Width=815' 'window_Height=543' \
+    'WindowState_wsMaximized=0' 'Auto_Save_Interesting_Items_List_CheckBox=1' \
+    'File_Contents_Filter_RadioGroup=1' 'My_Note=keep me'; do
+    grep -qxF "$expected" <<<"$ini" || fail "settings lack $expected"
+done
+head -n4 <<<"$ini" | diff - <(printf '%s\n' '; settings of another tool share this file' \
+    '[Other Tool]' 'colour=blue' '') >/dev/null || fail "the other tool's lines were not kept"
+diff <(tr -d '\r' <"$prog/Junkloupe.ini_file") <(printf '%s\n' "$msgs/a.eml" "$msgs/b.eml" "$msgs/c.eml") >/dev/null ||
+    fail "the file list file changed"
+diff <(tr -d '\r' <"$prog/Junkloupe.ini_int") <(printf '%s\n' already-known-item "$item") >/dev/null ||
+    fail "the interesting items list file does not hold the added item"
+grep -q $'\r$' "$prog/Junkloupe.ini_int" || fail "list lines do not end with CR LF"
+
+# --- the second run: everything comes back ------------------------------------------
+cp "$prog/Junkloupe.ini" "$work/first.ini"
+cp "$prog/Junkloupe.ini_int" "$work/first.ini_int"
+start_program
+close_with_file_exit
+cmp -s "$prog/Junkloupe.ini" "$work/first.ini" ||
+    fail "the settings written after a restart differ: $(diff <(tr -d '\r' <"$work/first.ini") <(tr -d '\r' <"$prog/Junkloupe.ini"))"
+cmp -s "$prog/Junkloupe.ini_int" "$work/first.ini_int" || fail "the items list changed after a restart"
+
+echo "PASS: the program kept its settings and lists across a restart"
