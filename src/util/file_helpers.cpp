@@ -47,29 +47,6 @@ QString statusForOpenError(int err) {
     }
 }
 
-// True when another process holds a lock on the file that an exclusive lock
-// would collide with. Neither probe changes the file.
-bool lockedByAnother(int fd) {
-    // flock(2) locks: taking our own exclusive lock fails while another open
-    // file description holds one; if we get it, it is dropped at once.
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        if (errno == EWOULDBLOCK)
-            return true;
-    } else {
-        ::flock(fd, LOCK_UN);
-    }
-    // fcntl(2) record locks (and open file description locks): ask whether a
-    // write lock over the whole file would be refused.
-    struct flock probe {};
-    probe.l_type = F_WRLCK;
-    probe.l_whence = SEEK_SET;
-    probe.l_start = 0;
-    probe.l_len = 0;
-    if (::fcntl(fd, F_GETLK, &probe) == 0 && probe.l_type != F_UNLCK)
-        return true;
-    return false;
-}
-
 } // namespace
 
 bool isExistingFile(const QString& path) {
@@ -80,6 +57,28 @@ bool isExistingFile(const QString& path) {
 bool isExistingDirectory(const QString& path) {
     struct stat st {};
     return statPath(path, &st) && S_ISDIR(st.st_mode);
+}
+
+bool isLockedByAnother(int fd) {
+    // flock(2) locks: taking our own exclusive lock fails while another open
+    // file description holds one; if we get it, it is dropped at once.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        if (errno == EWOULDBLOCK)
+            return true;
+    } else {
+        ::flock(fd, LOCK_UN);
+    }
+    // fcntl(2) record locks (and open file description locks): ask whether a
+    // write lock over the whole file would be refused. Asking needs no write
+    // access, so a descriptor open for reading only will do.
+    struct flock probe {};
+    probe.l_type = F_WRLCK;
+    probe.l_whence = SEEK_SET;
+    probe.l_start = 0;
+    probe.l_len = 0;
+    if (::fcntl(fd, F_GETLK, &probe) == 0 && probe.l_type != F_UNLCK)
+        return true;
+    return false;
 }
 
 qint64 Get_File_Size(const QString& path) {
@@ -112,7 +111,7 @@ QString Get_File_Status(const QString& path) {
     struct stat opened {};
     if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode))
         answer = QStringLiteral("ERROR"); // swapped for something else meanwhile
-    else if (lockedByAnother(fd))
+    else if (isLockedByAnother(fd))
         answer = QStringLiteral("OPEN");
     ::close(fd);
     return answer;

@@ -16,6 +16,11 @@ qint64 Get_File_Size(const QString& path);
 // changes the file.
 QString Get_File_Status(const QString& path);
 
+// The lock test of Get_File_Status on a descriptor open for reading only:
+// true when another process holds a flock(2) or fcntl(2) lock on the file that
+// an exclusive lock would collide with. Neither probe changes the file.
+bool isLockedByAnother(int fd);
+
 // Makes the file writable by its owner, then deletes it if its status is
 // "CLOSED". True when no file is at the path afterwards.
 bool Delete_File_If_Closed(const QString& path);

@@ -341,6 +341,11 @@ void LineFilter::endLine(std::string_view line) {
         m_sink.appendLine(line);
     }
 
+    // A sink that takes nothing more ends the reading as the first-header
+    // filter does.
+    if (m_sink.full())
+        m_stop = true;
+
     if (m_raw.capacity() > 2 * kSmallLine)
         std::string().swap(m_raw); // give back the memory of a very long line
     else
@@ -358,17 +363,60 @@ namespace {
 
 class Fd {
 public:
-    explicit Fd(int fd) : m_fd(fd) {}
-    ~Fd() {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
+    explicit Fd(int fd = -1) : m_fd(fd) {}
+    ~Fd() { reset(); }
     Fd(const Fd&) = delete;
     Fd& operator=(const Fd&) = delete;
     int get() const { return m_fd; }
+    void reset(int fd = -1) {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = fd;
+    }
 
 private:
     int m_fd;
+};
+
+// O_NONBLOCK guards against a path swapped for a fifo since it was looked at;
+// reading only, so the open neither changes the file nor tells anyone that it
+// may have been written.
+int openForReading(const QByteArray& native) {
+    return ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+}
+
+// Whether another process holds the file, asked on the descriptor that reads
+// it: the lock test of Get_File_Status without opening the file a second
+// time. The rare positive answer is checked against Get_File_Status itself,
+// which also decides the cases this quick test cannot see from a descriptor
+// open for reading only (a file we may not write is never "OPEN" there).
+// Paths of 128 characters or more are not tested, as there.
+bool inUse(const QString& path, int fd, int openError) {
+    if (path.size() >= 128)
+        return false;
+    const bool suspect = fd >= 0 ? isLockedByAnother(fd) : openError == EWOULDBLOCK;
+    return suspect && Get_File_Status(path) == QLatin1String("OPEN");
+}
+
+// The chunk buffer of the calling thread, handed out to one read at a time
+// (a read started from events pumped inside another gets a buffer of its
+// own); not cleared between files, since only the bytes read are looked at.
+class ChunkBuffer {
+public:
+    ChunkBuffer()
+        : m_data(spare() ? std::move(spare())
+                         : std::make_unique_for_overwrite<char[]>(kChunkSize)) {}
+    ~ChunkBuffer() { spare() = std::move(m_data); }
+    ChunkBuffer(const ChunkBuffer&) = delete;
+    ChunkBuffer& operator=(const ChunkBuffer&) = delete;
+    char* get() const { return m_data.get(); }
+
+private:
+    static std::unique_ptr<char[]>& spare() {
+        thread_local std::unique_ptr<char[]> buffer;
+        return buffer;
+    }
+    std::unique_ptr<char[]> m_data;
 };
 
 } // namespace
@@ -395,7 +443,13 @@ LoadResult Load_File_Into_View(const QString& path, LineSink& sink, const Reader
         result.status = kStatusEmpty;
         return result;
     }
-    if (Get_File_Status(path) == QLatin1String("OPEN")) {
+
+    // One descriptor answers whether the file is in use and then reads it.
+    Fd fd(openForReading(native));
+    int openError = fd.get() < 0 ? errno : 0;
+    struct stat opened {};
+    bool regular = fd.get() >= 0 && ::fstat(fd.get(), &opened) == 0 && S_ISREG(opened.st_mode);
+    if (inUse(path, regular ? fd.get() : -1, fd.get() < 0 ? openError : 0)) {
         result.status = kStatusInUse;
         return result;
     }
@@ -410,18 +464,22 @@ LoadResult Load_File_Into_View(const QString& path, LineSink& sink, const Reader
     };
     if (hooks.gaugeRange)
         hooks.gaugeRange(size);
-    pump();
-
-    // O_NONBLOCK guards against a path swapped for a fifo since the test.
-    Fd fd(::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    if (hooks.pumpEvents) {
+        pump();
+        // The events may have removed, replaced or changed the file: what is
+        // read is what is at the path now.
+        fd.reset(openForReading(native));
+        openError = fd.get() < 0 ? errno : 0;
+        opened = {};
+        regular = fd.get() >= 0 && ::fstat(fd.get(), &opened) == 0 && S_ISREG(opened.st_mode);
+    }
     if (fd.get() < 0) {
         result.status = kStatusCannotRead;
-        result.error = systemReason(errno);
+        result.error = systemReason(openError);
         progress(size);
         return result;
     }
-    struct stat opened {};
-    if (::fstat(fd.get(), &opened) != 0 || !S_ISREG(opened.st_mode)) {
+    if (!regular) {
         result.status = kStatusCannotRead;
         result.error = notRegularReason(opened.st_mode);
         progress(size);
@@ -430,7 +488,7 @@ LoadResult Load_File_Into_View(const QString& path, LineSink& sink, const Reader
 
     std::function<int()> filter = hooks.filter ? hooks.filter : [] { return int(AllHeaders); };
     LineFilter lines(sink, std::move(filter));
-    auto chunk = std::make_unique<char[]>(kChunkSize);
+    const ChunkBuffer chunk;
     qint64 done = 0;
     int sincePump = 0;
     int readError = 0;

@@ -64,7 +64,7 @@ public:
     LineFilter(LineSink& sink, std::function<int()> filter,
                qsizetype lineCap = ViewTextBuilder::DefaultCap);
     // Consumes bytes; returns the number consumed (less than size only when
-    // the first-header filter stopped reading).
+    // reading stopped: the first-header filter ended, or the sink is full).
     size_t feed(const char* data, size_t size);
     // Ends the line in progress if any byte came since the last line end.
     void finish();
