@@ -16,46 +16,34 @@ namespace jl {
 
 namespace {
 
-// The view text of one file, searched for the items while it grows so that
-// reading stops once an item is found. Searched pieces begin at a line end;
-// since no item holds a line break, no match is lost at a piece boundary.
+// The view text of one file, searched for the items line by line as the text
+// takes them, so that reading stops at the first line that holds one. No item
+// holds a line break, so no match spans two lines and the text itself need
+// not be kept. Otherwise the whole text is kept and searched at the end.
 class SearchingViewText : public ViewTextBuilder {
 public:
     SearchingViewText(const ColourMatcher& matcher, bool lineByLine)
-        : m_matcher(matcher), m_lineByLine(lineByLine) {}
+        : ViewTextBuilder(DefaultCap, lineByLine ? Keep::Nothing : Keep::Text), m_matcher(matcher),
+          m_lineByLine(lineByLine) {}
 
-    void appendLine(std::string_view line) override {
-        if (m_found)
-            return;
-        ViewTextBuilder::appendLine(line);
-        if (m_lineByLine && text().size() - m_searched >= SearchEvery)
-            searchNewText();
-    }
     bool full() const override { return m_found || ViewTextBuilder::full(); }
 
-    // Searches what is left; true when the text holds any item.
+    // True when the text holds any item.
     bool holdsAnyItem() {
-        if (!m_found) {
-            if (m_lineByLine)
-                searchNewText();
-            else
-                m_found = m_matcher.containsAnyItem(std::string_view(text()));
-        }
+        if (!m_lineByLine && !m_found)
+            m_found = m_matcher.containsAnyItem(std::string_view(text()));
         return m_found;
     }
 
-private:
-    static constexpr size_t SearchEvery = 16 * 1024;
-
-    void searchNewText() {
-        const std::string_view all(text());
-        m_found = m_matcher.containsAnyItem(all.substr(m_searched));
-        m_searched = all.size();
+protected:
+    void took(std::string_view line) override {
+        if (m_lineByLine && !m_found && !line.empty())
+            m_found = m_matcher.containsAnyItem(line);
     }
 
+private:
     const ColourMatcher& m_matcher;
     const bool m_lineByLine;
-    size_t m_searched = 0;
     bool m_found = false;
 };
 

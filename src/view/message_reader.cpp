@@ -165,12 +165,13 @@ QString notRegularReason(mode_t mode) {
 // ---------------------------------------------------------------------------
 // ViewTextBuilder
 
-ViewTextBuilder::ViewTextBuilder(qsizetype cap) : m_cap(std::max<qsizetype>(cap, 0)) {}
+ViewTextBuilder::ViewTextBuilder(qsizetype cap, Keep keep)
+    : m_cap(std::max<qsizetype>(cap, 0)), m_keep(keep == Keep::Text) {}
 
 qsizetype ViewTextBuilder::room() const {
     if (m_cut)
         return 0;
-    const qsizetype used = qsizetype(m_text.size()) + (m_lines > 0 ? 1 : 0);
+    const qsizetype used = m_size + (m_lines > 0 ? 1 : 0);
     return std::max<qsizetype>(m_cap - used, 0);
 }
 
@@ -180,15 +181,23 @@ void ViewTextBuilder::appendLine(std::string_view line) {
     // The separator counts against the cap too: with the text already at the
     // cap even an empty line does not fit (else a run of empty lines would
     // grow the text without bound).
-    const qsizetype fits = m_cap - qsizetype(m_text.size()) - (m_lines > 0 ? 1 : 0);
+    const qsizetype fits = m_cap - m_size - (m_lines > 0 ? 1 : 0);
     // Room for the cap and the note past it, no more.
     const size_t most = size_t(m_cap) + 128;
-    if (qsizetype(line.size()) <= fits) {
-        growFor(m_text, line.size() + 1, most);
-        if (m_lines > 0)
-            m_text.push_back('\n');
-        m_text.append(line);
+    auto take = [this](std::string_view piece) {
+        if (m_keep) {
+            if (m_lines > 0)
+                m_text.push_back('\n');
+            m_text.append(piece);
+        }
+        m_size += (m_lines > 0 ? 1 : 0) + qsizetype(piece.size());
         ++m_lines;
+        took(piece);
+    };
+    if (qsizetype(line.size()) <= fits) {
+        if (m_keep)
+            growFor(m_text, line.size() + 1, most);
+        take(line);
         return;
     }
     // Keep what fits of this line, then say where the view stops.
@@ -196,18 +205,12 @@ void ViewTextBuilder::appendLine(std::string_view line) {
         (QStringLiteral(" *** The view was cut here: the text is longer than ") +
          groupedNumber(m_cap) + QStringLiteral(" characters."))
             .toStdString();
-    growFor(m_text, size_t(std::max<qsizetype>(fits, 0)) + 2 + note.size(), most);
-    if (fits > 0) {
-        if (m_lines > 0)
-            m_text.push_back('\n');
-        m_text.append(line.substr(0, size_t(fits)));
-        ++m_lines;
-    }
-    if (m_lines > 0)
-        m_text.push_back('\n');
-    m_text.append(note);
-    ++m_lines;
+    if (m_keep)
+        growFor(m_text, size_t(std::max<qsizetype>(fits, 0)) + 2 + note.size(), most);
+    if (fits > 0)
+        take(line.substr(0, size_t(fits)));
     m_cut = true;
+    take(note);
 }
 
 // ---------------------------------------------------------------------------

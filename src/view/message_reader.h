@@ -36,23 +36,34 @@ public:
 class ViewTextBuilder : public LineSink {
 public:
     static constexpr qsizetype DefaultCap = 64 * 1024 * 1024; // characters
-    explicit ViewTextBuilder(qsizetype cap = DefaultCap);
+    // Keep::Nothing counts the text against the cap without holding it; a
+    // subclass sees every line the text takes in took().
+    enum class Keep { Text, Nothing };
+    explicit ViewTextBuilder(qsizetype cap = DefaultCap, Keep keep = Keep::Text);
     void appendLine(std::string_view line) override;
     qsizetype room() const override;
     bool full() const override { return m_cut; }
     bool wasCut() const { return m_cut; }
     int lineCount() const { return m_lines; }
-    // Lines joined by '\n' (no line end after the last line).
+    // Lines joined by '\n' (no line end after the last line); empty when
+    // the text is not kept.
     const std::string& text() const { return m_text; }
     QString toQString() const {
         return QString::fromLatin1(m_text.data(), qsizetype(m_text.size()));
     }
 
+protected:
+    // Every line as the text takes it: a whole line, what fits of the line
+    // that reaches the cap, and the note that cuts the view.
+    virtual void took(std::string_view /*line*/) {}
+
 private:
     std::string m_text;
     qsizetype m_cap;
+    qsizetype m_size = 0; // of the text, kept or not
     int m_lines = 0;
     bool m_cut = false;
+    bool m_keep = true;
 };
 
 // The byte-level line filter: feed it bytes in any chunking, then finish().

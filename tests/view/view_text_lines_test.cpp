@@ -1,0 +1,63 @@
+// A view text that is only counted, not kept, takes exactly the lines a kept
+// one holds, cut note included: the batch scan searches those lines instead
+// of the text the window shows.
+
+#include "view/message_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+class LineRecorder : public jl::ViewTextBuilder {
+public:
+    explicit LineRecorder(qsizetype cap) : ViewTextBuilder(cap, Keep::Nothing) {}
+    std::vector<std::string> lines;
+
+protected:
+    void took(std::string_view line) override { lines.emplace_back(line); }
+};
+
+std::string joined(const std::vector<std::string>& lines) {
+    std::string text;
+    for (size_t i = 0; i < lines.size(); ++i)
+        text += (i > 0 ? "\n" : "") + lines[i];
+    return text;
+}
+
+TEST(ViewTextCounted, TakesTheLinesTheKeptTextHolds) {
+    const std::string longLine(50, 'x');
+    struct Row {
+        const char* what;
+        qsizetype cap;
+        std::vector<std::string> lines;
+    };
+    const Row rows[] = {
+        {"all fit", 100, {"a", "", "bc", "def"}},
+        {"exactly at the cap", 6, {"ab", "", "cd"}},
+        {"line cut in the middle", 20, {"first", longLine, "never"}},
+        {"separator is the last character", 6, {"abcde", "z"}},
+        {"empty lines at the cap", 3, {"abc", "", "", ""}},
+        {"first line already too long", 10, {longLine, "more"}},
+        {"no room at all", 0, {"a"}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        jl::ViewTextBuilder kept(row.cap);
+        LineRecorder counted(row.cap);
+        for (const std::string& line : row.lines) {
+            EXPECT_EQ(counted.room(), kept.room());
+            EXPECT_EQ(counted.full(), kept.full());
+            kept.appendLine(line);
+            counted.appendLine(line);
+        }
+        EXPECT_EQ(joined(counted.lines), kept.text());
+        EXPECT_EQ(counted.lineCount(), kept.lineCount());
+        EXPECT_EQ(counted.wasCut(), kept.wasCut());
+        EXPECT_TRUE(counted.text().empty());
+    }
+}
+
+} // namespace
