@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <deque>
 #include <limits>
+#include <mutex>
 #include <string>
 
 namespace jl {
@@ -79,6 +80,12 @@ constexpr int kNoPattern = -1;
 // offset of a dense state, v >= denseLimit is denseLimit + the index of a
 // sparse state. It is bit-inverted when the target ends at least one pattern,
 // so the scan tests one sign per character.
+//
+// The trie is built with the matcher; the automaton on top of it (failure
+// links and dense rows, the larger part of the work for long item lists) only
+// when a query needs it. Whether a Latin-1 text holds any item needs only the
+// trie: a filter over the first characters of the items picks the places
+// where an item may start, and the trie tells whether one does.
 struct ColourMatcher::Impl {
     QStringList items;
     size_t denseBudget = 0;
@@ -114,17 +121,88 @@ struct ColourMatcher::Impl {
         return classOfFolded(char16_t(foldCase(QChar(char16_t(u))).unicode()));
     }
 
-    int32_t denseCount = 1;          // states 0 .. denseCount-1 have rows
+    // The trie: the edges of state s are trieClass/trieChild[trieFirst[s] ..
+    // trieFirst[s + 1]), by class; depthStart[d] is the first state of depth d.
+    int32_t states = 1;
+    std::vector<int32_t> trieFirst;
+    std::vector<uint16_t> trieClass;
+    std::vector<int32_t> trieChild;
+    std::vector<int32_t> depthStart;
+    std::vector<int32_t> outPattern; // per state: the pattern ending here
+
+    int32_t trieStep(int32_t s, uint16_t c) const {
+        const uint16_t* first = trieClass.data() + trieFirst[size_t(s)];
+        const uint16_t* last = trieClass.data() + trieFirst[size_t(s) + 1];
+        const uint16_t* at =
+            last - first > 8 ? std::lower_bound(first, last, c) : std::find(first, last, c);
+        if (at == last || *at != c)
+            return -1;
+        return trieChild[size_t(at - trieClass.data())];
+    }
+
+    // The start filter for Latin-1 texts. Every byte maps to a small number
+    // for its class (0 for class 0); gramLength bytes of those, packed into a
+    // key, name the class sequence an item may start with. gramBits holds a
+    // hash of every first-gramLength-classes of an item (no item is
+    // shorter); gramKeys/gramStates, open addressing, the trie state each
+    // such key leads to.
+    int gramLength = 0; // 0: no item can occur in a Latin-1 text
+    std::array<uint8_t, 256> byteCode{};
+    std::vector<uint64_t> gramBits;
+    int gramShift = 32;
+    std::vector<uint32_t> gramKeys;
+    std::vector<int32_t> gramStates;
+
+    static constexpr uint32_t kGramMultiplier = 0x9E3779B1u;
+    uint32_t gramHash(uint32_t key) const { return (key * kGramMultiplier) >> gramShift; }
+    int gramTableShift = 32;
+    int32_t gramState(uint32_t key) const {
+        const size_t mask = gramKeys.size() - 1;
+        for (size_t i = (key * kGramMultiplier) >> gramTableShift;; i = (i + 1) & mask) {
+            if (gramStates[i] < 0)
+                return -1;
+            if (gramKeys[i] == key)
+                return gramStates[i];
+        }
+    }
+
+    // Whether an item starts at text[start], given the key of its first
+    // gramLength bytes.
+    bool itemStartsAt(const char* text, size_t size, size_t start, uint32_t key) const {
+        int32_t s = gramState(key);
+        if (s < 0)
+            return false;
+        for (size_t i = start + size_t(gramLength);; ++i) {
+            const int32_t p = outPattern[size_t(s)];
+            if (p != kNoPattern && patternIsItem[size_t(p)])
+                return true;
+            if (i == size)
+                return false;
+            s = trieStep(s, classOf(text[i]));
+            if (s < 0)
+                return false;
+        }
+    }
+
+    // The automaton, made by buildAutomaton().
+    std::once_flag automatonOnce;
+    int32_t denseCount = 1;          // states 0 .. denseCount-1 have rows (set by build())
     int32_t denseLimit = 0;          // denseCount × classes
     std::vector<int32_t> delta;      // dense rows, encoded targets
     std::vector<int32_t> edgeStart;  // per sparse state: its first edge; one more at the end
     std::vector<uint16_t> edgeClass; // sparse edges, by state
     std::vector<int32_t> edgeTarget; // encoded
     std::vector<int32_t> sparseFail; // per sparse state: encoded failure target
-    std::vector<int32_t> outPattern; // per state: the pattern ending here
     std::vector<int32_t> outLink;    // per state: nearest proper suffix state ending a pattern
 
     void build();
+    void buildStartFilter(const std::vector<std::u16string>& folded);
+    void buildAutomaton();
+    // The matcher with its automaton built (once, whichever thread asks first).
+    const Impl& automaton() {
+        std::call_once(automatonOnce, [this] { buildAutomaton(); });
+        return *this;
+    }
     int patternAt(int32_t terminal, size_t length);
 
     int32_t stateOf(int32_t v) const {
@@ -145,7 +223,7 @@ struct ColourMatcher::Impl {
     }
 
     // Calls onMatch(pattern, end) for every pattern ending at each position,
-    // in text order; stops when onMatch returns false.
+    // in text order; stops when onMatch returns false. Needs the automaton.
     template <typename Unit, typename OnMatch>
     void scan(const Unit* text, size_t size, OnMatch&& onMatch) const {
         const int32_t* d = delta.data();
@@ -182,11 +260,17 @@ int ColourMatcher::Impl::patternAt(int32_t terminal, size_t length) {
 }
 
 void ColourMatcher::Impl::build() {
-    auto fold = [](const QString& s) {
+    // Folds of the Latin-1 units, looked up rather than asked for.
+    std::array<char16_t, 256> latinFold{};
+    for (int u = 0; u < 256; ++u)
+        latinFold[size_t(u)] = char16_t(foldCase(QChar(char16_t(u))).unicode());
+    auto fold = [&latinFold](const QString& s) {
         std::u16string f;
-        f.reserve(size_t(s.size()));
-        for (QChar c : s)
-            f.push_back(char16_t(foldCase(c).unicode()));
+        f.resize(size_t(s.size()));
+        for (qsizetype i = 0; i < s.size(); ++i) {
+            const char16_t u = s.at(i).unicode();
+            f[size_t(i)] = u < 256 ? latinFold[u] : char16_t(foldCase(QChar(u)).unicode());
+        }
         return f;
     };
     std::vector<std::u16string> folded;
@@ -197,29 +281,38 @@ void ColourMatcher::Impl::build() {
         folded.push_back(fold(item));
 
     // Classes: one per distinct folded unit of the patterns, in unit order.
-    std::vector<char16_t> units;
+    // Unit sets are bitmaps of 65,536 bits.
+    using UnitSet = std::array<uint64_t, 1024>;
+    auto has = [](const UnitSet& set, char16_t u) { return (set[u / 64] >> (u % 64)) & 1; };
+    UnitSet used{};
     for (const auto& f : folded)
-        units.insert(units.end(), f.begin(), f.end());
-    std::sort(units.begin(), units.end());
-    units.erase(std::unique(units.begin(), units.end()), units.end());
-    classes = int(units.size()) + 1;
-    for (size_t i = 0; i < units.size(); ++i) {
-        const auto cls = uint16_t(i + 1);
-        if (units[i] < 256)
-            foldedLowClass[units[i]] = cls;
-        else
-            foldedHighClass.emplace_back(units[i], cls);
+        for (char16_t u : f)
+            used[u / 64] |= uint64_t(1) << (u % 64);
+    uint16_t cls = 0;
+    for (size_t word = 0; word < used.size(); ++word) {
+        for (uint64_t bits = used[word]; bits != 0; bits &= bits - 1) {
+            const auto u = char16_t(word * 64 + size_t(__builtin_ctzll(bits)));
+            if (cls == std::numeric_limits<uint16_t>::max())
+                throw Failure(
+                    QStringLiteral("The interesting items are too many to search together"));
+            ++cls;
+            if (u < 256)
+                foldedLowClass[u] = cls;
+            else
+                foldedHighClass.emplace_back(u, cls);
+        }
     }
-    std::vector<bool> latin1Fold(65536, false); // folds of the Latin-1 units
-    for (int u = 0; u < 256; ++u) {
-        const char16_t f = char16_t(foldCase(QChar(char16_t(u))).unicode());
-        latinClass[size_t(u)] = classOfFolded(f);
-        latin1Fold[f] = true;
+    classes = int(cls) + 1;
+    UnitSet latin1Fold{}; // folds of the Latin-1 units
+    for (size_t u = 0; u < 256; ++u) {
+        latinClass[u] = classOfFolded(latinFold[u]);
+        latin1Fold[latinFold[u] / 64] |= uint64_t(1) << (latinFold[u] % 64);
     }
 
     // The trie, one depth at a time over the patterns in sorted order: the
     // children of a state come out together, in class order, and states are
-    // numbered breadth first.
+    // numbered breadth first; so the edges come grouped by parent, parents
+    // ascending.
     std::vector<size_t> active;
     for (size_t i = 0; i < folded.size(); ++i)
         if (!folded[i].empty())
@@ -227,14 +320,9 @@ void ColourMatcher::Impl::build() {
     std::sort(active.begin(), active.end(),
               [&](size_t x, size_t y) { return folded[x] < folded[y]; });
     std::vector<int32_t> state(folded.size(), 0);
-    struct Edge {
-        int32_t parent;
-        uint16_t cls;
-        int32_t child;
-    };
-    std::vector<Edge> edges;
-    std::vector<int32_t> depthStart{0, 1}; // first state of each depth
-    int32_t states = 1;
+    std::vector<int32_t> parents;
+    depthStart = {0, 1};
+    states = 1;
     for (size_t depth = 0; !active.empty(); ++depth) {
         std::vector<size_t> deeper;
         int32_t lastParent = -1;
@@ -244,15 +332,34 @@ void ColourMatcher::Impl::build() {
             if (state[i] != lastParent || u != lastUnit) {
                 lastParent = state[i];
                 lastUnit = u;
-                edges.push_back({state[i], classOfFolded(u), states++});
+                parents.push_back(state[i]);
+                trieClass.push_back(classOfFolded(u));
+                trieChild.push_back(states++);
             }
-            state[i] = edges.back().child;
+            state[i] = trieChild.back();
             if (folded[i].size() > depth + 1)
                 deeper.push_back(i);
         }
         depthStart.push_back(states);
         active.swap(deeper);
     }
+    // Dense rows for the root and for every further depth while the rows
+    // stay within the budget.
+    const size_t rowBytes = size_t(classes) * sizeof(int32_t);
+    size_t dense = 1;
+    while (dense + 1 < depthStart.size() && size_t(depthStart[dense + 1]) * rowBytes <= denseBudget)
+        ++dense;
+    denseCount = depthStart[dense];
+    if (size_t(denseCount) * size_t(classes) > size_t(std::numeric_limits<int32_t>::max() / 2) ||
+        size_t(states) > size_t(std::numeric_limits<int32_t>::max() / 2))
+        throw Failure(QStringLiteral("The interesting items are too many to search together"));
+    denseLimit = denseCount * classes;
+
+    trieFirst.assign(size_t(states) + 1, 0);
+    for (int32_t parent : parents)
+        ++trieFirst[size_t(parent) + 1];
+    for (size_t s = 0; s < size_t(states); ++s)
+        trieFirst[s + 1] += trieFirst[s];
 
     outPattern.assign(size_t(states), kNoPattern);
     receivedPattern = patternAt(state[0], folded[0].size());
@@ -269,31 +376,86 @@ void ColourMatcher::Impl::build() {
             patternIsItem[size_t(p)] = 1;
             ++itemPatternCount;
             const bool latin1 =
-                std::all_of(f.begin(), f.end(), [&](char16_t u) { return latin1Fold[u]; });
+                std::all_of(f.begin(), f.end(), [&](char16_t u) { return has(latin1Fold, u); });
             patternLatin1[size_t(p)] = latin1;
             latin1ItemPatternCount += latin1;
         }
     }
+    buildStartFilter(folded);
+}
 
-    // Dense rows for the root and for every further depth while the rows
-    // stay within the budget.
-    const size_t rowBytes = size_t(classes) * sizeof(int32_t);
-    size_t dense = 1;
-    while (dense + 1 < depthStart.size() && size_t(depthStart[dense + 1]) * rowBytes <= denseBudget)
-        ++dense;
-    denseCount = depthStart[dense];
-    if (size_t(denseCount) * size_t(classes) > size_t(std::numeric_limits<int32_t>::max() / 2) ||
-        size_t(states) > size_t(std::numeric_limits<int32_t>::max() / 2))
-        throw Failure(QStringLiteral("The interesting items are too many to search together"));
-    denseLimit = denseCount * classes;
+void ColourMatcher::Impl::buildStartFilter(const std::vector<std::u16string>& folded) {
+    // Small numbers for the classes Latin-1 bytes fall in.
+    std::vector<uint8_t> codeOfClass(size_t(classes), 0);
+    int codes = 0;
+    for (size_t b = 0; b < 256; ++b) {
+        const uint16_t c = latinClass[b];
+        if (c != 0 && codeOfClass[c] == 0)
+            codeOfClass[c] = uint8_t(++codes); // at most 255 classes: one per byte
+        byteCode[b] = codeOfClass[c];
+    }
 
-    // Edges of each state (edges are grouped by parent, parents ascending).
-    std::vector<int32_t> firstEdge(size_t(states) + 1, 0);
-    for (const Edge& e : edges)
-        ++firstEdge[size_t(e.parent) + 1];
-    for (size_t s = 0; s < size_t(states); ++s)
-        firstEdge[s + 1] += firstEdge[s];
+    // The filter looks at as many bytes as the shortest item has, at most four.
+    std::vector<size_t> starts; // the items (folded index) a Latin-1 text may hold
+    size_t shortest = 4;
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        const int p = itemPattern[size_t(i)];
+        if (p == kNoPattern || !patternLatin1[size_t(p)])
+            continue;
+        starts.push_back(size_t(i) + 2);
+        shortest = std::min(shortest, folded[size_t(i) + 2].size());
+    }
+    if (starts.empty())
+        return;
+    gramLength = int(shortest);
 
+    std::vector<uint32_t> keys;
+    keys.reserve(starts.size());
+    for (size_t i : starts) {
+        uint32_t key = 0;
+        for (int k = 0; k < gramLength; ++k)
+            key = (key << 8) | codeOfClass[classOfFolded(folded[i][size_t(k)])];
+        keys.push_back(key);
+    }
+    std::sort(keys.begin(), keys.end());
+    keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+
+    // About one bit in 64 set: few places pass the filter by chance.
+    int bits = 12;
+    while (bits < 22 && (size_t(1) << bits) < keys.size() * 64)
+        ++bits;
+    gramShift = 32 - bits;
+    gramBits.assign((size_t(1) << bits) / 64, 0);
+    size_t tableSize = 16;
+    gramTableShift = 28;
+    while (tableSize < keys.size() * 2) {
+        tableSize *= 2;
+        --gramTableShift;
+    }
+    gramKeys.assign(tableSize, 0);
+    gramStates.assign(tableSize, -1);
+    const std::vector<uint16_t> classOfCode = [&] {
+        std::vector<uint16_t> inverse(size_t(codes) + 1, 0);
+        for (size_t c = 1; c < codeOfClass.size(); ++c)
+            if (codeOfClass[c] != 0)
+                inverse[codeOfClass[c]] = uint16_t(c);
+        return inverse;
+    }();
+    for (uint32_t key : keys) {
+        const uint32_t h = gramHash(key);
+        gramBits[h / 64] |= uint64_t(1) << (h % 64);
+        int32_t s = 0;
+        for (int k = gramLength - 1; k >= 0; --k)
+            s = trieStep(s, classOfCode[(key >> (8 * k)) & 0xFF]);
+        size_t i = (key * kGramMultiplier) >> gramTableShift;
+        while (gramStates[i] >= 0)
+            i = (i + 1) & (tableSize - 1);
+        gramKeys[i] = key;
+        gramStates[i] = s;
+    }
+}
+
+void ColourMatcher::Impl::buildAutomaton() {
     // Failure links breadth first, working in plain state numbers; a dense
     // row is complete before any deeper state needs it.
     std::vector<int32_t> fail(size_t(states), 0);
@@ -303,9 +465,9 @@ void ColourMatcher::Impl::build() {
         for (;;) {
             if (s < denseCount)
                 return delta[size_t(s) * size_t(classes) + c];
-            for (int32_t e = firstEdge[size_t(s)]; e < firstEdge[size_t(s) + 1]; ++e)
-                if (edges[size_t(e)].cls == c)
-                    return edges[size_t(e)].child;
+            for (int32_t e = trieFirst[size_t(s)]; e < trieFirst[size_t(s) + 1]; ++e)
+                if (trieClass[size_t(e)] == c)
+                    return trieChild[size_t(e)];
             s = fail[size_t(s)];
         }
     };
@@ -314,12 +476,12 @@ void ColourMatcher::Impl::build() {
             int32_t* row = &delta[size_t(s) * size_t(classes)];
             for (int c = 0; c < classes; ++c)
                 row[c] = s == 0 ? 0 : step(fail[size_t(s)], uint16_t(c));
-            for (int32_t e = firstEdge[size_t(s)]; e < firstEdge[size_t(s) + 1]; ++e)
-                row[edges[size_t(e)].cls] = edges[size_t(e)].child;
+            for (int32_t e = trieFirst[size_t(s)]; e < trieFirst[size_t(s) + 1]; ++e)
+                row[trieClass[size_t(e)]] = trieChild[size_t(e)];
         }
-        for (int32_t e = firstEdge[size_t(s)]; e < firstEdge[size_t(s) + 1]; ++e) {
-            const int32_t t = edges[size_t(e)].child;
-            const int32_t f = s == 0 ? 0 : step(fail[size_t(s)], edges[size_t(e)].cls);
+        for (int32_t e = trieFirst[size_t(s)]; e < trieFirst[size_t(s) + 1]; ++e) {
+            const int32_t t = trieChild[size_t(e)];
+            const int32_t f = s == 0 ? 0 : step(fail[size_t(s)], trieClass[size_t(e)]);
             fail[size_t(t)] = f;
             outLink[size_t(t)] = outPattern[size_t(f)] != kNoPattern ? f : outLink[size_t(f)];
         }
@@ -336,18 +498,15 @@ void ColourMatcher::Impl::build() {
     const size_t sparse = size_t(states - denseCount);
     edgeStart.resize(sparse + 1);
     sparseFail.resize(sparse);
-    const int32_t firstSparseEdge = firstEdge[size_t(denseCount)];
+    const int32_t firstSparseEdge = trieFirst[size_t(denseCount)];
     for (size_t i = 0; i <= sparse; ++i)
-        edgeStart[i] = firstEdge[size_t(denseCount) + i] - firstSparseEdge;
+        edgeStart[i] = trieFirst[size_t(denseCount) + i] - firstSparseEdge;
     for (size_t i = 0; i < sparse; ++i)
         sparseFail[i] = encode(fail[size_t(denseCount) + i], false);
-    edgeClass.resize(edges.size() - size_t(firstSparseEdge));
+    edgeClass.assign(trieClass.begin() + firstSparseEdge, trieClass.end());
     edgeTarget.resize(edgeClass.size());
-    for (size_t e = 0; e < edgeClass.size(); ++e) {
-        const Edge& edge = edges[size_t(firstSparseEdge) + e];
-        edgeClass[e] = edge.cls;
-        edgeTarget[e] = encode(edge.child, true);
-    }
+    for (size_t e = 0; e < edgeClass.size(); ++e)
+        edgeTarget[e] = encode(trieChild[size_t(firstSparseEdge) + e], true);
 }
 
 ColourMatcher::ColourMatcher(const QStringList& items, size_t denseBytes)
@@ -372,7 +531,7 @@ ColourResult ColourMatcher::colour(const QString& text, int option) const {
     if (!labels && !itemsOn)
         return result;
 
-    const Impl& m = *d;
+    const Impl& m = d->automaton();
     std::vector<char> active(m.patternLength.size(), 0);
     if (labels) {
         active[size_t(m.receivedPattern)] = 1;
@@ -439,18 +598,20 @@ ColourResult ColourMatcher::colour(const QString& text, int option) const {
 }
 
 size_t ColourMatcher::memoryBytes() const {
-    const Impl& m = *d;
+    const Impl& m = d->automaton();
     auto bytes = [](const auto& v) { return v.capacity() * sizeof(v[0]); };
     return bytes(m.delta) + bytes(m.edgeStart) + bytes(m.edgeClass) + bytes(m.edgeTarget) +
            bytes(m.sparseFail) + bytes(m.outPattern) + bytes(m.outLink) + bytes(m.foldedHighClass) +
            sizeof(m.latinClass) + sizeof(m.foldedLowClass) + bytes(m.patternLength) +
-           bytes(m.itemPattern) + bytes(m.patternIsItem) + bytes(m.patternLatin1);
+           bytes(m.itemPattern) + bytes(m.patternIsItem) + bytes(m.patternLatin1) +
+           bytes(m.trieFirst) + bytes(m.trieClass) + bytes(m.trieChild) + bytes(m.depthStart) +
+           sizeof(m.byteCode) + bytes(m.gramBits) + bytes(m.gramKeys) + bytes(m.gramStates);
 }
 
 bool ColourMatcher::containsAnyItem(const QString& text) const {
-    const Impl& m = *d;
-    if (m.itemPatternCount == 0)
+    if (d->itemPatternCount == 0)
         return false;
+    const Impl& m = d->automaton();
     bool found = false;
     m.scan(text.utf16(), size_t(text.size()), [&](int p, int) {
         found = m.patternIsItem[size_t(p)] != 0;
@@ -461,18 +622,32 @@ bool ColourMatcher::containsAnyItem(const QString& text) const {
 
 bool ColourMatcher::containsAnyItem(std::string_view latin1Text) const {
     const Impl& m = *d;
-    if (m.latin1ItemPatternCount == 0)
+    const size_t length = size_t(m.gramLength);
+    if (length == 0 || latin1Text.size() < length)
         return false;
-    bool found = false;
-    m.scan(latin1Text.data(), latin1Text.size(), [&](int p, int) {
-        found = m.patternIsItem[size_t(p)] != 0;
-        return !found;
-    });
-    return found;
+    // The key of the last `length` bytes, one byte's code in each of its low
+    // bytes; a place passes when the hash of its key is in the filter.
+    const char* text = latin1Text.data();
+    const size_t size = latin1Text.size();
+    const uint32_t keep = length == 4 ? ~uint32_t(0) : (uint32_t(1) << (8 * length)) - 1;
+    const uint64_t* bits = m.gramBits.data();
+    const int shift = m.gramShift;
+    uint32_t key = 0;
+    for (size_t i = 0; i + 1 < length; ++i)
+        key = (key << 8) | m.byteCode[static_cast<unsigned char>(text[i])];
+    for (size_t i = length - 1; i < size; ++i) {
+        key = ((key << 8) | m.byteCode[static_cast<unsigned char>(text[i])]) & keep;
+        const uint32_t h = (key * Impl::kGramMultiplier) >> shift;
+        if ((bits[h / 64] >> (h % 64)) & 1) {
+            if (m.itemStartsAt(text, size, i + 1 - length, key))
+                return true;
+        }
+    }
+    return false;
 }
 
 std::vector<bool> ColourMatcher::itemsPresent(std::string_view latin1Text) const {
-    const Impl& m = *d;
+    const Impl& m = d->automaton();
     std::vector<bool> present(size_t(m.items.size()), false);
     if (m.latin1ItemPatternCount == 0)
         return present;

@@ -1,0 +1,125 @@
+// Whether a Latin-1 text holds any item, asked without the automaton (a start
+// filter and the trie), against a plain search: items of every length,
+// letter case, folds from outside Latin-1, items that can never occur, and
+// lists large enough that the filter lets many places through by chance.
+
+#include "view/colour_coding.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+namespace {
+
+// Whether text holds item, comparing case folds character by character.
+bool plainContains(const QString& text, const QString& item) {
+    if (item.isEmpty())
+        return false;
+    for (qsizetype start = 0; start + item.size() <= text.size(); ++start) {
+        bool same = true;
+        for (qsizetype k = 0; k < item.size() && same; ++k)
+            same = jl::foldCase(text[start + k]) == jl::foldCase(item[k]);
+        if (same)
+            return true;
+    }
+    return false;
+}
+
+bool plainContainsAny(const QString& text, const QStringList& items) {
+    for (const QString& item : items)
+        if (plainContains(text, item))
+            return true;
+    return false;
+}
+
+bool fastContainsAny(const jl::ColourMatcher& matcher, const QByteArray& latin1) {
+    return matcher.containsAnyItem(std::string_view(latin1.constData(), size_t(latin1.size())));
+}
+
+TEST(ItemSearch, ListedCases) {
+    struct Row {
+        const char* what;
+        QStringList items;
+        QByteArray text;
+        bool found;
+    };
+    const Row rows[] = {
+        {"item at the very start", {"spam"}, "spam and more", true},
+        {"item at the very end", {"spam"}, "more and SPAM", true},
+        {"long item at the very end", {"spammer", "ab"}, "a spammer", true},
+        {"item is the whole text", {"SpAm"}, "sPaM", true},
+        {"text shorter than every item", {"spammer"}, "spam", false},
+        {"text shorter than the filter's bytes", {"spammer", "ab"}, "a", false},
+        {"one-character item", {"q", "spammer"}, "the quick fox", true},
+        {"prefix of an item is no match", {"casino"}, "casin o", false},
+        {"longer item sharing the start", {"casino", "casinoroyale"}, "casino!", true},
+        {"only the longer item of a shared start",
+         {"casinos", "casinoroyale"},
+         "casinoroyal",
+         false},
+        {"item after a near miss", {"abcd"}, "abcabcabd abcd", true},
+        {"overlapping starts", {"aab"}, "aaaaaaab", true},
+        {"empty items match nothing", {"", ""}, "anything", false},
+        {"no items", {}, "anything", false},
+        {"Kelvin sign folds to k", {QStringLiteral("\u212Aey")}, "a KEY here", true},
+        {"long s folds to s", {QStringLiteral("\u017Fpam")}, "SPAM", true},
+        {"micro sign against Greek mu", {QStringLiteral("\u03BCx")}, "1 \xB5x", true},
+        {"Latin-1 letters fold too", {QStringLiteral("caf\u00C9")}, "un caf\xE9", true},
+        {"item that cannot occur in Latin-1", {QStringLiteral("\u043F\u0440\u0438")}, "npu", false},
+        {"unreachable item beside a short one", {QStringLiteral("\u043F"), "zz"}, "zz", true},
+        {"bytes no item holds", {"abcd"}, "\x01\x02\xFF\xFE abcd", true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        const jl::ColourMatcher matcher(row.items);
+        EXPECT_EQ(fastContainsAny(matcher, row.text), row.found);
+        EXPECT_EQ(plainContainsAny(QString::fromLatin1(row.text), row.items), row.found);
+    }
+}
+
+TEST(ItemSearch, RandomTextsAndItemsAgreeWithThePlainSearch) {
+    std::mt19937 random(424242);
+    auto pick = [&random](int n) { return int(random() % unsigned(n)); };
+    // Few letters, so that items share starts and texts come near them often.
+    const QString letters = QStringLiteral("abcAB.-") + QChar(0xE9) + QChar(0xC9) + QChar(0x212A) +
+                            QChar(0x17F) + QStringLiteral("ks");
+    auto word = [&](int shortest, int longest) {
+        QString w;
+        const int length = shortest + pick(longest - shortest + 1);
+        for (int i = 0; i < length; ++i)
+            w += letters[pick(int(letters.size()))];
+        return w;
+    };
+    for (int round = 0; round < 3000; ++round) {
+        QStringList items;
+        const int count = round % 100 == 0 ? 2000 : 1 + pick(12);
+        const int shortest = 1 + pick(6);
+        for (int i = 0; i < count; ++i)
+            items += pick(40) == 0 ? QString() : word(shortest, shortest + pick(8));
+        QString text;
+        const int words = pick(30);
+        for (int w = 0; w < words; ++w)
+            text += (pick(5) == 0 ? items[pick(int(items.size()))] : word(1, 9)) + QLatin1Char(' ');
+        // Only Latin-1 texts can be asked this way; fold the others into it.
+        for (QChar& c : text)
+            if (c.unicode() > 255)
+                c = QLatin1Char(c == QChar(0x212A) ? 'K' : 's');
+        const QByteArray latin1 = text.toLatin1();
+
+        const jl::ColourMatcher matcher(items);
+        const bool expected = count > 100 ? matcher.colour(text, jl::ItemsOnly).foundAny
+                                          : plainContainsAny(text, items);
+        ASSERT_EQ(fastContainsAny(matcher, latin1), expected)
+            << "round " << round << " text '" << text.toStdString() << "' items '"
+            << items.mid(0, 20).join(QLatin1Char('|')).toStdString() << "'";
+        // Every piece of the text is decided alike.
+        const qsizetype cut = pick(int(latin1.size()) + 1);
+        const QByteArray piece = latin1.mid(cut, pick(20));
+        ASSERT_EQ(fastContainsAny(matcher, piece),
+                  matcher.colour(QString::fromLatin1(piece), jl::ItemsOnly).foundAny)
+            << "round " << round << " piece '" << piece.toStdString() << "'";
+    }
+}
+
+} // namespace
