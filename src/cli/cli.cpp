@@ -204,13 +204,13 @@ int runView(const Invocation& invocation, std::FILE* outStream, std::FILE* err) 
     return Done;
 }
 
-// Reads the items list file into a list sorted as the window's items list.
-// Entries are taken as they stand, duplicates included.
-bool loadItems(const QString& path, SortedList& items, std::FILE* err) {
-    const ListFileContents contents = readListFile(path);
+// Reads the entries of the items list file as they stand, duplicates
+// included.
+bool loadItems(const QString& path, QStringList& items, std::FILE* err) {
+    ListFileContents contents = readListFile(path);
     switch (contents.status) {
     case ListFileRead::Ok:
-        items.insertMany(contents.entries);
+        items = std::move(contents.entries);
         return true;
     case ListFileRead::Missing:
         complainAbout(err, path, systemReason(ENOENT));
@@ -259,15 +259,22 @@ bool buildFileList(const QStringList& paths, SortedList& files, std::FILE* err) 
 }
 
 int runScanOrHits(const Invocation& invocation, std::FILE* outStream, std::FILE* err) {
-    SortedList items(SortedList::Selection::Multiple, QLocale());
+    QStringList items;
     if (!loadItems(*invocation.items, items, err))
         return InputUnreadable;
+    const bool hits = invocation.command == QLatin1String("hits");
+    if (hits) {
+        // Counts come out in the order of the window's items list; the scan
+        // itself does not depend on the order of the items.
+        SortedList sorted(SortedList::Selection::Multiple, QLocale());
+        sorted.insertMany(items);
+        items = sorted.entries();
+    }
     SortedList files(SortedList::Selection::Single, QLocale());
     bool complete = buildFileList(invocation.paths, files, err);
 
-    const BatchScanner scanner(items.entries(), invocation.filter);
-    const bool hits = invocation.command == QLatin1String("hits");
-    std::vector<int> perItem(size_t(items.count()), 0);
+    const BatchScanner scanner(items, invocation.filter);
+    std::vector<int> perItem(size_t(items.size()), 0);
     int withoutItems = 0;
 
     Output out(outStream);
@@ -293,7 +300,7 @@ int runScanOrHits(const Invocation& invocation, std::FILE* outStream, std::FILE*
                 ++perItem[k];
     });
     if (hits) {
-        for (int k = 0; k < items.count(); ++k) {
+        for (qsizetype k = 0; k < items.size(); ++k) {
             out.write(QByteArray::number(perItem[size_t(k)]) + '\t' + items.at(k).toLocal8Bit() +
                       '\n');
         }

@@ -121,65 +121,74 @@ struct ColourMatcher::Impl {
         return classOfFolded(char16_t(foldCase(QChar(char16_t(u))).unicode()));
     }
 
-    // The trie: the edges of state s are trieClass/trieChild[trieFirst[s] ..
-    // trieFirst[s + 1]), by class; depthStart[d] is the first state of depth d.
+    // The trie: the edges of state s are trieEdges[trieFirst[s] ..
+    // trieFirst[s + 1]), by class; depthStart[d] is the first state of depth
+    // d. An edge's target carries kEndsItem when an item ends there, so that
+    // a walk along the trie looks at nothing but the edges.
+    static constexpr uint32_t kEndsItem = 0x80000000u;
+    struct TrieEdge {
+        uint16_t cls;
+        uint32_t target; // state | kEndsItem
+    };
     int32_t states = 1;
     std::vector<int32_t> trieFirst;
-    std::vector<uint16_t> trieClass;
-    std::vector<int32_t> trieChild;
+    std::vector<TrieEdge> trieEdges;
     std::vector<int32_t> depthStart;
     std::vector<int32_t> outPattern; // per state: the pattern ending here
 
-    int32_t trieStep(int32_t s, uint16_t c) const {
-        const uint16_t* first = trieClass.data() + trieFirst[size_t(s)];
-        const uint16_t* last = trieClass.data() + trieFirst[size_t(s) + 1];
-        const uint16_t* at =
-            last - first > 8 ? std::lower_bound(first, last, c) : std::find(first, last, c);
-        if (at == last || *at != c)
-            return -1;
-        return trieChild[size_t(at - trieClass.data())];
+    int32_t child(size_t edge) const { return int32_t(trieEdges[edge].target & ~kEndsItem); }
+    // The target of the edge of s for class c, 0 (the root) when there is none.
+    uint32_t trieStep(uint32_t s, uint16_t c) const {
+        const TrieEdge* first = trieEdges.data() + trieFirst[s];
+        const TrieEdge* last = trieEdges.data() + trieFirst[s + 1];
+        if (last - first > 8) {
+            first = std::lower_bound(first, last, c,
+                                     [](const TrieEdge& e, uint16_t cls) { return e.cls < cls; });
+            return first != last && first->cls == c ? first->target : 0;
+        }
+        for (; first != last; ++first)
+            if (first->cls == c)
+                return first->target;
+        return 0;
     }
 
     // The start filter for Latin-1 texts. Every byte maps to a small number
     // for its class (0 for class 0); gramLength bytes of those, packed into a
     // key, name the class sequence an item may start with. gramBits holds a
-    // hash of every first-gramLength-classes of an item (no item is
-    // shorter); gramKeys/gramStates, open addressing, the trie state each
-    // such key leads to.
+    // hash of the first gramLength classes of every item (no item is
+    // shorter); gramKeys/gramTargets, open addressing, the trie state each
+    // such key leads to (marked as edge targets are; 0 for a free place).
     int gramLength = 0; // 0: no item can occur in a Latin-1 text
     std::array<uint8_t, 256> byteCode{};
     std::vector<uint64_t> gramBits;
-    int gramShift = 32;
-    std::vector<uint32_t> gramKeys;
-    std::vector<int32_t> gramStates;
+    int gramShift = 64;
+    std::vector<uint64_t> gramKeys;
+    std::vector<uint32_t> gramTargets;
+    int gramTableShift = 64;
 
-    static constexpr uint32_t kGramMultiplier = 0x9E3779B1u;
-    uint32_t gramHash(uint32_t key) const { return (key * kGramMultiplier) >> gramShift; }
-    int gramTableShift = 32;
-    int32_t gramState(uint32_t key) const {
+    static constexpr uint64_t kGramMultiplier = 0x9E3779B97F4A7C15ull;
+    uint64_t gramHash(uint64_t key) const { return (key * kGramMultiplier) >> gramShift; }
+    uint32_t gramTarget(uint64_t key) const {
         const size_t mask = gramKeys.size() - 1;
-        for (size_t i = (key * kGramMultiplier) >> gramTableShift;; i = (i + 1) & mask) {
-            if (gramStates[i] < 0)
-                return -1;
-            if (gramKeys[i] == key)
-                return gramStates[i];
+        for (size_t i = size_t((key * kGramMultiplier) >> gramTableShift);; i = (i + 1) & mask) {
+            if (gramTargets[i] == 0 || gramKeys[i] == key)
+                return gramTargets[i];
         }
     }
 
     // Whether an item starts at text[start], given the key of its first
     // gramLength bytes.
-    bool itemStartsAt(const char* text, size_t size, size_t start, uint32_t key) const {
-        int32_t s = gramState(key);
-        if (s < 0)
+    bool itemStartsAt(const char* text, size_t size, size_t start, uint64_t key) const {
+        uint32_t s = gramTarget(key);
+        if (s == 0)
             return false;
         for (size_t i = start + size_t(gramLength);; ++i) {
-            const int32_t p = outPattern[size_t(s)];
-            if (p != kNoPattern && patternIsItem[size_t(p)])
+            if (s & kEndsItem)
                 return true;
             if (i == size)
                 return false;
             s = trieStep(s, classOf(text[i]));
-            if (s < 0)
+            if (s == 0)
                 return false;
         }
     }
@@ -333,10 +342,9 @@ void ColourMatcher::Impl::build() {
                 lastParent = state[i];
                 lastUnit = u;
                 parents.push_back(state[i]);
-                trieClass.push_back(classOfFolded(u));
-                trieChild.push_back(states++);
+                trieEdges.push_back({classOfFolded(u), uint32_t(states++)});
             }
-            state[i] = trieChild.back();
+            state[i] = int32_t(trieEdges.back().target);
             if (folded[i].size() > depth + 1)
                 deeper.push_back(i);
         }
@@ -381,6 +389,11 @@ void ColourMatcher::Impl::build() {
             latin1ItemPatternCount += latin1;
         }
     }
+    for (TrieEdge& e : trieEdges) {
+        const int32_t p = outPattern[e.target];
+        if (p != kNoPattern && patternIsItem[size_t(p)])
+            e.target |= kEndsItem;
+    }
     buildStartFilter(folded);
 }
 
@@ -395,9 +408,10 @@ void ColourMatcher::Impl::buildStartFilter(const std::vector<std::u16string>& fo
         byteCode[b] = codeOfClass[c];
     }
 
-    // The filter looks at as many bytes as the shortest item has, at most four.
+    // The filter looks at as many bytes as the shortest item has, at most
+    // eight.
     std::vector<size_t> starts; // the items (folded index) a Latin-1 text may hold
-    size_t shortest = 4;
+    size_t shortest = 8;
     for (qsizetype i = 0; i < items.size(); ++i) {
         const int p = itemPattern[size_t(i)];
         if (p == kNoPattern || !patternLatin1[size_t(p)])
@@ -409,10 +423,10 @@ void ColourMatcher::Impl::buildStartFilter(const std::vector<std::u16string>& fo
         return;
     gramLength = int(shortest);
 
-    std::vector<uint32_t> keys;
+    std::vector<uint64_t> keys;
     keys.reserve(starts.size());
     for (size_t i : starts) {
-        uint32_t key = 0;
+        uint64_t key = 0;
         for (int k = 0; k < gramLength; ++k)
             key = (key << 8) | codeOfClass[classOfFolded(folded[i][size_t(k)])];
         keys.push_back(key);
@@ -424,16 +438,16 @@ void ColourMatcher::Impl::buildStartFilter(const std::vector<std::u16string>& fo
     int bits = 12;
     while (bits < 22 && (size_t(1) << bits) < keys.size() * 64)
         ++bits;
-    gramShift = 32 - bits;
+    gramShift = 64 - bits;
     gramBits.assign((size_t(1) << bits) / 64, 0);
     size_t tableSize = 16;
-    gramTableShift = 28;
+    gramTableShift = 60;
     while (tableSize < keys.size() * 2) {
         tableSize *= 2;
         --gramTableShift;
     }
     gramKeys.assign(tableSize, 0);
-    gramStates.assign(tableSize, -1);
+    gramTargets.assign(tableSize, 0);
     const std::vector<uint16_t> classOfCode = [&] {
         std::vector<uint16_t> inverse(size_t(codes) + 1, 0);
         for (size_t c = 1; c < codeOfClass.size(); ++c)
@@ -441,17 +455,17 @@ void ColourMatcher::Impl::buildStartFilter(const std::vector<std::u16string>& fo
                 inverse[codeOfClass[c]] = uint16_t(c);
         return inverse;
     }();
-    for (uint32_t key : keys) {
-        const uint32_t h = gramHash(key);
+    for (uint64_t key : keys) {
+        const uint64_t h = gramHash(key);
         gramBits[h / 64] |= uint64_t(1) << (h % 64);
-        int32_t s = 0;
+        uint32_t target = 0; // the root
         for (int k = gramLength - 1; k >= 0; --k)
-            s = trieStep(s, classOfCode[(key >> (8 * k)) & 0xFF]);
-        size_t i = (key * kGramMultiplier) >> gramTableShift;
-        while (gramStates[i] >= 0)
+            target = trieStep(target & ~kEndsItem, classOfCode[(key >> (8 * k)) & 0xFF]);
+        size_t i = size_t((key * kGramMultiplier) >> gramTableShift);
+        while (gramTargets[i] != 0)
             i = (i + 1) & (tableSize - 1);
         gramKeys[i] = key;
-        gramStates[i] = s;
+        gramTargets[i] = target;
     }
 }
 
@@ -466,8 +480,8 @@ void ColourMatcher::Impl::buildAutomaton() {
             if (s < denseCount)
                 return delta[size_t(s) * size_t(classes) + c];
             for (int32_t e = trieFirst[size_t(s)]; e < trieFirst[size_t(s) + 1]; ++e)
-                if (trieClass[size_t(e)] == c)
-                    return trieChild[size_t(e)];
+                if (trieEdges[size_t(e)].cls == c)
+                    return child(size_t(e));
             s = fail[size_t(s)];
         }
     };
@@ -477,11 +491,11 @@ void ColourMatcher::Impl::buildAutomaton() {
             for (int c = 0; c < classes; ++c)
                 row[c] = s == 0 ? 0 : step(fail[size_t(s)], uint16_t(c));
             for (int32_t e = trieFirst[size_t(s)]; e < trieFirst[size_t(s) + 1]; ++e)
-                row[trieClass[size_t(e)]] = trieChild[size_t(e)];
+                row[trieEdges[size_t(e)].cls] = child(size_t(e));
         }
         for (int32_t e = trieFirst[size_t(s)]; e < trieFirst[size_t(s) + 1]; ++e) {
-            const int32_t t = trieChild[size_t(e)];
-            const int32_t f = s == 0 ? 0 : step(fail[size_t(s)], trieClass[size_t(e)]);
+            const int32_t t = child(size_t(e));
+            const int32_t f = s == 0 ? 0 : step(fail[size_t(s)], trieEdges[size_t(e)].cls);
             fail[size_t(t)] = f;
             outLink[size_t(t)] = outPattern[size_t(f)] != kNoPattern ? f : outLink[size_t(f)];
         }
@@ -503,10 +517,12 @@ void ColourMatcher::Impl::buildAutomaton() {
         edgeStart[i] = trieFirst[size_t(denseCount) + i] - firstSparseEdge;
     for (size_t i = 0; i < sparse; ++i)
         sparseFail[i] = encode(fail[size_t(denseCount) + i], false);
-    edgeClass.assign(trieClass.begin() + firstSparseEdge, trieClass.end());
+    edgeClass.resize(trieEdges.size() - size_t(firstSparseEdge));
     edgeTarget.resize(edgeClass.size());
-    for (size_t e = 0; e < edgeClass.size(); ++e)
-        edgeTarget[e] = encode(trieChild[size_t(firstSparseEdge) + e], true);
+    for (size_t e = 0; e < edgeClass.size(); ++e) {
+        edgeClass[e] = trieEdges[size_t(firstSparseEdge) + e].cls;
+        edgeTarget[e] = encode(child(size_t(firstSparseEdge) + e), true);
+    }
 }
 
 ColourMatcher::ColourMatcher(const QStringList& items, size_t denseBytes)
@@ -604,8 +620,8 @@ size_t ColourMatcher::memoryBytes() const {
            bytes(m.sparseFail) + bytes(m.outPattern) + bytes(m.outLink) + bytes(m.foldedHighClass) +
            sizeof(m.latinClass) + sizeof(m.foldedLowClass) + bytes(m.patternLength) +
            bytes(m.itemPattern) + bytes(m.patternIsItem) + bytes(m.patternLatin1) +
-           bytes(m.trieFirst) + bytes(m.trieClass) + bytes(m.trieChild) + bytes(m.depthStart) +
-           sizeof(m.byteCode) + bytes(m.gramBits) + bytes(m.gramKeys) + bytes(m.gramStates);
+           bytes(m.trieFirst) + bytes(m.trieEdges) + bytes(m.depthStart) + sizeof(m.byteCode) +
+           bytes(m.gramBits) + bytes(m.gramKeys) + bytes(m.gramTargets);
 }
 
 bool ColourMatcher::containsAnyItem(const QString& text) const {
@@ -629,15 +645,15 @@ bool ColourMatcher::containsAnyItem(std::string_view latin1Text) const {
     // bytes; a place passes when the hash of its key is in the filter.
     const char* text = latin1Text.data();
     const size_t size = latin1Text.size();
-    const uint32_t keep = length == 4 ? ~uint32_t(0) : (uint32_t(1) << (8 * length)) - 1;
+    const uint64_t keep = length == 8 ? ~uint64_t(0) : (uint64_t(1) << (8 * length)) - 1;
     const uint64_t* bits = m.gramBits.data();
     const int shift = m.gramShift;
-    uint32_t key = 0;
+    uint64_t key = 0;
     for (size_t i = 0; i + 1 < length; ++i)
         key = (key << 8) | m.byteCode[static_cast<unsigned char>(text[i])];
     for (size_t i = length - 1; i < size; ++i) {
         key = ((key << 8) | m.byteCode[static_cast<unsigned char>(text[i])]) & keep;
-        const uint32_t h = (key * Impl::kGramMultiplier) >> shift;
+        const uint64_t h = (key * Impl::kGramMultiplier) >> shift;
         if ((bits[h / 64] >> (h % 64)) & 1) {
             if (m.itemStartsAt(text, size, i + 1 - length, key))
                 return true;
