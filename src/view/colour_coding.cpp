@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <deque>
 #include <limits>
 #include <mutex>
@@ -152,22 +153,34 @@ struct ColourMatcher::Impl {
         return 0;
     }
 
-    // The start filter for Latin-1 texts. Every byte maps to a small number
-    // for its class (0 for class 0); gramLength bytes of those, packed into a
-    // key, name the class sequence an item may start with. gramBits holds a
-    // hash of the first gramLength classes of every item (no item is
-    // shorter); gramKeys/gramTargets, open addressing, the trie state each
-    // such key leads to (marked as edge targets are; 0 for a free place).
+    // The start filter for Latin-1 texts. It looks at gramLength bytes (as
+    // many as the shortest item has, at most eight) and lets a place through
+    // when the hash of those bytes, each with bit 0x20 set, is in gramBits.
+    // Bytes of one case fold differ in that bit only, so no place where an
+    // item starts is missed; byteFilter is false if Latin-1 ever broke that
+    // rule, and then the automaton searches. A place let through is decided
+    // exactly: every byte maps to a small number for its class (0 for class
+    // 0), gramLength of them make a key, and gramKeys/gramTargets (open
+    // addressing; 0 marks a free place) give the trie state the key leads to,
+    // marked as edge targets are.
     int gramLength = 0; // 0: no item can occur in a Latin-1 text
-    std::array<uint8_t, 256> byteCode{};
+    bool byteFilter = false;
     std::vector<uint64_t> gramBits;
     int gramShift = 64;
+    std::array<uint8_t, 256> byteCode{};
     std::vector<uint64_t> gramKeys;
     std::vector<uint32_t> gramTargets;
     int gramTableShift = 64;
 
     static constexpr uint64_t kGramMultiplier = 0x9E3779B97F4A7C15ull;
-    uint64_t gramHash(uint64_t key) const { return (key * kGramMultiplier) >> gramShift; }
+    static constexpr uint64_t kCaseBits = 0x2020202020202020ull;
+    uint64_t gramMask() const {
+        return gramLength == 8 ? ~uint64_t(0) : (uint64_t(1) << (8 * gramLength)) - 1;
+    }
+    // The filter's hash of eight bytes as loaded from memory.
+    uint64_t gramHash(uint64_t bytes) const {
+        return (((bytes | kCaseBits) & gramMask()) * kGramMultiplier) >> gramShift;
+    }
     uint32_t gramTarget(uint64_t key) const {
         const size_t mask = gramKeys.size() - 1;
         for (size_t i = size_t((key * kGramMultiplier) >> gramTableShift);; i = (i + 1) & mask) {
@@ -176,9 +189,11 @@ struct ColourMatcher::Impl {
         }
     }
 
-    // Whether an item starts at text[start], given the key of its first
-    // gramLength bytes.
-    bool itemStartsAt(const char* text, size_t size, size_t start, uint64_t key) const {
+    // Whether an item starts at text[start] (start + gramLength <= size).
+    bool itemStartsAt(const char* text, size_t size, size_t start) const {
+        uint64_t key = 0;
+        for (int k = gramLength - 1; k >= 0; --k)
+            key = (key << 8) | byteCode[static_cast<unsigned char>(text[start + size_t(k)])];
         uint32_t s = gramTarget(key);
         if (s == 0)
             return false;
@@ -205,7 +220,17 @@ struct ColourMatcher::Impl {
     std::vector<int32_t> outLink;    // per state: nearest proper suffix state ending a pattern
 
     void build();
-    void buildStartFilter(const std::vector<std::u16string>& folded);
+    // Case folds of the patterns, one after another: the labels, then the
+    // items in their order.
+    struct FoldedPatterns {
+        std::u16string units;
+        std::vector<size_t> at{0}; // pattern j is units[at[j] .. at[j + 1])
+        size_t size() const { return at.size() - 1; }
+        std::u16string_view operator[](size_t j) const {
+            return std::u16string_view(units).substr(at[j], at[j + 1] - at[j]);
+        }
+    };
+    void buildStartFilter(const FoldedPatterns& folded);
     void buildAutomaton();
     // The matcher with its automaton built (once, whichever thread asks first).
     const Impl& automaton() {
@@ -273,30 +298,31 @@ void ColourMatcher::Impl::build() {
     std::array<char16_t, 256> latinFold{};
     for (int u = 0; u < 256; ++u)
         latinFold[size_t(u)] = char16_t(foldCase(QChar(char16_t(u))).unicode());
-    auto fold = [&latinFold](const QString& s) {
-        std::u16string f;
-        f.resize(size_t(s.size()));
-        for (qsizetype i = 0; i < s.size(); ++i) {
-            const char16_t u = s.at(i).unicode();
-            f[size_t(i)] = u < 256 ? latinFold[u] : char16_t(foldCase(QChar(u)).unicode());
-        }
-        return f;
-    };
-    std::vector<std::u16string> folded;
-    folded.reserve(size_t(items.size()) + 2);
-    folded.push_back(fold(QStringLiteral("RECEIVED:")));
-    folded.push_back(fold(QStringLiteral("MESSAGE-ID:")));
+    FoldedPatterns folded;
+    qsizetype total = 20;
     for (const QString& item : items)
-        folded.push_back(fold(item));
+        total += item.size();
+    folded.units.reserve(size_t(total));
+    folded.at.reserve(size_t(items.size()) + 3);
+    auto add = [&](const QString& s) {
+        for (QChar c : s) {
+            const char16_t u = c.unicode();
+            folded.units.push_back(u < 256 ? latinFold[u] : char16_t(foldCase(c).unicode()));
+        }
+        folded.at.push_back(folded.units.size());
+    };
+    add(QStringLiteral("RECEIVED:"));
+    add(QStringLiteral("MESSAGE-ID:"));
+    for (const QString& item : items)
+        add(item);
 
     // Classes: one per distinct folded unit of the patterns, in unit order.
     // Unit sets are bitmaps of 65,536 bits.
     using UnitSet = std::array<uint64_t, 1024>;
     auto has = [](const UnitSet& set, char16_t u) { return (set[u / 64] >> (u % 64)) & 1; };
     UnitSet used{};
-    for (const auto& f : folded)
-        for (char16_t u : f)
-            used[u / 64] |= uint64_t(1) << (u % 64);
+    for (char16_t u : folded.units)
+        used[u / 64] |= uint64_t(1) << (u % 64);
     uint16_t cls = 0;
     for (size_t word = 0; word < used.size(); ++word) {
         for (uint64_t bits = used[word]; bits != 0; bits &= bits - 1) {
@@ -321,36 +347,73 @@ void ColourMatcher::Impl::build() {
     // The trie, one depth at a time over the patterns in sorted order: the
     // children of a state come out together, in class order, and states are
     // numbered breadth first; so the edges come grouped by parent, parents
-    // ascending.
-    std::vector<size_t> active;
-    for (size_t i = 0; i < folded.size(); ++i)
-        if (!folded[i].empty())
-            active.push_back(i);
-    std::sort(active.begin(), active.end(),
-              [&](size_t x, size_t y) { return folded[x] < folded[y]; });
-    std::vector<int32_t> state(folded.size(), 0);
+    // ascending. The sort looks at the first four units first; the patterns
+    // are then copied in sorted order, so that each depth reads them in turn.
+    struct Row {
+        uint64_t start; // the first four units, zero after the end
+        uint32_t pattern;
+    };
+    std::vector<Row> rows;
+    rows.reserve(folded.size());
+    for (size_t j = 0; j < folded.size(); ++j) {
+        const std::u16string_view f = folded[j];
+        if (f.empty())
+            continue;
+        uint64_t start = 0;
+        for (size_t k = 0; k < 4; ++k)
+            start = (start << 16) | (k < f.size() ? f[k] : 0);
+        rows.push_back({start, uint32_t(j)});
+    }
+    std::sort(rows.begin(), rows.end(), [&](const Row& x, const Row& y) {
+        if (x.start != y.start)
+            return x.start < y.start;
+        return folded[x.pattern] < folded[y.pattern];
+    });
+    FoldedPatterns sorted;
+    sorted.units.reserve(folded.units.size());
+    sorted.at.reserve(rows.size() + 1);
+    for (const Row& row : rows) {
+        const std::u16string_view f = folded[row.pattern];
+        sorted.units.append(f.begin(), f.end());
+        sorted.at.push_back(sorted.units.size());
+    }
+
+    std::vector<int32_t> state(rows.size(), 0); // by row
+    std::vector<uint32_t> active(rows.size());
+    for (size_t r = 0; r < rows.size(); ++r)
+        active[r] = uint32_t(r);
+    std::vector<uint32_t> deeper;
+    deeper.reserve(rows.size());
     std::vector<int32_t> parents;
+    parents.reserve(sorted.units.size());
+    trieEdges.reserve(sorted.units.size());
     depthStart = {0, 1};
     states = 1;
     for (size_t depth = 0; !active.empty(); ++depth) {
-        std::vector<size_t> deeper;
+        deeper.clear();
         int32_t lastParent = -1;
         char16_t lastUnit = 0;
-        for (size_t i : active) {
-            const char16_t u = folded[i][depth];
-            if (state[i] != lastParent || u != lastUnit) {
-                lastParent = state[i];
+        for (uint32_t r : active) {
+            const size_t first = sorted.at[r];
+            const char16_t u = sorted.units[first + depth];
+            if (state[r] != lastParent || u != lastUnit) {
+                lastParent = state[r];
                 lastUnit = u;
-                parents.push_back(state[i]);
+                parents.push_back(state[r]);
                 trieEdges.push_back({classOfFolded(u), uint32_t(states++)});
             }
-            state[i] = int32_t(trieEdges.back().target);
-            if (folded[i].size() > depth + 1)
-                deeper.push_back(i);
+            state[r] = int32_t(trieEdges.back().target);
+            if (sorted.at[r + 1] - first > depth + 1)
+                deeper.push_back(r);
         }
         depthStart.push_back(states);
         active.swap(deeper);
     }
+    // The state where each pattern ends (the root for an empty one).
+    std::vector<int32_t> patternEnd(folded.size(), 0);
+    for (size_t r = 0; r < rows.size(); ++r)
+        patternEnd[rows[r].pattern] = state[r];
+
     // Dense rows for the root and for every further depth while the rows
     // stay within the budget.
     const size_t rowBytes = size_t(classes) * sizeof(int32_t);
@@ -370,12 +433,12 @@ void ColourMatcher::Impl::build() {
         trieFirst[s + 1] += trieFirst[s];
 
     outPattern.assign(size_t(states), kNoPattern);
-    receivedPattern = patternAt(state[0], folded[0].size());
-    messageIdPattern = patternAt(state[1], folded[1].size());
+    receivedPattern = patternAt(patternEnd[0], folded[0].size());
+    messageIdPattern = patternAt(patternEnd[1], folded[1].size());
     itemPattern.resize(size_t(items.size()));
     for (qsizetype i = 0; i < items.size(); ++i) {
-        const auto& f = folded[size_t(i) + 2];
-        const int p = patternAt(state[size_t(i) + 2], f.size());
+        const std::u16string_view f = folded[size_t(i) + 2];
+        const int p = patternAt(patternEnd[size_t(i) + 2], f.size());
         itemPattern[size_t(i)] = p;
         if (p == kNoPattern)
             continue;
@@ -397,19 +460,25 @@ void ColourMatcher::Impl::build() {
     buildStartFilter(folded);
 }
 
-void ColourMatcher::Impl::buildStartFilter(const std::vector<std::u16string>& folded) {
-    // Small numbers for the classes Latin-1 bytes fall in.
+void ColourMatcher::Impl::buildStartFilter(const FoldedPatterns& folded) {
+    // Small numbers for the classes Latin-1 bytes fall in, and for each such
+    // class the filter's byte: one of its bytes with bit 0x20 set.
     std::vector<uint8_t> codeOfClass(size_t(classes), 0);
+    std::vector<int> filterByte(size_t(classes), -1);
     int codes = 0;
+    byteFilter = true;
     for (size_t b = 0; b < 256; ++b) {
         const uint16_t c = latinClass[b];
         if (c != 0 && codeOfClass[c] == 0)
             codeOfClass[c] = uint8_t(++codes); // at most 255 classes: one per byte
         byteCode[b] = codeOfClass[c];
+        if (c != 0) {
+            if (filterByte[c] < 0)
+                filterByte[c] = int(b | 0x20);
+            byteFilter = byteFilter && filterByte[c] == int(b | 0x20);
+        }
     }
 
-    // The filter looks at as many bytes as the shortest item has, at most
-    // eight.
     std::vector<size_t> starts; // the items (folded index) a Latin-1 text may hold
     size_t shortest = 8;
     for (qsizetype i = 0; i < items.size(); ++i) {
@@ -423,13 +492,25 @@ void ColourMatcher::Impl::buildStartFilter(const std::vector<std::u16string>& fo
         return;
     gramLength = int(shortest);
 
-    std::vector<uint64_t> keys;
+    // The exact keys with the state each leads to, and the filter's bytes.
+    std::vector<std::pair<uint64_t, uint32_t>> keys;
     keys.reserve(starts.size());
+    std::vector<uint64_t> filterKeys;
+    filterKeys.reserve(starts.size());
     for (size_t i : starts) {
         uint64_t key = 0;
-        for (int k = 0; k < gramLength; ++k)
-            key = (key << 8) | codeOfClass[classOfFolded(folded[i][size_t(k)])];
-        keys.push_back(key);
+        uint32_t target = 0; // the root
+        unsigned char bytes[8] = {};
+        for (int k = 0; k < gramLength; ++k) {
+            const uint16_t c = classOfFolded(folded[i][size_t(k)]);
+            key |= uint64_t(codeOfClass[c]) << (8 * k);
+            target = trieStep(target & ~kEndsItem, c);
+            bytes[k] = static_cast<unsigned char>(filterByte[c]);
+        }
+        keys.emplace_back(key, target);
+        uint64_t loaded;
+        std::memcpy(&loaded, bytes, sizeof loaded);
+        filterKeys.push_back(loaded);
     }
     std::sort(keys.begin(), keys.end());
     keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
@@ -440,6 +521,11 @@ void ColourMatcher::Impl::buildStartFilter(const std::vector<std::u16string>& fo
         ++bits;
     gramShift = 64 - bits;
     gramBits.assign((size_t(1) << bits) / 64, 0);
+    for (uint64_t loaded : filterKeys) {
+        const uint64_t h = gramHash(loaded);
+        gramBits[h / 64] |= uint64_t(1) << (h % 64);
+    }
+
     size_t tableSize = 16;
     gramTableShift = 60;
     while (tableSize < keys.size() * 2) {
@@ -448,19 +534,7 @@ void ColourMatcher::Impl::buildStartFilter(const std::vector<std::u16string>& fo
     }
     gramKeys.assign(tableSize, 0);
     gramTargets.assign(tableSize, 0);
-    const std::vector<uint16_t> classOfCode = [&] {
-        std::vector<uint16_t> inverse(size_t(codes) + 1, 0);
-        for (size_t c = 1; c < codeOfClass.size(); ++c)
-            if (codeOfClass[c] != 0)
-                inverse[codeOfClass[c]] = uint16_t(c);
-        return inverse;
-    }();
-    for (uint64_t key : keys) {
-        const uint64_t h = gramHash(key);
-        gramBits[h / 64] |= uint64_t(1) << (h % 64);
-        uint32_t target = 0; // the root
-        for (int k = gramLength - 1; k >= 0; --k)
-            target = trieStep(target & ~kEndsItem, classOfCode[(key >> (8 * k)) & 0xFF]);
+    for (const auto& [key, target] : keys) {
         size_t i = size_t((key * kGramMultiplier) >> gramTableShift);
         while (gramTargets[i] != 0)
             i = (i + 1) & (tableSize - 1);
@@ -620,8 +694,8 @@ size_t ColourMatcher::memoryBytes() const {
            bytes(m.sparseFail) + bytes(m.outPattern) + bytes(m.outLink) + bytes(m.foldedHighClass) +
            sizeof(m.latinClass) + sizeof(m.foldedLowClass) + bytes(m.patternLength) +
            bytes(m.itemPattern) + bytes(m.patternIsItem) + bytes(m.patternLatin1) +
-           bytes(m.trieFirst) + bytes(m.trieEdges) + bytes(m.depthStart) + sizeof(m.byteCode) +
-           bytes(m.gramBits) + bytes(m.gramKeys) + bytes(m.gramTargets);
+           bytes(m.trieFirst) + bytes(m.trieEdges) + bytes(m.depthStart) + bytes(m.gramBits) +
+           sizeof(m.byteCode) + bytes(m.gramKeys) + bytes(m.gramTargets);
 }
 
 bool ColourMatcher::containsAnyItem(const QString& text) const {
@@ -637,27 +711,52 @@ bool ColourMatcher::containsAnyItem(const QString& text) const {
 }
 
 bool ColourMatcher::containsAnyItem(std::string_view latin1Text) const {
-    const Impl& m = *d;
-    const size_t length = size_t(m.gramLength);
+    const Impl& f = *d;
+    const size_t length = size_t(f.gramLength);
     if (length == 0 || latin1Text.size() < length)
         return false;
-    // The key of the last `length` bytes, one byte's code in each of its low
-    // bytes; a place passes when the hash of its key is in the filter.
     const char* text = latin1Text.data();
     const size_t size = latin1Text.size();
-    const uint64_t keep = length == 8 ? ~uint64_t(0) : (uint64_t(1) << (8 * length)) - 1;
-    const uint64_t* bits = m.gramBits.data();
-    const int shift = m.gramShift;
-    uint64_t key = 0;
-    for (size_t i = 0; i + 1 < length; ++i)
-        key = (key << 8) | m.byteCode[static_cast<unsigned char>(text[i])];
-    for (size_t i = length - 1; i < size; ++i) {
-        key = ((key << 8) | m.byteCode[static_cast<unsigned char>(text[i])]) & keep;
-        const uint64_t h = (key * Impl::kGramMultiplier) >> shift;
-        if ((bits[h / 64] >> (h % 64)) & 1) {
-            if (m.itemStartsAt(text, size, i + 1 - length, key))
+    if (!f.byteFilter) {
+        const Impl& m = d->automaton();
+        bool found = false;
+        m.scan(text, size, [&](int p, int) {
+            found = m.patternIsItem[size_t(p)] != 0;
+            return !found;
+        });
+        return found;
+    }
+
+    // Each place's hash comes from the eight bytes loaded there, so no place
+    // waits for the one before it; two places are tested per round.
+    const uint64_t* bits = f.gramBits.data();
+    const uint64_t mask = f.gramMask();
+    const int shift = f.gramShift;
+    auto passes = [&](uint64_t bytes) -> uint64_t {
+        const uint64_t h = (((bytes | Impl::kCaseBits) & mask) * Impl::kGramMultiplier) >> shift;
+        return (bits[h / 64] >> (h % 64)) & 1;
+    };
+    size_t at = 0;
+    uint64_t first;
+    uint64_t second;
+    for (; at + 1 + sizeof first <= size; at += 2) {
+        std::memcpy(&first, text + at, sizeof first);
+        std::memcpy(&second, text + at + 1, sizeof second);
+        const uint64_t either = passes(first) | (passes(second) << 1);
+        if (either != 0) {
+            if ((either & 1) && f.itemStartsAt(text, size, at))
+                return true;
+            if ((either & 2) && f.itemStartsAt(text, size, at + 1))
                 return true;
         }
+    }
+    // The last places, from a copy with room for eight bytes after each.
+    char tail[2 * sizeof first] = {};
+    std::memcpy(tail, text + at, size - at);
+    for (const size_t from = at; at + length <= size; ++at) {
+        std::memcpy(&first, tail + (at - from), sizeof first);
+        if (passes(first) && f.itemStartsAt(text, size, at))
+            return true;
     }
     return false;
 }
