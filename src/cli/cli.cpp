@@ -13,8 +13,10 @@
 
 #include <cerrno>
 #include <cstring>
+#include <exception>
 #include <optional>
 #include <string>
+#include <thread>
 
 namespace jl::cli {
 
@@ -270,10 +272,28 @@ int runScanOrHits(const Invocation& invocation, std::FILE* outStream, std::FILE*
         sorted.insertMany(items);
         items = sorted.entries();
     }
+    // The matcher is built on a second thread while this one lists the files.
+    std::optional<BatchScanner> built;
+    std::exception_ptr buildFailure;
+    std::thread builder([&] {
+        try {
+            built.emplace(items, invocation.filter);
+        } catch (...) {
+            buildFailure = std::current_exception();
+        }
+    });
     SortedList files(SortedList::Selection::Single, QLocale());
-    bool complete = buildFileList(invocation.paths, files, err);
-
-    const BatchScanner scanner(items, invocation.filter);
+    bool complete = false;
+    try {
+        complete = buildFileList(invocation.paths, files, err);
+    } catch (...) {
+        builder.join();
+        throw;
+    }
+    builder.join();
+    if (buildFailure)
+        std::rethrow_exception(buildFailure);
+    const BatchScanner& scanner = *built;
     std::vector<int> perItem(size_t(items.size()), 0);
     int withoutItems = 0;
 
