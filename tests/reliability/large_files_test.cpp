@@ -93,6 +93,8 @@ LargeRead readInChild(const QString& path, int filter) {
             return out;
         },
         120);
+    if (builtWithAddressSanitizer() || read.report.value("reset") != "1")
+        std::printf("[ note     ] memory not checked: sanitizer build or no peak reset\n");
     std::printf("[ figures  ] %s: %lld ms, resident %lld KB before, peak %lld KB (+%lld KB)\n",
                 qPrintable(path.section(QLatin1Char('/'), -1)), read.report.number("ms"),
                 read.report.number("before-kb"), read.report.number("peak-kb"), read.growthKb());
@@ -122,9 +124,9 @@ TEST(LargeFiles, OneGibibyteLine) {
     EXPECT_LE(read.report.number("chars"), kCapBytes + 200);
     EXPECT_EQ(read.report.number("range"), kGiB);
     EXPECT_EQ(read.report.number("progress"), kGiB);
-    if (builtWithAddressSanitizer() || read.report.value("reset") != "1")
-        GTEST_SKIP() << "memory not measured (sanitizer build or no peak reset)";
-    EXPECT_LE(read.growthKb(), kBoundKb);
+    if (!builtWithAddressSanitizer() && read.report.value("reset") == "1") {
+        EXPECT_LE(read.growthKb(), kBoundKb);
+    }
 }
 
 TEST(LargeFiles, FourGibibyteSparseFile) {
