@@ -172,8 +172,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     const QByteArray after = doc.toBytes();
     const jl::IniFile reread = jl::IniFile::fromBytes(after);
-    const std::string detail = "document " + printable(original) + "\n" + log + "written " +
-                               printable(bytesOf(after));
+    const std::string detail =
+        "document " + printable(original) + "\n" + log + "written " + printable(bytesOf(after));
     for (const QString& section : sections)
         for (const QString& key : keys) {
             const auto it = written.find({section.toLower(), key.toLower()});
