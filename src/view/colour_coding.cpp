@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <deque>
@@ -190,7 +191,8 @@ struct ColourMatcher::Impl {
     }
 
     // Whether an item starts at text[start] (start + gramLength <= size).
-    bool itemStartsAt(const char* text, size_t size, size_t start) const {
+    // Kept out of the filter's loop, which runs far more often.
+    [[gnu::noinline]] bool itemStartsAt(const char* text, size_t size, size_t start) const {
         uint64_t key = 0;
         for (int k = gramLength - 1; k >= 0; --k)
             key = (key << 8) | byteCode[static_cast<unsigned char>(text[start + size_t(k)])];
@@ -231,6 +233,7 @@ struct ColourMatcher::Impl {
         }
     };
     void buildStartFilter(const FoldedPatterns& folded);
+    template <int Shift> static bool anyItemStarts(const Impl& f, const char* text, size_t size);
     void buildAutomaton();
     // The matcher with its automaton built (once, whichever thread asks first).
     const Impl& automaton() {
@@ -515,10 +518,11 @@ void ColourMatcher::Impl::buildStartFilter(const FoldedPatterns& folded) {
     std::sort(keys.begin(), keys.end());
     keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
 
-    // About one bit in 64 set: few places pass the filter by chance.
-    int bits = 12;
+    // About one bit in 64 set, so that few places pass the filter by chance;
+    // 2^16 to 2^22 bits, every second power.
+    int bits = 16;
     while (bits < 22 && (size_t(1) << bits) < keys.size() * 64)
-        ++bits;
+        bits += 2;
     gramShift = 64 - bits;
     gramBits.assign((size_t(1) << bits) / 64, 0);
     for (uint64_t loaded : filterKeys) {
@@ -710,6 +714,54 @@ bool ColourMatcher::containsAnyItem(const QString& text) const {
     return found;
 }
 
+// Whether an item starts anywhere in text, through the start filter (whose
+// hash keeps the top 64 - Shift bits). Each place's hash comes from the eight
+// bytes loaded there, so no place waits for the one before it; two places are
+// tested per round.
+template <int Shift>
+bool ColourMatcher::Impl::anyItemStarts(const Impl& f, const char* text, size_t size) {
+    const uint64_t* bits = f.gramBits.data();
+    const uint64_t mask = f.gramMask();
+    auto passes = [&](uint64_t bytes) -> uint64_t {
+        const uint64_t h = (((bytes | kCaseBits) & mask) * kGramMultiplier) >> Shift;
+        return (bits[h / 64] >> (h % 64)) & 1;
+    };
+    const size_t length = size_t(f.gramLength);
+    size_t at = 0;
+    uint64_t first;
+    uint64_t second;
+    for (; at + 1 + sizeof first <= size; at += 2) {
+        std::memcpy(&first, text + at, sizeof first);
+        std::memcpy(&second, text + at + 1, sizeof second);
+        const uint64_t either = passes(first) | (passes(second) << 1);
+        if (either != 0) {
+            if ((either & 1) && f.itemStartsAt(text, size, at))
+                return true;
+            if ((either & 2) && f.itemStartsAt(text, size, at + 1))
+                return true;
+        }
+    }
+    // The last places, where eight bytes would run past the end: their bytes
+    // come from the last eight of the text (the filter looks at no more than
+    // the text holds), else from a copy.
+    if (std::endian::native == std::endian::little && size >= sizeof first) {
+        uint64_t last;
+        std::memcpy(&last, text + size - sizeof last, sizeof last);
+        for (; at + length <= size; ++at)
+            if (passes(last >> (8 * (at + sizeof last - size))) && f.itemStartsAt(text, size, at))
+                return true;
+        return false;
+    }
+    char tail[2 * sizeof first] = {};
+    std::memcpy(tail, text + at, size - at);
+    for (const size_t from = at; at + length <= size; ++at) {
+        std::memcpy(&first, tail + (at - from), sizeof first);
+        if (passes(first) && f.itemStartsAt(text, size, at))
+            return true;
+    }
+    return false;
+}
+
 bool ColourMatcher::containsAnyItem(std::string_view latin1Text) const {
     const Impl& f = *d;
     const size_t length = size_t(f.gramLength);
@@ -727,38 +779,16 @@ bool ColourMatcher::containsAnyItem(std::string_view latin1Text) const {
         return found;
     }
 
-    // Each place's hash comes from the eight bytes loaded there, so no place
-    // waits for the one before it; two places are tested per round.
-    const uint64_t* bits = f.gramBits.data();
-    const uint64_t mask = f.gramMask();
-    const int shift = f.gramShift;
-    auto passes = [&](uint64_t bytes) -> uint64_t {
-        const uint64_t h = (((bytes | Impl::kCaseBits) & mask) * Impl::kGramMultiplier) >> shift;
-        return (bits[h / 64] >> (h % 64)) & 1;
-    };
-    size_t at = 0;
-    uint64_t first;
-    uint64_t second;
-    for (; at + 1 + sizeof first <= size; at += 2) {
-        std::memcpy(&first, text + at, sizeof first);
-        std::memcpy(&second, text + at + 1, sizeof second);
-        const uint64_t either = passes(first) | (passes(second) << 1);
-        if (either != 0) {
-            if ((either & 1) && f.itemStartsAt(text, size, at))
-                return true;
-            if ((either & 2) && f.itemStartsAt(text, size, at + 1))
-                return true;
-        }
+    switch (f.gramShift) {
+    case 64 - 16:
+        return Impl::anyItemStarts<64 - 16>(f, text, size);
+    case 64 - 18:
+        return Impl::anyItemStarts<64 - 18>(f, text, size);
+    case 64 - 20:
+        return Impl::anyItemStarts<64 - 20>(f, text, size);
+    default:
+        return Impl::anyItemStarts<64 - 22>(f, text, size);
     }
-    // The last places, from a copy with room for eight bytes after each.
-    char tail[2 * sizeof first] = {};
-    std::memcpy(tail, text + at, size - at);
-    for (const size_t from = at; at + length <= size; ++at) {
-        std::memcpy(&first, tail + (at - from), sizeof first);
-        if (passes(first) && f.itemStartsAt(text, size, at))
-            return true;
-    }
-    return false;
 }
 
 std::vector<bool> ColourMatcher::itemsPresent(std::string_view latin1Text) const {
