@@ -6,7 +6,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <exception>
 #include <memory>
+#include <mutex>
 #include <thread>
 
 #include <cerrno>
@@ -145,10 +147,21 @@ void BatchScanner::decideAll(
     auto take = [&]() {
         return cancelled.load(std::memory_order_relaxed) ? count : next.fetch_add(1);
     };
+    // A failure on a helper ends the work and is thrown again on the calling
+    // thread once the verdicts before it are handed on.
+    std::mutex failureMutex;
+    std::exception_ptr helperFailure;
     auto work = [&] {
-        for (int i = take(); i < count; i = take()) {
-            verdicts[size_t(i)] = decide(paths.at(i), each);
-            ready[size_t(i)].store(true, std::memory_order_release);
+        try {
+            for (int i = take(); i < count; i = take()) {
+                verdicts[size_t(i)] = decide(paths.at(i), each);
+                ready[size_t(i)].store(true, std::memory_order_release);
+            }
+        } catch (...) {
+            const std::lock_guard<std::mutex> lock(failureMutex);
+            if (!helperFailure)
+                helperFailure = std::current_exception();
+            cancelled = true;
         }
     };
     std::vector<std::thread> helpers;
@@ -182,6 +195,8 @@ void BatchScanner::decideAll(
         joinHelpers();
         throw;
     }
+    if (helperFailure)
+        std::rethrow_exception(helperFailure);
 }
 
 QStringList filesWithoutItems(
