@@ -35,7 +35,9 @@ struct ColourResult {
 };
 
 // The automaton over the two labels and the items; build once per change of
-// the items list and reuse for every file.
+// the items list and reuse for every file. The constructor builds the items'
+// trie; the automaton itself is built by the first query that needs it (any
+// thread may ask). containsAnyItem on Latin-1 text needs only the trie.
 class ColourMatcher {
 public:
     // Transition rows are dense for the shallow states, as deep as denseBytes

@@ -9,6 +9,8 @@
 
 #include <random>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -119,6 +121,31 @@ TEST(ItemSearch, RandomTextsAndItemsAgreeWithThePlainSearch) {
         ASSERT_EQ(fastContainsAny(matcher, piece),
                   matcher.colour(QString::fromLatin1(piece), jl::ItemsOnly).foundAny)
             << "round " << round << " piece '" << piece.toStdString() << "'";
+    }
+}
+
+// The automaton is built by the first query that needs it; the batch scan
+// asks from several threads at once.
+TEST(ItemSearch, ThreadsAskingAFreshMatcherAtOnceGetTheSameAnswers) {
+    QStringList items;
+    for (int i = 0; i < 3000; ++i)
+        items += QStringLiteral("item%1.example").arg(i * 7919 % 100000);
+    const QByteArray text = "a line with ITEM0.example and item7919.EXAMPLE in it";
+    const std::string_view view(text.constData(), size_t(text.size()));
+    const std::vector<bool> expected = jl::ColourMatcher(items).itemsPresent(view);
+    ASSERT_EQ(std::count(expected.begin(), expected.end(), true), 2);
+
+    for (int round = 0; round < 5; ++round) {
+        const jl::ColourMatcher matcher(items);
+        std::vector<std::vector<bool>> answers(4);
+        std::vector<std::thread> threads;
+        for (auto& answer : answers)
+            threads.emplace_back(
+                [&matcher, &answer, view] { answer = matcher.itemsPresent(view); });
+        for (std::thread& t : threads)
+            t.join();
+        for (const auto& answer : answers)
+            EXPECT_EQ(answer, expected);
     }
 }
 
