@@ -165,14 +165,15 @@ QString notRegularReason(mode_t mode) {
 // ---------------------------------------------------------------------------
 // ViewTextBuilder
 
-ViewTextBuilder::ViewTextBuilder(qsizetype cap, Keep keep)
-    : m_cap(std::max<qsizetype>(cap, 0)), m_keep(keep == Keep::Text) {}
+ViewTextBuilder::ViewTextBuilder(qsizetype cap, Keep keep, qsizetype lineCap)
+    : m_cap(std::max<qsizetype>(cap, 0)), m_lineCap(std::max<qsizetype>(lineCap, 0)),
+      m_keep(keep == Keep::Text) {}
 
 qsizetype ViewTextBuilder::room() const {
     if (m_cut)
         return 0;
     const qsizetype used = m_size + (m_lines > 0 ? 1 : 0);
-    return std::max<qsizetype>(m_cap - used, 0);
+    return std::min(std::max<qsizetype>(m_cap - used, 0), m_lineCap);
 }
 
 void ViewTextBuilder::appendLine(std::string_view line) {
@@ -181,7 +182,9 @@ void ViewTextBuilder::appendLine(std::string_view line) {
     // The separator counts against the cap too: with the text already at the
     // cap even an empty line does not fit (else a run of empty lines would
     // grow the text without bound).
-    const qsizetype fits = m_cap - m_size - (m_lines > 0 ? 1 : 0);
+    const qsizetype textFits = m_cap - m_size - (m_lines > 0 ? 1 : 0);
+    const bool lineTooLong = qsizetype(line.size()) > m_lineCap && m_lineCap < textFits;
+    const qsizetype fits = std::min(textFits, m_lineCap);
     // Room for the cap and the note past it, no more.
     const size_t most = size_t(m_cap) + 128;
     auto take = [this](std::string_view piece) {
@@ -202,8 +205,10 @@ void ViewTextBuilder::appendLine(std::string_view line) {
     }
     // Keep what fits of this line, then say where the view stops.
     const std::string note =
-        (QStringLiteral(" *** The view was cut here: the text is longer than ") +
-         groupedNumber(m_cap) + QStringLiteral(" characters."))
+        (QStringLiteral(" *** The view was cut here: ") +
+         (lineTooLong ? QStringLiteral("this line is longer than ") + groupedNumber(m_lineCap)
+                      : QStringLiteral("the text is longer than ") + groupedNumber(m_cap)) +
+         QStringLiteral(" characters."))
             .toStdString();
     if (m_keep)
         growFor(m_text, size_t(std::max<qsizetype>(fits, 0)) + 2 + note.size(), most);

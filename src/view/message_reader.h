@@ -33,13 +33,17 @@ public:
 
 // The view text of one load: lines joined by '\n', capped. Past the cap
 // nothing more is appended but one last line saying that the view was cut.
+// One line is capped too: a text widget lays a line out as a whole, so a
+// single line of tens of millions of characters costs gigabytes to show.
 class ViewTextBuilder : public LineSink {
 public:
     static constexpr qsizetype DefaultCap = 64 * 1024 * 1024; // characters
+    static constexpr qsizetype DefaultLineCap = 1024 * 1024;  // characters of one line
     // Keep::Nothing counts the text against the cap without holding it; a
     // subclass sees every line the text takes in took().
     enum class Keep { Text, Nothing };
-    explicit ViewTextBuilder(qsizetype cap = DefaultCap, Keep keep = Keep::Text);
+    explicit ViewTextBuilder(qsizetype cap = DefaultCap, Keep keep = Keep::Text,
+                             qsizetype lineCap = DefaultLineCap);
     void appendLine(std::string_view line) override;
     qsizetype room() const override;
     bool full() const override { return m_cut; }
@@ -60,6 +64,7 @@ protected:
 private:
     std::string m_text;
     qsizetype m_cap;
+    qsizetype m_lineCap;
     qsizetype m_size = 0; // of the text, kept or not
     int m_lines = 0;
     bool m_cut = false;

@@ -447,6 +447,31 @@ TEST(ReaderCap, VeryLongLineReadIntoASmallViewKeepsItsLabel) {
                                "characters.");
 }
 
+TEST(ReaderCap, OneOverlongLineCutsTheViewAtTheLineCap) {
+    // A single line is capped well below the whole view: the text widget lays
+    // out a line as one piece, so one huge line would cost gigabytes to show.
+    jl::ViewTextBuilder b(1000, jl::ViewTextBuilder::Keep::Text, 8);
+    b.appendLine("short");
+    b.appendLine("0123456789abc");
+    b.appendLine("never");
+    EXPECT_TRUE(b.wasCut());
+    EXPECT_EQ(b.text(), "short\n01234567\n *** The view was cut here: this line is longer than 8 "
+                        "characters.");
+
+    // Read from a file with the default caps: a 2 Mi-character line.
+    const qsizetype lineCap = jl::ViewTextBuilder::DefaultLineCap;
+    jl::test::TempFolder dir;
+    const QString path = dir.write(QStringLiteral("m.eml"),
+                                   "Received: a\r\n" + QByteArray(2 * lineCap, 'z') + "\r\nb\r\n");
+    jl::ViewTextBuilder view;
+    jl::ReaderHooks hooks;
+    hooks.filter = [] { return 1; };
+    EXPECT_EQ(jl::Load_File_Into_View(path, view, hooks).status, QString());
+    EXPECT_EQ(view.text(), "\nReceived: a\n" + std::string(size_t(lineCap), 'z') +
+                               "\n *** The view was cut here: this line is longer than 1,048,576 "
+                               "characters.");
+}
+
 TEST(ReaderCorpus, EveryFileUnderEachFilterMatchesTheLineTable) {
     const QString corpus = jl::test::corpusDir();
     if (corpus.isEmpty())
