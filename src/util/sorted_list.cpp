@@ -23,10 +23,11 @@ QCollatorSortKey ListCollator::key(const QString& text) const {
     return m_collator.sortKey(m_foldCase ? text.toCaseFolded() : text);
 }
 
+// Through the sort keys in every locale: the list keeps keys, and a direct
+// compare() can disagree with them (texts made only of ignorable characters
+// against the empty text), which would break the bisection.
 int ListCollator::compare(const QString& a, const QString& b) const {
-    if (m_foldCase)
-        return key(a).compare(key(b));
-    return m_collator.compare(a, b);
+    return key(a).compare(key(b));
 }
 
 // --- SortedList -----------------------------------------------------------------
