@@ -7,6 +7,7 @@
 #include <QFile>
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -48,6 +49,58 @@ QString statusForOpenError(int err) {
 }
 
 } // namespace
+
+RegularFileContents readRegularFile(const QString& path) {
+    RegularFileContents result;
+    auto fail = [&result](RegularFileRead status, const QString& why) {
+        result.status = status;
+        result.bytes.clear();
+        result.error = why;
+        return result;
+    };
+    auto systemText = [](int code) { return QString::fromLocal8Bit(std::strerror(code)); };
+    // O_NONBLOCK: opening a fifo without a writer would otherwise wait forever.
+    const int fd = ::open(nativePath(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        const int why = errno;
+        if (why == ENOENT || why == ENOTDIR)
+            return fail(RegularFileRead::Missing, QString());
+        return fail(RegularFileRead::Failed, systemText(why));
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        const int why = errno;
+        ::close(fd);
+        return fail(RegularFileRead::Failed, systemText(why));
+    }
+    if (S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        return fail(RegularFileRead::Directory, systemText(EISDIR));
+    }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return fail(RegularFileRead::NotRegular, QStringLiteral("not a regular file"));
+    }
+    if (st.st_size > 0)
+        result.bytes.reserve(static_cast<qsizetype>(st.st_size));
+    char buffer[65536];
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got == 0)
+            break;
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            const int why = errno;
+            ::close(fd);
+            return fail(RegularFileRead::Failed, systemText(why));
+        }
+        result.bytes.append(buffer, got);
+    }
+    ::close(fd);
+    result.status = RegularFileRead::Ok;
+    return result;
+}
 
 bool isExistingFile(const QString& path) {
     struct stat st {};

@@ -1,6 +1,7 @@
 #pragma once
 // File probes and deletion for the tool's own files and for message files.
 
+#include <QByteArray>
 #include <QString>
 
 namespace jl {
@@ -24,6 +25,23 @@ bool isLockedByAnother(int fd);
 // Makes the file writable by its owner, then deletes it if its status is
 // "CLOSED". True when no file is at the path afterwards.
 bool Delete_File_If_Closed(const QString& path);
+
+// Reads a regular file whole. A named pipe, a device or a socket in its place
+// is never waited on or read from: the open does not block and anything but a
+// regular file is refused once it is open.
+enum class RegularFileRead {
+    Ok,
+    Missing,    // nothing at the path (ENOENT, ENOTDIR)
+    Directory,  // a directory at the path; error is the system's EISDIR text
+    NotRegular, // a pipe, device or socket; error is "not a regular file"
+    Failed,     // could not be opened or read; error is the system's reason
+};
+struct RegularFileContents {
+    RegularFileRead status = RegularFileRead::Missing;
+    QByteArray bytes; // the whole file when Ok
+    QString error;    // empty when Ok or Missing
+};
+RegularFileContents readRegularFile(const QString& path);
 
 bool isExistingFile(const QString& path);      // any non-directory entry
 bool isExistingDirectory(const QString& path); // follows links

@@ -1,17 +1,12 @@
 #include "util/ini_file.h"
 
 #include "util/atomic_file.h"
+#include "util/file_helpers.h"
 
 #include <QFile>
 #include <QStringDecoder>
 
-#include <cerrno>
-#include <cstring>
 #include <limits>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace jl {
 
@@ -149,73 +144,30 @@ bool IniFile::parseInteger(const QString& text, int* value) {
     return true;
 }
 
-namespace {
-
-enum class FileRead { Ok, Missing, Failed };
-
-// Reads a regular file whole. A named pipe, a device or a socket in its place
-// is never waited on or read from: the open does not block and the file is
-// refused once it is open.
-FileRead readRegularFile(const QString& path, QByteArray* bytes, QString* error) {
-    auto failed = [error](const QString& why) {
-        if (error)
-            *error = why;
-        return FileRead::Failed;
-    };
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        if (errno == ENOENT || errno == ENOTDIR)
-            return FileRead::Missing;
-        return failed(QString::fromLocal8Bit(std::strerror(errno)));
-    }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        const int why = S_ISDIR(st.st_mode) ? EISDIR : 0;
-        ::close(fd);
-        return failed(why ? QString::fromLocal8Bit(std::strerror(why))
-                          : QStringLiteral("not a regular file"));
-    }
-    bytes->clear();
-    char buffer[16384];
-    for (;;) {
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got == 0)
-            break;
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            const int why = errno;
-            ::close(fd);
-            return failed(QString::fromLocal8Bit(std::strerror(why)));
-        }
-        bytes->append(buffer, got);
-    }
-    ::close(fd);
-    return FileRead::Ok;
-}
-
-} // namespace
-
 IniFile IniFile::load(const QString& path) {
-    QByteArray bytes;
-    if (readRegularFile(path, &bytes, nullptr) != FileRead::Ok)
+    const RegularFileContents file = readRegularFile(path);
+    if (file.status != RegularFileRead::Ok)
         return IniFile();
-    return fromBytes(bytes);
+    return fromBytes(file.bytes);
 }
 
 bool IniFile::loadForUpdate(const QString& path, IniFile* document, QString* error) {
-    QByteArray bytes;
-    switch (readRegularFile(path, &bytes, error)) {
-    case FileRead::Missing:
+    const RegularFileContents file = readRegularFile(path);
+    switch (file.status) {
+    case RegularFileRead::Ok:
+        *document = fromBytes(file.bytes);
+        return true;
+    case RegularFileRead::Missing:
         *document = IniFile();
         return true;
-    case FileRead::Failed:
-        return false;
-    case FileRead::Ok:
+    case RegularFileRead::Directory:
+    case RegularFileRead::NotRegular:
+    case RegularFileRead::Failed:
         break;
     }
-    *document = fromBytes(bytes);
-    return true;
+    if (error)
+        *error = file.error;
+    return false;
 }
 
 IniFile IniFile::fromBytes(const QByteArray& bytes) {

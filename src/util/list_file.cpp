@@ -1,13 +1,11 @@
 #include "util/list_file.h"
 
+#include "util/file_helpers.h"
+
 #include <QFile>
 #include <QStringDecoder>
 
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <utility>
 
 namespace jl {
 
@@ -129,50 +127,23 @@ QByteArray encodeListFile(const QStringList& entries) {
 
 ListFileContents readListFile(const QString& path) {
     ListFileContents result;
-    const QByteArray native = QFile::encodeName(path);
-    if (path.isEmpty()) {
-        result.status = ListFileRead::Missing;
-        return result;
-    }
-    struct stat st {};
-    if (::stat(native.constData(), &st) != 0 || S_ISDIR(st.st_mode)) {
+    RegularFileContents file = readRegularFile(path);
+    switch (file.status) {
+    case RegularFileRead::Ok:
+        result.status = ListFileRead::Ok;
+        result.entries = decodeListFile(file.bytes);
+        break;
+    case RegularFileRead::Missing:
+    case RegularFileRead::Directory:
         // Nothing there (or only a directory): an empty list, no failure.
         result.status = ListFileRead::Missing;
-        return result;
-    }
-    if (!S_ISREG(st.st_mode)) {
-        // A pipe or device could block the reader or never end.
+        break;
+    case RegularFileRead::NotRegular:
+    case RegularFileRead::Failed:
         result.status = ListFileRead::Unreadable;
-        result.error = QStringLiteral("not a regular file");
-        return result;
+        result.error = std::move(file.error);
+        break;
     }
-    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        result.status = ListFileRead::Unreadable;
-        result.error = QString::fromLocal8Bit(std::strerror(errno));
-        return result;
-    }
-    QByteArray bytes;
-    if (st.st_size > 0)
-        bytes.reserve(static_cast<qsizetype>(st.st_size));
-    char buffer[65536];
-    for (;;) {
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got == 0)
-            break;
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            result.status = ListFileRead::Unreadable;
-            result.error = QString::fromLocal8Bit(std::strerror(errno));
-            ::close(fd);
-            return result;
-        }
-        bytes.append(buffer, got);
-    }
-    ::close(fd);
-    result.status = ListFileRead::Ok;
-    result.entries = decodeListFile(bytes);
     return result;
 }
 

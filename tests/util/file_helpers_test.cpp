@@ -1,3 +1,4 @@
+#include "support/lock_holder.h"
 #include "support/scripted_dialogs.h"
 #include "support/temp_folder.h"
 #include "util/file_helpers.h"
@@ -7,6 +8,9 @@
 #include "qstring_printer.h"
 
 #include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -24,61 +28,8 @@ QByteArray native(const QString& path) {
     return QFile::encodeName(path);
 }
 
-enum class LockKind { FlockExclusive, FlockShared, FcntlWrite, FcntlRead };
-
-// Another process that holds a lock on a file until it is destroyed.
-class LockingChild {
-public:
-    LockingChild(const QString& path, LockKind kind) {
-        int ready[2];
-        int release[2];
-        if (::pipe(ready) != 0 || ::pipe(release) != 0)
-            return;
-        m_pid = ::fork();
-        if (m_pid == 0) {
-            ::close(ready[0]);
-            ::close(release[1]);
-            const bool forWrite = kind == LockKind::FcntlWrite;
-            const int fd = ::open(native(path).constData(), forWrite ? O_RDWR : O_RDONLY);
-            bool locked = false;
-            if (fd >= 0) {
-                if (kind == LockKind::FlockExclusive || kind == LockKind::FlockShared) {
-                    locked = ::flock(fd, kind == LockKind::FlockExclusive ? LOCK_EX : LOCK_SH) == 0;
-                } else {
-                    struct flock fl {};
-                    fl.l_type = forWrite ? F_WRLCK : F_RDLCK;
-                    fl.l_whence = SEEK_SET;
-                    locked = ::fcntl(fd, F_SETLK, &fl) == 0;
-                }
-            }
-            const char answer = locked ? 'y' : 'n';
-            if (::write(ready[1], &answer, 1) != 1)
-                ::_exit(2);
-            char dummy;
-            while (::read(release[0], &dummy, 1) > 0) {
-            }
-            ::_exit(0);
-        }
-        ::close(ready[1]);
-        ::close(release[0]);
-        m_release = release[1];
-        char answer = 'n';
-        m_locked = ::read(ready[0], &answer, 1) == 1 && answer == 'y';
-        ::close(ready[0]);
-    }
-    ~LockingChild() {
-        if (m_release >= 0)
-            ::close(m_release);
-        if (m_pid > 0)
-            ::waitpid(m_pid, nullptr, 0);
-    }
-    bool locked() const { return m_locked; }
-
-private:
-    pid_t m_pid = -1;
-    int m_release = -1;
-    bool m_locked = false;
-};
+using test::LockHolder;
+using test::LockKind;
 
 struct Snapshot {
     QByteArray bytes;
@@ -101,11 +52,11 @@ Snapshot snapshot(const QString& path) {
 TEST(FileStatus, LockHeldByAnotherProcessIsOpenAndTheProbeChangesNothing) {
     TempFolder folder;
     const QString path = folder.write(QStringLiteral("message.eml"), "Received: x\r\n");
-    for (LockKind kind : {LockKind::FlockExclusive, LockKind::FlockShared, LockKind::FcntlWrite,
-                          LockKind::FcntlRead}) {
+    for (LockKind kind : {LockKind::FlockExclusive, LockKind::FlockShared, LockKind::RecordWrite,
+                          LockKind::RecordRead}) {
         const Snapshot before = snapshot(path);
         {
-            LockingChild child(path, kind);
+            LockHolder child(path, kind);
             ASSERT_TRUE(child.locked()) << int(kind);
             EXPECT_EQ(Get_File_Status(path), QStringLiteral("OPEN")) << int(kind);
             EXPECT_FALSE(Delete_File_If_Closed(path));
@@ -132,6 +83,52 @@ TEST(FileStatus, AnswersForPathsThatAreNoPlainFile) {
     ASSERT_EQ(::mkfifo(native(fifo).constData(), 0600), 0);
     EXPECT_EQ(Get_File_Status(fifo), QStringLiteral("ERROR"));
     EXPECT_EQ(Get_File_Status(QStringLiteral("/dev/null")), QStringLiteral("ERROR"));
+}
+
+TEST(RegularFileReading, EachKindOfPathGivesItsOwnAnswer) {
+    TempFolder folder;
+    // A file bigger than one read, so the loop has to put pieces together.
+    QByteArray big(200000, 'a');
+    big[0] = '\0';
+    big[150000] = '\r';
+    const QString file = folder.write(QStringLiteral("file"), big);
+    const RegularFileContents whole = readRegularFile(file);
+    EXPECT_EQ(whole.status, RegularFileRead::Ok);
+    EXPECT_EQ(whole.bytes, big);
+    EXPECT_TRUE(whole.error.isEmpty());
+
+    const QString empty = folder.write(QStringLiteral("empty"), QByteArray());
+    EXPECT_EQ(readRegularFile(empty).status, RegularFileRead::Ok);
+    EXPECT_TRUE(readRegularFile(empty).bytes.isEmpty());
+
+    for (const QString& missing :
+         {QString(), folder.file(QStringLiteral("none")), file + QStringLiteral("/below")}) {
+        SCOPED_TRACE(missing.toStdString());
+        const RegularFileContents r = readRegularFile(missing);
+        EXPECT_EQ(r.status, RegularFileRead::Missing);
+        EXPECT_TRUE(r.error.isEmpty());
+    }
+
+    const RegularFileContents dir = readRegularFile(folder.mkdir(QStringLiteral("dir")));
+    EXPECT_EQ(dir.status, RegularFileRead::Directory);
+    EXPECT_EQ(dir.error, QString::fromLocal8Bit(std::strerror(EISDIR)));
+
+    // A pipe without a writer must be refused at once, not waited on.
+    const QString fifo = folder.file(QStringLiteral("fifo"));
+    ASSERT_EQ(::mkfifo(native(fifo).constData(), 0600), 0);
+    const RegularFileContents pipe = readRegularFile(fifo);
+    EXPECT_EQ(pipe.status, RegularFileRead::NotRegular);
+    EXPECT_EQ(pipe.error, QStringLiteral("not a regular file"));
+    EXPECT_EQ(readRegularFile(QStringLiteral("/dev/null")).status, RegularFileRead::NotRegular);
+
+    if (::geteuid() != 0) {
+        const QString locked = folder.write(QStringLiteral("noread"), "x");
+        ASSERT_EQ(::chmod(native(locked).constData(), 0000), 0);
+        const RegularFileContents denied = readRegularFile(locked);
+        EXPECT_EQ(denied.status, RegularFileRead::Failed);
+        EXPECT_EQ(denied.error, QString::fromLocal8Bit(std::strerror(EACCES)));
+        EXPECT_TRUE(denied.bytes.isEmpty());
+    }
 }
 
 TEST(FileStatus, TheLengthRuleStartsAt128Characters) {
@@ -176,7 +173,7 @@ TEST(DeleteFileIfClosed, LeavesAHeldFileWritableByItsOwner) {
     TempFolder folder;
     const QString path = folder.write(QStringLiteral("held"), "x");
     ASSERT_EQ(::chmod(native(path).constData(), 0444), 0);
-    LockingChild child(path, LockKind::FlockShared);
+    LockHolder child(path, LockKind::FlockShared);
     ASSERT_TRUE(child.locked());
     EXPECT_FALSE(Delete_File_If_Closed(path));
     EXPECT_TRUE(isExistingFile(path));
