@@ -2,6 +2,7 @@
 // with known answers.
 
 #include "items/batch_scan.h"
+#include "support/lock_holder.h"
 #include "support/temp_folder.h"
 #include "view/message_reader.h"
 
@@ -20,47 +21,10 @@
 using jl::BatchScanner;
 using jl::FileVerdict;
 using jl::ScanOutcome;
+using jl::test::LockHolder;
 using jl::test::TempFolder;
 
 namespace {
-
-// A child process that holds an exclusive lock on a file until destroyed.
-class LockHolder {
-public:
-    explicit LockHolder(const QString& path) {
-        int ready[2];
-        if (::pipe(ready) != 0)
-            return;
-        const QByteArray encoded = QFile::encodeName(path);
-        m_child = ::fork();
-        if (m_child == 0) {
-            const int fd = ::open(encoded.constData(), O_RDWR);
-            if (fd >= 0 && ::flock(fd, LOCK_EX) == 0) {
-                const char byte = 1;
-                [[maybe_unused]] const auto written = ::write(ready[1], &byte, 1);
-            }
-            for (;;)
-                ::pause();
-        }
-        ::close(ready[1]);
-        char byte = 0;
-        m_locked = ::read(ready[0], &byte, 1) == 1;
-        ::close(ready[0]);
-    }
-    ~LockHolder() {
-        if (m_child > 0) {
-            ::kill(m_child, SIGKILL);
-            ::waitpid(m_child, nullptr, 0);
-        }
-    }
-    LockHolder(const LockHolder&) = delete;
-    LockHolder& operator=(const LockHolder&) = delete;
-    bool locked() const { return m_locked; }
-
-private:
-    pid_t m_child = -1;
-    bool m_locked = false;
-};
 
 // Header with a Received and a Message-ID line, then a body.
 QByteArray message(const QByteArray& received, const QByteArray& body,

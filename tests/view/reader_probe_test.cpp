@@ -6,6 +6,7 @@
 
 #include "view/message_reader.h"
 
+#include "support/lock_holder.h"
 #include "support/temp_folder.h"
 
 #include <QFile>
@@ -30,56 +31,8 @@ QByteArray native(const QString& path) {
     return QFile::encodeName(path);
 }
 
-enum class Lock { FlockExclusive, FlockShared, RecordWrite, RecordRead, OpenFileWrite };
-
-// Another process holding a lock on the file until destroyed.
-class LockHolder {
-public:
-    LockHolder(const QString& path, Lock kind) {
-        int ready[2];
-        if (::pipe(ready) != 0)
-            return;
-        const QByteArray encoded = native(path);
-        m_child = ::fork();
-        if (m_child == 0) {
-            const bool write = kind == Lock::RecordWrite || kind == Lock::OpenFileWrite;
-            const int fd = ::open(encoded.constData(), write ? O_RDWR : O_RDONLY);
-            bool locked = false;
-            if (fd >= 0 && (kind == Lock::FlockExclusive || kind == Lock::FlockShared)) {
-                locked = ::flock(fd, kind == Lock::FlockExclusive ? LOCK_EX : LOCK_SH) == 0;
-            } else if (fd >= 0) {
-                struct flock range {};
-                range.l_type = write ? F_WRLCK : F_RDLCK;
-                range.l_whence = SEEK_SET;
-                locked =
-                    ::fcntl(fd, kind == Lock::OpenFileWrite ? F_OFD_SETLK : F_SETLK, &range) == 0;
-            }
-            if (locked) {
-                const char byte = 1;
-                [[maybe_unused]] const auto written = ::write(ready[1], &byte, 1);
-            }
-            for (;;)
-                ::pause();
-        }
-        ::close(ready[1]);
-        char byte = 0;
-        m_locked = m_child > 0 && ::read(ready[0], &byte, 1) == 1;
-        ::close(ready[0]);
-    }
-    ~LockHolder() {
-        if (m_child > 0) {
-            ::kill(m_child, SIGKILL);
-            ::waitpid(m_child, nullptr, 0);
-        }
-    }
-    LockHolder(const LockHolder&) = delete;
-    LockHolder& operator=(const LockHolder&) = delete;
-    bool locked() const { return m_locked; }
-
-private:
-    pid_t m_child = -1;
-    bool m_locked = false;
-};
+using jl::test::LockHolder;
+using Lock = jl::test::LockKind;
 
 class RecordingSink : public jl::LineSink {
 public:

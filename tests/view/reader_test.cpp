@@ -4,6 +4,7 @@
 
 #include "view/message_reader.h"
 
+#include "support/lock_holder.h"
 #include "support/temp_folder.h"
 
 #include <QDirIterator>
@@ -305,27 +306,12 @@ TEST(ReaderStatus, FifoIsNeverOpened) {
 TEST(ReaderStatus, FileLockedByAnotherProcessIsInUse) {
     jl::test::TempFolder dir;
     const QString path = dir.write(QStringLiteral("locked.eml"), kWorkedExample);
-    int ready[2];
-    ASSERT_EQ(::pipe(ready), 0);
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY);
-        if (fd < 0 || ::flock(fd, LOCK_EX) != 0)
-            ::_exit(1);
-        char ok = 1;
-        if (::write(ready[1], &ok, 1) != 1)
-            ::_exit(1);
-        ::pause();
-        ::_exit(0);
+    Loaded l;
+    {
+        const jl::test::LockHolder holder(path);
+        ASSERT_TRUE(holder.locked());
+        l = loadFile(path, 2);
     }
-    char signal = 0;
-    ASSERT_EQ(::read(ready[0], &signal, 1), 1);
-    const Loaded l = loadFile(path, 2);
-    ::kill(child, SIGKILL);
-    ::waitpid(child, nullptr, 0);
-    ::close(ready[0]);
-    ::close(ready[1]);
     EXPECT_EQ(l.result.status, jl::kStatusInUse);
     EXPECT_TRUE(l.lines.empty());
     // Once the lock is gone the file reads normally.
