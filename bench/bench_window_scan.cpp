@@ -13,6 +13,8 @@
 #include "util/list_ops.h"
 #include "util/widgets/sorted_list_box.h"
 
+#include "corpus_manifest.h"
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
@@ -42,17 +44,7 @@ public:
 // kMessages paths spread evenly over the corpus manifest, so every source of
 // the corpus is in the pile.
 QStringList corpusSample() {
-    QFile manifest(kCorpus + QStringLiteral("/MANIFEST.tsv"));
-    if (!manifest.open(QIODevice::ReadOnly))
-        return {};
-    QStringList paths;
-    manifest.readLine(); // the header
-    while (!manifest.atEnd()) {
-        const QByteArray line = manifest.readLine();
-        const qsizetype tab = line.indexOf('\t');
-        if (tab > 0)
-            paths << kCorpus + QLatin1Char('/') + QString::fromUtf8(line.left(tab));
-    }
+    const QStringList paths = jl::bench::corpusMessages(kCorpus);
     QStringList sample;
     for (int i = 0; i < kMessages && !paths.isEmpty(); ++i)
         sample << paths[static_cast<qsizetype>(i) * paths.size() / kMessages];

@@ -18,6 +18,8 @@
 #include "util/list_ops.h"
 #include "util/widgets/sorted_list_box.h"
 
+#include "corpus_manifest.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -67,25 +69,9 @@ int openDescriptors() {
     return count - 1; // the listing's own descriptor
 }
 
-// The corpus messages named in its manifest.
-QStringList corpusMessages() {
-    QFile manifest(kCorpus + QStringLiteral("/MANIFEST.tsv"));
-    if (!manifest.open(QIODevice::ReadOnly))
-        return {};
-    QStringList paths;
-    manifest.readLine(); // the header
-    while (!manifest.atEnd()) {
-        const QByteArray line = manifest.readLine();
-        const qsizetype tab = line.indexOf('\t');
-        if (tab > 0)
-            paths << kCorpus + QLatin1Char('/') + QString::fromUtf8(line.left(tab));
-    }
-    return paths;
-}
-
 // count copies of the corpus messages, in turn, named in list order.
 QStringList makePile(const QString& folder, int count) {
-    const QStringList corpus = corpusMessages();
+    const QStringList corpus = jl::bench::corpusMessages(kCorpus);
     if (corpus.isEmpty())
         return {};
     QStringList pile;
