@@ -5,6 +5,8 @@
 
 #include "view/widgets/message_view.h"
 
+#include "bench_support.h"
+
 #include <QApplication>
 #include <QPlainTextEdit>
 #include <QTextBlock>
@@ -169,12 +171,5 @@ BENCHMARK(BM_FindOver5MB)->Unit(benchmark::kMillisecond);
 } // namespace
 
 int main(int argc, char** argv) {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return jl::bench::runWidgetBenchmarks(argc, argv);
 }

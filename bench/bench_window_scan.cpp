@@ -13,7 +13,7 @@
 #include "util/list_ops.h"
 #include "util/widgets/sorted_list_box.h"
 
-#include "corpus_manifest.h"
+#include "bench_support.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -32,14 +32,7 @@ namespace {
 const QString kCorpus = QStringLiteral(JUNKLOUPE_CORPUS_DIR);
 constexpr int kMessages = 1000;
 
-// Answers every question with No and counts the notices.
-class SilentDialogs : public jl::Dialogs {
-public:
-    void message(jl::MessageKind, const QString&) override { ++messages; }
-    bool ask(jl::QuestionKind, const QString&) override { return false; }
-    QString chooseDirectory(const QString&) override { return {}; }
-    int messages = 0;
-};
+using jl::bench::SilentDialogs;
 
 // kMessages paths spread evenly over the corpus manifest, so every source of
 // the corpus is in the pile.
@@ -134,12 +127,5 @@ BENCHMARK(BM_WindowNextFile1000Messages)
 } // namespace
 
 int main(int argc, char** argv) {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return jl::bench::runWidgetBenchmarks(argc, argv);
 }

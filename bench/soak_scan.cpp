@@ -18,7 +18,7 @@
 #include "util/list_ops.h"
 #include "util/widgets/sorted_list_box.h"
 
-#include "corpus_manifest.h"
+#include "bench_support.h"
 
 #include <QApplication>
 #include <QDir>
@@ -39,13 +39,7 @@ namespace {
 
 const QString kCorpus = QStringLiteral(JUNKLOUPE_CORPUS_DIR);
 
-class SilentDialogs : public jl::Dialogs {
-public:
-    void message(jl::MessageKind, const QString&) override { ++messages; }
-    bool ask(jl::QuestionKind, const QString&) override { return false; }
-    QString chooseDirectory(const QString&) override { return {}; }
-    int messages = 0;
-};
+using jl::bench::SilentDialogs;
 
 long long residentKb() {
     QFile status(QStringLiteral("/proc/self/status"));
