@@ -1,5 +1,7 @@
 #include "desktop/desktop_environment.h"
 
+#include "util/program_folder.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProcessEnvironment>
@@ -56,7 +58,7 @@ DesktopEnvironment DesktopEnvironment::fromProcess() {
 }
 
 QString DesktopEnvironment::configHome() const {
-    return absoluteOr(xdgConfigHome, home + QStringLiteral("/.config"));
+    return userConfigHome(xdgConfigHome, home);
 }
 
 QString DesktopEnvironment::dataHome() const {

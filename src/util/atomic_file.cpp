@@ -63,7 +63,34 @@ bool writeAll(int fd, const QByteArray& bytes, int* err) {
     return true;
 }
 
+// Why an existing entry at the (links resolved) target may not be replaced,
+// or the empty text when it may.
+QString refusalOfExisting(const QByteArray& target, const struct stat& st) {
+    if (S_ISDIR(st.st_mode))
+        return reason(EISDIR);
+    if (!S_ISREG(st.st_mode))
+        return QStringLiteral("not a regular file");
+    // A file made read-only by its owner is not replaced behind his back.
+    if (::access(target.constData(), W_OK) != 0)
+        return reason(errno);
+    return QString();
+}
+
 } // namespace
+
+bool canReplaceFile(const QString& path) {
+    if (path.isEmpty())
+        return false;
+    const QByteArray target = resolveLinks(QFile::encodeName(path));
+    struct stat st {};
+    if (::stat(target.constData(), &st) == 0 && !refusalOfExisting(target, st).isEmpty())
+        return false;
+    // The new copy is made beside the target and renamed over it.
+    const QByteArray dir = directoryOf(target);
+    struct stat dirStat {};
+    return ::stat(dir.constData(), &dirStat) == 0 && S_ISDIR(dirStat.st_mode) &&
+           ::access(dir.constData(), W_OK | X_OK) == 0;
+}
 
 bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* error) {
     auto fail = [error](const QString& why) {
@@ -78,13 +105,8 @@ bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* 
     struct stat old {};
     const bool exists = ::stat(target.constData(), &old) == 0;
     if (exists) {
-        if (S_ISDIR(old.st_mode))
-            return fail(reason(EISDIR));
-        if (!S_ISREG(old.st_mode))
-            return fail(QStringLiteral("not a regular file"));
-        // A file made read-only by its owner is not replaced behind his back.
-        if (::access(target.constData(), W_OK) != 0)
-            return fail(reason(errno));
+        if (const QString why = refusalOfExisting(target, old); !why.isEmpty())
+            return fail(why);
     }
 
     const QByteArray dir = directoryOf(target);

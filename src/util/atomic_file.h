@@ -11,4 +11,9 @@ namespace jl {
 // Returns true on success; on failure fills *error (if given) with the reason.
 bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* error = nullptr);
 
+// Whether writeFileAtomically may put a new copy at path, as far as the file
+// system's permissions tell: an existing file (links followed) is a regular
+// file this process may write, and its folder exists and takes new files.
+bool canReplaceFile(const QString& path);
+
 } // namespace jl
