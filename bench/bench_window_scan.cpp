@@ -8,6 +8,7 @@
 
 #include "app/widgets/main_form.h"
 #include "app/widgets/radio_group.h"
+#include "desktop/desktop_services.h"
 #include "util/clipboard.h"
 #include "util/dialogs.h"
 #include "util/list_ops.h"
@@ -50,6 +51,7 @@ struct ScanWindow {
     QTemporaryDir folder;
     SilentDialogs dialogs;
     jl::MemoryClipboard clipboard;
+    std::unique_ptr<jl::DesktopServices> desktop;
     std::unique_ptr<jl::TMainForm1> form;
 
     bool open(int filter) {
@@ -58,9 +60,10 @@ struct ScanWindow {
             return false;
         for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME"})
             qputenv(name, folder.path().toUtf8());
+        desktop = std::make_unique<jl::DesktopServices>();
         form = std::make_unique<jl::TMainForm1>(
             jl::ProgramFolder(folder.path() + QLatin1Char('/'), QStringLiteral("junkloupe")),
-            dialogs, clipboard);
+            dialogs, clipboard, *desktop);
         form->show();
         QApplication::processEvents();
         form->File_Contents_Filter_RadioGroup->setItemIndex(filter);

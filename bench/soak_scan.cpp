@@ -13,6 +13,7 @@
 
 #include "app/widgets/main_form.h"
 #include "app/widgets/radio_group.h"
+#include "desktop/desktop_services.h"
 #include "util/clipboard.h"
 #include "util/dialogs.h"
 #include "util/list_ops.h"
@@ -101,9 +102,10 @@ int main(int argc, char** argv) {
 
     SilentDialogs dialogs;
     jl::MemoryClipboard clipboard;
+    jl::DesktopServices desktop;
     auto form = std::make_unique<jl::TMainForm1>(
         jl::ProgramFolder(folder.path() + QLatin1Char('/'), QStringLiteral("junkloupe")), dialogs,
-        clipboard);
+        clipboard, desktop);
     form->show();
     QApplication::processEvents();
     form->File_Contents_Filter_RadioGroup->setItemIndex(1);

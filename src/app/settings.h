@@ -18,6 +18,15 @@ constexpr int kLastViewFilterItem = 2;
 constexpr int kLastExpandSelectionItem = 3;
 constexpr int kLastColourCodingItem = 3;
 
+// The items of the selection-expansion group: when the view widens a
+// selection by itself.
+enum ExpandSelectionOption : int {
+    ExpandOnKeyPress = 0,
+    ExpandOnLeftClick = 1,
+    ExpandOnEither = 2,
+    ExpandManually = 3,
+};
+
 // One value per key, in the order the keys are read at first show; the
 // initial values are the defaults of a first start.
 struct SettingsValues {

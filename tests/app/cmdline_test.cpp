@@ -1,7 +1,7 @@
 // The command line of the program: options, paths, and what the built program
 // does with --help and with options it does not know, without any display.
 
-#include "app/widgets/main_form.h"
+#include "app/command_line.h"
 
 #include <QFileInfo>
 #include <QProcess>

@@ -1,7 +1,7 @@
 // The desktop commands of the File and Help menus and the start-up check of
 // the auto-run entry, on a desktop whose every folder is a temporary one.
 
-#include "main_form_fixture.h"
+#include "support/window_fixture.h"
 
 #include "about/widgets/about_box.h"
 #include "desktop/auto_run.h"
@@ -22,33 +22,19 @@
 namespace jl::test {
 namespace {
 
-class RecordingLauncher : public ProcessLauncher {
-public:
-    bool startDetached(const QString& program, const QStringList& arguments) override {
-        started.append(program + " | " + arguments.join(" | "));
-        return true;
-    }
-    QStringList started;
-};
-
-class DesktopWindowTest : public MainFormTest {
+class DesktopWindowTest : public WindowTest {
 protected:
-    DesktopSandbox desk;
+    // The registry the window's services use, read and written by the tests.
     FreedesktopRegistry registry{desk.env};
-    RecordingLauncher launcher;
-    DocumentOpener opener{launcher, desk.env.path};
 
     // A new window, as if the executable were at programDir + "junkloupe".
     TMainForm1& start(const QString& programDir = QString()) {
         form.reset();
-        form = std::make_unique<TMainForm1>(
-            ProgramFolder(programDir.isEmpty() ? folder.path() : programDir, "junkloupe"), dialogs,
-            clipboard);
-        form->setDesktopServices({&registry, nullptr, &opener});
+        form = makeWindow(programDir.isEmpty() ? program.path() : programDir);
         form->show();
         return *form;
     }
-    QString exePath() { return folder.file("junkloupe"); }
+    QString exePath() { return program.file("junkloupe"); }
     QString autostartEntry() { return desk.autostart() + "/junkloupe.desktop"; }
     QString storedAutoRun() {
         return REGISTRY_INC__Read_String(registry, RegistryRoot::LocalMachine, kRunKeyPath,
@@ -83,14 +69,14 @@ TEST_F(DesktopWindowTest, AutoRunMenuWritesAndRemovesTheAutostartEntry) {
 }
 
 TEST_F(DesktopWindowTest, StartUpCheckSetsTheTickFromTheEntryNotFromTheSettings) {
-    folder.write("Junkloupe.ini", "[Junkloupe]\r\nAuto_Run_at_Windows_Startup_Option=1\r\n");
+    program.write("Junkloupe.ini", "[Junkloupe]\r\nAuto_Run_at_Windows_Startup_Option=1\r\n");
     start();
     EXPECT_FALSE(autoRunTick());
     ASSERT_TRUE(form->close());
 
     desk.tmp.mkdir("etc-xdg/autostart");
     ASSERT_TRUE(REGISTRY_INC__Enable_Auto_Run(registry, dialogs, "junkloupe", exePath()));
-    folder.write("Junkloupe.ini", "[Junkloupe]\r\nAuto_Run_at_Windows_Startup_Option=0\r\n");
+    program.write("Junkloupe.ini", "[Junkloupe]\r\nAuto_Run_at_Windows_Startup_Option=0\r\n");
     dialogs.clear();
     start();
     EXPECT_TRUE(autoRunTick());
@@ -100,8 +86,8 @@ TEST_F(DesktopWindowTest, StartUpCheckSetsTheTickFromTheEntryNotFromTheSettings)
 TEST_F(DesktopWindowTest, MovedProgramIsAskedAboutItsEntryAtEveryShow) {
     desk.tmp.mkdir("etc-xdg/autostart");
     ASSERT_TRUE(REGISTRY_INC__Enable_Auto_Run(registry, dialogs, "junkloupe", exePath()));
-    const QString moved = folder.mkdir("moved");
-    folder.write("Junkloupe.ini_int", "kept\r\n");
+    const QString moved = program.mkdir("moved");
+    program.write("Junkloupe.ini_int", "kept\r\n");
     for (const bool yes : {false, true}) {
         SCOPED_TRACE(yes);
         dialogs.clear();
@@ -123,7 +109,7 @@ TEST_F(DesktopWindowTest, MovedProgramIsAskedAboutItsEntryAtEveryShow) {
 TEST_F(DesktopWindowTest, UnreadableEntryIsReportedAndTheFirstShowGoesOn) {
     // Something that is no desktop entry stands under the program's name.
     desk.tmp.mkdir("etc-xdg/autostart/junkloupe.desktop");
-    folder.write("Junkloupe.ini_int", "kept\r\n");
+    program.write("Junkloupe.ini_int", "kept\r\n");
     start();
     ASSERT_EQ(dialogs.count(), 1u);
     EXPECT_EQ(dialogs.lastType(), Shown::Type::Error);
@@ -180,7 +166,7 @@ TEST_F(DesktopWindowTest, HelpMenuOpensTheDocumentsBesideTheProgram) {
     const QString xdgOpen = desk.tmp.write("bin/xdg-open", "#!/bin/sh\n");
     QFile::setPermissions(xdgOpen, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     form->View_Readme_file_Option->trigger();
-    EXPECT_EQ(launcher.started, QStringList({xdgOpen + " | " + folder.file("junkloupe.txt")}));
+    EXPECT_EQ(launcher.started, QStringList({xdgOpen + " | " + program.file("junkloupe.txt")}));
 
     // The catalogue is not shipped: the message names the product.
     dialogs.clear();
@@ -188,9 +174,9 @@ TEST_F(DesktopWindowTest, HelpMenuOpensTheDocumentsBesideTheProgram) {
     ASSERT_EQ(dialogs.count(), 1u);
     EXPECT_EQ(dialogs.lastText(), catalogueMissingMessage("Junkloupe v1.0f"));
     EXPECT_EQ(launcher.started.size(), 1);
-    folder.write("catalog.txt", "x");
+    program.write("catalog.txt", "x");
     form->View_Shareware_Catalog_Option->trigger();
-    EXPECT_EQ(launcher.started.last(), xdgOpen + " | " + folder.file("catalog.txt"));
+    EXPECT_EQ(launcher.started.last(), xdgOpen + " | " + program.file("catalog.txt"));
 }
 
 TEST_F(DesktopWindowTest, AboutOpensModallyWithTheProductTexts) {

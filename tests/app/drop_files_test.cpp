@@ -2,7 +2,7 @@
 // real drag-and-drop events aimed at child controls, and as paths given on the
 // command line.
 
-#include "main_form_fixture.h"
+#include "support/window_fixture.h"
 
 #include <QApplication>
 #include <QDir>
@@ -17,7 +17,7 @@
 namespace jl::test {
 namespace {
 
-class DropTest : public MainFormTest {
+class DropTest : public WindowTest {
 protected:
     void SetUp() override {
         shown();
@@ -39,7 +39,7 @@ TEST_F(DropTest, FileAlreadyListedInOtherCaseAddsNothingButIsShownAgain) {
     files().insert(path);
     Select_List_Index(files(), 0);
     markView();
-    form->FormDropFiles({folder.file("messages/MIXED.EML")});
+    form->FormDropFiles({program.file("messages/MIXED.EML")});
     EXPECT_EQ(files().entries(), QStringList({path}));
     EXPECT_EQ(current(), 0);
     EXPECT_TRUE(viewText().contains("from Mixed.eml"));
@@ -61,7 +61,7 @@ TEST_F(DropTest, DirectoryGivesItsOwnFilesOnlyAndOnce) {
     const QString readOnly = mail("dir/readonly.eml");
     QFile::setPermissions(readOnly, QFile::ReadOwner);
     mail("dir/sub/deeper.eml");
-    const QString dir = folder.file("messages/dir");
+    const QString dir = program.file("messages/dir");
 
     // The directory together with a file inside it: that file comes once.
     form->FormDropFiles({dir, plain});
@@ -72,7 +72,7 @@ TEST_F(DropTest, DirectoryGivesItsOwnFilesOnlyAndOnce) {
 
 TEST_F(DropTest, NamesOfNothingChangeNothing) {
     markView();
-    form->FormDropFiles({folder.file("missing.eml"), QString(), ".", "..", "/no/such/dir/"});
+    form->FormDropFiles({program.file("missing.eml"), QString(), ".", "..", "/no/such/dir/"});
     EXPECT_TRUE(files().isEmpty());
     EXPECT_EQ(viewText(), "marker");
     EXPECT_EQ(dialogs.count(), 0u);
@@ -82,7 +82,7 @@ TEST_F(DropTest, NamesOfNothingChangeNothing) {
     files().insert(a);
     Select_List_Index(files(), 0);
     markView();
-    form->FormDropFiles({folder.file("missing.eml")});
+    form->FormDropFiles({program.file("missing.eml")});
     EXPECT_EQ(files().entries(), QStringList({a}));
     EXPECT_TRUE(viewText().contains("from a.eml"));
 }
@@ -154,10 +154,10 @@ TEST_F(DropTest, CommandLinePathsAreDroppedOnceAfterTheFirstShow) {
     const QString a = mail("a.eml");
     mail("dir/b.eml");
     const QString previous = QDir::currentPath();
-    QDir::setCurrent(folder.path());
+    QDir::setCurrent(program.path());
     form->dropCommandLinePaths({"messages/dir", "messages/../messages/a.eml"});
     QDir::setCurrent(previous);
-    EXPECT_EQ(files().entries(), QStringList({a, folder.file("messages/dir/b.eml")}));
+    EXPECT_EQ(files().entries(), QStringList({a, program.file("messages/dir/b.eml")}));
     EXPECT_EQ(currentText(), a);
     EXPECT_TRUE(viewText().contains("from a.eml"));
 

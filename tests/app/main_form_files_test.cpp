@@ -1,7 +1,7 @@
 // Showing the current file, colour coding it, the file-list commands and
 // navigation through the list.
 
-#include "main_form_fixture.h"
+#include "support/window_fixture.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -27,7 +27,7 @@ const QByteArray kMessage = "Return-Path: x\r\n"
                             "\r\n"
                             "body\r\n";
 
-class FilesTest : public MainFormTest {
+class FilesTest : public WindowTest {
 protected:
     void SetUp() override {
         shown();
@@ -164,8 +164,8 @@ TEST_F(FilesTest, AnotherFileShownWhileOneIsReadKeepsTheView) {
 }
 
 TEST_F(FilesTest, UnreadableFileIsReportedAndTheWindowRecovers) {
-    const QString pipe = folder.file("messages/pipe.eml");
-    folder.mkdir("messages");
+    const QString pipe = program.file("messages/pipe.eml");
+    program.mkdir("messages");
     ASSERT_EQ(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
     files().insert(pipe);
     Select_List_Index(files(), 0);
@@ -323,20 +323,20 @@ TEST_F(FilesTest, FilterClickWithAnEmptyListOnlyEmptiesTheView) {
 // --- file-list commands -------------------------------------------------------------------
 
 TEST_F(FilesTest, FilesInDirectoryMergesTheChosenDirectoryAndShowsEntryZero) {
-    const QString dirA = folder.mkdir("dirA");
-    folder.write("dirA/b.eml", "Received: from m2\r\nMessage-ID: <2>\r\n");
-    folder.write("dirA/.hidden", "x");
-    folder.write("dirA/sub/inner.eml", "x");
-    folder.write("dirB/A.eml", "Received: from m1\r\nMessage-ID: <1>\r\n");
-    const QString dirB = folder.file("dirB");
+    const QString dirA = program.mkdir("dirA");
+    program.write("dirA/b.eml", "Received: from m2\r\nMessage-ID: <2>\r\n");
+    program.write("dirA/.hidden", "x");
+    program.write("dirA/sub/inner.eml", "x");
+    program.write("dirB/A.eml", "Received: from m1\r\nMessage-ID: <1>\r\n");
+    const QString dirB = program.file("dirB");
 
     // The first chooser starts in the program folder.
     dialogs.chooseNext(dirA);
     form->Add_All_Files_In_A_Directory_BitBtn->click();
-    EXPECT_EQ(dialogs.lastStartDirectory(), folder.path());
-    EXPECT_EQ(form->Current_Directory_Edit->text(), folder.file("dirA/"));
+    EXPECT_EQ(dialogs.lastStartDirectory(), program.path());
+    EXPECT_EQ(form->Current_Directory_Edit->text(), program.file("dirA/"));
     EXPECT_EQ(files().entries(),
-              QStringList({folder.file("dirA/.hidden"), folder.file("dirA/b.eml")}));
+              QStringList({program.file("dirA/.hidden"), program.file("dirA/b.eml")}));
     EXPECT_EQ(current(), 0);
     EXPECT_EQ(caption(), "File 1 of 2 :  .hidden ");
     EXPECT_EQ(focused(), form->File_Contents_RichEdit);
@@ -344,14 +344,14 @@ TEST_F(FilesTest, FilesInDirectoryMergesTheChosenDirectoryAndShowsEntryZero) {
     // A second directory is merged; entry 0 of the merged list is shown.
     dialogs.chooseNext(dirB);
     form->Add_All_Files_In_A_Directory_BitBtn->click();
-    EXPECT_EQ(dialogs.lastStartDirectory(), folder.file("dirA/"));
+    EXPECT_EQ(dialogs.lastStartDirectory(), program.file("dirA/"));
     EXPECT_EQ(files().count(), 3);
     EXPECT_EQ(current(), 0);
-    EXPECT_EQ(files().at(2), folder.file("dirB/A.eml"));
+    EXPECT_EQ(files().at(2), program.file("dirB/A.eml"));
     EXPECT_EQ(caption(), "File 1 of 3 :  .hidden ");
 
     // The same directory again adds nothing, even new files, and selects nothing.
-    folder.write("dirB/new.eml", "x");
+    program.write("dirB/new.eml", "x");
     Select_List_Index(files(), 2);
     dialogs.chooseNext(dirB);
     form->Add_All_Files_In_A_Directory_BitBtn->click();
@@ -364,14 +364,14 @@ TEST_F(FilesTest, FilesInDirectoryMergesTheChosenDirectoryAndShowsEntryZero) {
     EXPECT_EQ(form->Current_Directory_Edit->text(), "");
     dialogs.chooseNext(QString());
     form->Add_All_Files_In_A_Directory_BitBtn->click();
-    EXPECT_EQ(dialogs.lastStartDirectory(), folder.path());
+    EXPECT_EQ(dialogs.lastStartDirectory(), program.path());
     EXPECT_TRUE(dialogs.scriptUsedUp());
     EXPECT_EQ(files().count(), 3);
 }
 
 TEST_F(FilesTest, FilesInDirectoryWithNoFilesSelectsNothing) {
-    folder.mkdir("onlydirs/sub");
-    dialogs.chooseNext(folder.file("onlydirs"));
+    program.mkdir("onlydirs/sub");
+    dialogs.chooseNext(program.file("onlydirs"));
     form->Add_All_Files_In_A_Directory_BitBtn->click();
     EXPECT_TRUE(files().isEmpty());
     EXPECT_EQ(current(), -1);
@@ -425,7 +425,7 @@ TEST_F(FilesTest, EraseAsksAndEmptiesListAndView) {
     EXPECT_EQ(viewText(), "");
     EXPECT_EQ(focused(), form->File_Contents_RichEdit);
     form->close();
-    EXPECT_EQ(QFileInfo(folder.file("Junkloupe.ini_file")).size(), 0);
+    EXPECT_EQ(QFileInfo(program.file("Junkloupe.ini_file")).size(), 0);
 }
 
 TEST_F(FilesTest, CopyPutsTheListOnTheClipboardThroughTheStagingArea) {

@@ -1,7 +1,7 @@
 // The window's controls, its design layout table, proportional scaling and
 // the status line.
 
-#include "main_form_fixture.h"
+#include "support/window_fixture.h"
 
 #include <QAction>
 #include <QApplication>
@@ -98,7 +98,7 @@ const ButtonRow kButtons[] = {
     {"Exit_2_BitBtn", "Exit", "Exit this program", {627, 394, 150, 35}},
 };
 
-TEST_F(MainFormTest, EveryButtonHasItsNameCaptionHintAndBounds) {
+TEST_F(WindowTest, EveryButtonHasItsNameCaptionHintAndBounds) {
     create();
     EXPECT_EQ(form->objectName(), "MainForm1");
     for (const ButtonRow& row : kButtons) {
@@ -119,7 +119,7 @@ TEST_F(MainFormTest, EveryButtonHasItsNameCaptionHintAndBounds) {
     EXPECT_EQ(form->First_File_BitBtn->layoutDirection(), Qt::LeftToRight);
 }
 
-TEST_F(MainFormTest, PagesGroupsAndOptionsHaveTheirCaptionsAndFonts) {
+TEST_F(WindowTest, PagesGroupsAndOptionsHaveTheirCaptionsAndFonts) {
     create();
     EXPECT_EQ(form->windowTitle(), "??");
     EXPECT_EQ(form->PageControl1->count(), 2);
@@ -172,7 +172,7 @@ TEST_F(MainFormTest, PagesGroupsAndOptionsHaveTheirCaptionsAndFonts) {
     EXPECT_EQ(form->File_List_ListBox->font().pointSize(), 10);
 }
 
-TEST_F(MainFormTest, RadioGroupRunsItsClickOnlyWhenTheChoiceChanges) {
+TEST_F(WindowTest, RadioGroupRunsItsClickOnlyWhenTheChoiceChanges) {
     create();
     RadioGroup* group = form->Expand_Selection_RadioGroup;
     int clicks = 0;
@@ -195,7 +195,7 @@ TEST_F(MainFormTest, RadioGroupRunsItsClickOnlyWhenTheChoiceChanges) {
     EXPECT_EQ(clicks, 4);
 }
 
-TEST_F(MainFormTest, MenusHaveEveryItemInOrder) {
+TEST_F(WindowTest, MenusHaveEveryItemInOrder) {
     create();
     EXPECT_EQ(form->MainMenu1->objectName(), "MainMenu1");
     const QList<QAction*> menus = form->MainMenu1->actions();
@@ -229,7 +229,7 @@ TEST_F(MainFormTest, MenusHaveEveryItemInOrder) {
         EXPECT_TRUE(a->statusTip().isEmpty());
 }
 
-TEST_F(MainFormTest, AlwaysOnTopFlipsTickAndBandKeepingGeometry) {
+TEST_F(WindowTest, AlwaysOnTopFlipsTickAndBandKeepingGeometry) {
     shown();
     const QRect before = form->geometry();
     form->Always_On_Top_Option->trigger();
@@ -245,7 +245,7 @@ TEST_F(MainFormTest, AlwaysOnTopFlipsTickAndBandKeepingGeometry) {
 
 // --- design layout table and scaling ---------------------------------------------------
 
-TEST_F(MainFormTest, FirstShowFixesClientAreaAndRecordsTheDesignTable) {
+TEST_F(WindowTest, FirstShowFixesClientAreaAndRecordsTheDesignTable) {
     shown();
     EXPECT_EQ(form->windowTitle(), "Junkloupe v1.0f");
     EXPECT_EQ(QGuiApplication::applicationDisplayName(), "Junkloupe v1.0f");
@@ -278,7 +278,7 @@ TEST_F(MainFormTest, FirstShowFixesClientAreaAndRecordsTheDesignTable) {
     EXPECT_EQ(table->item(1)->text(), first);
 }
 
-TEST_F(MainFormTest, ResizingBeforeTheFirstShowMovesNothing) {
+TEST_F(WindowTest, ResizingBeforeTheFirstShowMovesNothing) {
     create();
     form->resize(1618, 1000);
     QApplication::processEvents();
@@ -287,7 +287,7 @@ TEST_F(MainFormTest, ResizingBeforeTheFirstShowMovesNothing) {
     EXPECT_EQ(form->Scaling_ListBox->count(), 0);
 }
 
-TEST_F(MainFormTest, ScalingFollowsTheClientAreaFromTheDesignValues) {
+TEST_F(WindowTest, ScalingFollowsTheClientAreaFromTheDesignValues) {
     shown();
     const int menu = form->height() - form->centralWidget()->height();
     auto resizeClient = [&](int width, int height) {
@@ -323,7 +323,7 @@ TEST_F(MainFormTest, ScalingFollowsTheClientAreaFromTheDesignValues) {
 
 // --- status line -------------------------------------------------------------------------
 
-TEST_F(MainFormTest, StatusLineShowsTheHintOfTheControlUnderThePointer) {
+TEST_F(WindowTest, StatusLineShowsTheHintOfTheControlUnderThePointer) {
     shown();
     auto enter = [](QWidget* widget) {
         QEnterEvent event(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
@@ -348,7 +348,7 @@ TEST_F(MainFormTest, StatusLineShowsTheHintOfTheControlUnderThePointer) {
     EXPECT_EQ(form->ToolTip_Panel->text(), " ");
 }
 
-TEST_F(MainFormTest, StatusLineFollowsRealPointerMoves) {
+TEST_F(WindowTest, StatusLineFollowsRealPointerMoves) {
     // Moves the platform's pointer, so the window system itself reports the
     // controls entered and left (offscreen and on a real X server alike).
     shown();

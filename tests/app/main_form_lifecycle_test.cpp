@@ -1,7 +1,7 @@
 // Start-up and close: both list files read at the first show and written back
 // at close, the remembered file, and the default failure report.
 
-#include "main_form_fixture.h"
+#include "support/window_fixture.h"
 
 #include "util/failure.h"
 
@@ -15,15 +15,15 @@
 namespace jl::test {
 namespace {
 
-class LifecycleTest : public MainFormTest {
+class LifecycleTest : public WindowTest {
 protected:
-    QString fileListPath() { return folder.file(QStringLiteral("Junkloupe.ini_file")); }
-    QString itemsPath() { return folder.file(QStringLiteral("Junkloupe.ini_int")); }
+    QString fileListPath() { return program.file(QStringLiteral("Junkloupe.ini_file")); }
+    QString itemsPath() { return program.file(QStringLiteral("Junkloupe.ini_int")); }
 };
 
 TEST_F(LifecycleTest, ListsLoadAtFirstShowAndAreWrittenBackInListOrderAtClose) {
-    folder.write("Junkloupe.ini_file", "/m/b.eml\r\n/m/A.eml\r\n");
-    folder.write("Junkloupe.ini_int", "zeta\nAlpha\r\nmid");
+    program.write("Junkloupe.ini_file", "/m/b.eml\r\n/m/A.eml\r\n");
+    program.write("Junkloupe.ini_int", "zeta\nAlpha\r\nmid");
     shown();
     EXPECT_EQ(files().entries(), QStringList({"/m/A.eml", "/m/b.eml"}));
     EXPECT_EQ(items().entries(), QStringList({"Alpha", "mid", "zeta"}));
@@ -34,8 +34,8 @@ TEST_F(LifecycleTest, ListsLoadAtFirstShowAndAreWrittenBackInListOrderAtClose) {
     items().insert(QStringLiteral("beta"));
     form->ExitOption->trigger();
     EXPECT_FALSE(form->isVisible());
-    EXPECT_EQ(folder.read("Junkloupe.ini_file"), QByteArray("/m/A.eml\r\n/m/b.eml\r\n"));
-    EXPECT_EQ(folder.read("Junkloupe.ini_int"), QByteArray("Alpha\r\nbeta\r\nmid\r\nzeta\r\n"));
+    EXPECT_EQ(program.read("Junkloupe.ini_file"), QByteArray("/m/A.eml\r\n/m/b.eml\r\n"));
+    EXPECT_EQ(program.read("Junkloupe.ini_int"), QByteArray("Alpha\r\nbeta\r\nmid\r\nzeta\r\n"));
     EXPECT_EQ(dialogs.count(), 0u);
 }
 
@@ -48,7 +48,7 @@ TEST_F(LifecycleTest, BothExitButtonsCloseThroughTheSave) {
         files().insert(QStringLiteral("/x/one"));
         (form.get()->*button)->click();
         EXPECT_FALSE(form->isVisible());
-        EXPECT_EQ(folder.read("Junkloupe.ini_file"), QByteArray("/x/one\r\n"));
+        EXPECT_EQ(program.read("Junkloupe.ini_file"), QByteArray("/x/one\r\n"));
         // An empty list is written as an empty file.
         EXPECT_TRUE(QFileInfo::exists(itemsPath()));
         EXPECT_EQ(QFileInfo(itemsPath()).size(), 0);
@@ -65,7 +65,7 @@ TEST_F(LifecycleTest, MissingListFilesGiveEmptyListsWithoutAMessage) {
 
 TEST_F(LifecycleTest, UnreadableListFileIsReportedAndTheProgramGoesOn) {
     ASSERT_EQ(mkfifo(QFile::encodeName(fileListPath()).constData(), 0600), 0);
-    folder.write("Junkloupe.ini_int", "kept\r\n");
+    program.write("Junkloupe.ini_int", "kept\r\n");
     shown();
     ASSERT_EQ(dialogs.count(), 1u);
     EXPECT_EQ(dialogs.lastType(), Shown::Type::Error);
@@ -81,7 +81,7 @@ TEST_F(LifecycleTest, UnreadableListFileIsReportedAndTheProgramGoesOn) {
     struct stat st {};
     ASSERT_EQ(::stat(QFile::encodeName(fileListPath()).constData(), &st), 0);
     EXPECT_TRUE(S_ISFIFO(st.st_mode));
-    EXPECT_EQ(folder.read("Junkloupe.ini_int"), QByteArray("kept\r\n"));
+    EXPECT_EQ(program.read("Junkloupe.ini_int"), QByteArray("kept\r\n"));
 }
 
 TEST_F(LifecycleTest, SaveFailureOfOneListStillSavesTheOther) {
@@ -89,19 +89,19 @@ TEST_F(LifecycleTest, SaveFailureOfOneListStillSavesTheOther) {
     files().insert(QStringLiteral("/a"));
     items().insert(QStringLiteral("item"));
     // A directory where the file list should go cannot be replaced.
-    folder.mkdir("Junkloupe.ini_file");
-    folder.write("Junkloupe.ini_file/inside", "x");
+    program.mkdir("Junkloupe.ini_file");
+    program.write("Junkloupe.ini_file/inside", "x");
     form->close();
     EXPECT_FALSE(form->isVisible());
     ASSERT_EQ(dialogs.count(), 1u);
     EXPECT_TRUE(dialogs.lastText().startsWith("The " + fileListPath() + " could not be saved !"));
-    EXPECT_EQ(folder.read("Junkloupe.ini_int"), QByteArray("item\r\n"));
+    EXPECT_EQ(program.read("Junkloupe.ini_int"), QByteArray("item\r\n"));
 }
 
 TEST_F(LifecycleTest, RememberedFileNumberSelectsOnlyAnExistingEntry) {
     const QString a = message("a.eml", "Received: from a\r\nMessage-ID: <1>\r\n");
     const QString b = message("b.eml", "Received: from b\r\nMessage-ID: <2>\r\n");
-    folder.write("Junkloupe.ini_file", (a + "\r\n" + b + "\r\n").toUtf8());
+    program.write("Junkloupe.ini_file", (a + "\r\n" + b + "\r\n").toUtf8());
     const struct {
         int saved;
         int selected;
@@ -117,8 +117,8 @@ TEST_F(LifecycleTest, RememberedFileNumberSelectsOnlyAnExistingEntry) {
         SCOPED_TRACE(c.saved);
         form.reset();
         // The number comes from the settings file when that is read.
-        folder.write("Junkloupe.ini",
-                     "[Junkloupe]\r\nSelected_File_Num=" + QByteArray::number(c.saved) + "\r\n");
+        program.write("Junkloupe.ini",
+                      "[Junkloupe]\r\nSelected_File_Num=" + QByteArray::number(c.saved) + "\r\n");
         create().setSavedFileNumber(c.saved);
         form->File_Contents_Filter_RadioGroup->setItemIndex(1);
         form->show();

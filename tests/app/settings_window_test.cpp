@@ -2,7 +2,7 @@
 // every close, Restore Factory Defaults, Always On Top and the start-up show
 // command.
 
-#include "main_form_fixture.h"
+#include "support/window_fixture.h"
 
 #include "desktop/desktop_sandbox.h"
 #include "desktop/freedesktop_registry.h"
@@ -18,14 +18,11 @@
 namespace jl::test {
 namespace {
 
-class SettingsWindowTest : public MainFormTest {
+class SettingsWindowTest : public WindowTest {
 protected:
-    DesktopSandbox desk;
-    FreedesktopRegistry registry{desk.env};
-
-    QString iniPath() { return folder.file(QStringLiteral("Junkloupe.ini")); }
+    QString iniPath() { return program.file(QStringLiteral("Junkloupe.ini")); }
     void writeIni(const QByteArray& keys) {
-        folder.write("Junkloupe.ini", "[Junkloupe]\r\n" + keys);
+        program.write("Junkloupe.ini", "[Junkloupe]\r\n" + keys);
     }
     QString key(const char* name) {
         return IniFile::load(iniPath()).readString(QStringLiteral("Junkloupe"),
@@ -34,8 +31,7 @@ protected:
     // A new window over the same program folder, shown.
     TMainForm1& start(StartUpShow show = StartUpShow::Normal) {
         form.reset();
-        create().setDesktopServices({&registry, nullptr, nullptr});
-        form->setStartUpShowCommand(show);
+        create().setStartUpShowCommand(show);
         form->show();
         return *form;
     }
@@ -50,7 +46,7 @@ protected:
     QStringList twoListedMessages() {
         const QString a = message("a.eml", "Received: from a\r\nMessage-ID: <1>\r\n");
         const QString b = message("b.eml", "Received: from b\r\nMessage-ID: <2>\r\n");
-        folder.write("Junkloupe.ini_file", (a + "\r\n" + b + "\r\n").toUtf8());
+        program.write("Junkloupe.ini_file", (a + "\r\n" + b + "\r\n").toUtf8());
         return {a, b};
     }
 };
@@ -208,14 +204,14 @@ TEST_F(SettingsWindowTest, HandEditedFileKeepsEverythingButOurValues) {
                               "Auto_Save_Interesting_Items_List_CheckBox=1\r\n"
                               "[Last]\r\n"
                               "x=1\r\n";
-    folder.write("Junkloupe.ini", before);
+    program.write("Junkloupe.ini", before);
     start();
     form->Expand_Selection_RadioGroup->setItemIndex(0);
     ASSERT_TRUE(form->close());
     QByteArray expected = before;
     expected.replace("Expand_Selection_RadioGroup=2", "Expand_Selection_RadioGroup=0");
     expected.replace("Selected_File_Num=5", "Selected_File_Num=-1");
-    EXPECT_EQ(folder.read("Junkloupe.ini"), expected);
+    EXPECT_EQ(program.read("Junkloupe.ini"), expected);
 }
 
 TEST_F(SettingsWindowTest, UnwritableSettingsFileRefusesTheCloseAndKeepsEverything) {
@@ -225,17 +221,16 @@ TEST_F(SettingsWindowTest, UnwritableSettingsFileRefusesTheCloseAndKeepsEverythi
         SCOPED_TRACE(asDirectory);
         form.reset();
         dialogs.clear();
-        QString programDir = folder.path();
+        QString programDir = program.path();
         if (asDirectory) {
-            folder.mkdir("Junkloupe.ini");
+            program.mkdir("Junkloupe.ini");
         } else {
-            programDir = folder.write("plain-file", "x") + "/";
-            QFile::remove(folder.file("Junkloupe.ini"));
-            QDir(folder.file("Junkloupe.ini")).removeRecursively();
+            programDir = program.write("plain-file", "x") + "/";
+            QFile::remove(program.file("Junkloupe.ini"));
+            QDir(program.file("Junkloupe.ini")).removeRecursively();
         }
-        const ProgramFolder program(programDir, QStringLiteral("junkloupe"));
-        form = std::make_unique<TMainForm1>(program, dialogs, clipboard);
-        form->setDesktopServices({&registry, nullptr, nullptr});
+        const ProgramFolder place(programDir, QStringLiteral("junkloupe"));
+        form = makeWindow(programDir);
         form->show();
         files().insert(QStringLiteral("/m/kept.eml"));
         items().insert(QStringLiteral("kept item"));
@@ -244,32 +239,32 @@ TEST_F(SettingsWindowTest, UnwritableSettingsFileRefusesTheCloseAndKeepsEverythi
         EXPECT_TRUE(form->isVisible());
         ASSERT_EQ(dialogs.count(), 1u);
         EXPECT_EQ(dialogs.lastType(), Shown::Type::Error);
-        EXPECT_EQ(dialogs.lastText(), "Unable to write to " + program.settingsFile());
+        EXPECT_EQ(dialogs.lastText(), "Unable to write to " + place.settingsFile());
         // Neither list is saved; both stay as they were.
-        EXPECT_FALSE(QFileInfo::exists(program.fileListFile()));
-        EXPECT_FALSE(QFileInfo::exists(program.itemsListFile()));
+        EXPECT_FALSE(QFileInfo::exists(place.fileListFile()));
+        EXPECT_FALSE(QFileInfo::exists(place.itemsListFile()));
         EXPECT_EQ(files().entries(), QStringList({"/m/kept.eml"}));
         EXPECT_EQ(items().entries(), QStringList({"kept item"}));
     }
     // Once the file can be written, the close goes through and saves all.
-    QDir(folder.file("Junkloupe.ini")).removeRecursively();
+    QDir(program.file("Junkloupe.ini")).removeRecursively();
     start();
     files().insert(QStringLiteral("/m/kept.eml"));
     EXPECT_TRUE(form->close());
-    EXPECT_EQ(folder.read("Junkloupe.ini_file"), QByteArray("/m/kept.eml\r\n"));
+    EXPECT_EQ(program.read("Junkloupe.ini_file"), QByteArray("/m/kept.eml\r\n"));
 }
 
 TEST_F(SettingsWindowTest, RestoreFactoryDefaultsAnsweredNoChangesNothing) {
     const QByteArray settings = "[Junkloupe]\r\nwindow_top_posn=100\r\nwindow_left_posn=150\r\n"
                                 "File_Contents_Filter_RadioGroup=0\r\nAlways_on_Top_Option=1\r\n";
-    folder.write("Junkloupe.ini", settings);
+    program.write("Junkloupe.ini", settings);
     start();
     const QRect frame = outer();
     dialogs.answerNo();
     form->Restore_Factory_Defaults_Option->trigger();
     ASSERT_EQ(dialogs.count(), 1u);
     EXPECT_EQ(dialogs.lastType(), Shown::Type::Warning);
-    EXPECT_EQ(folder.read("Junkloupe.ini"), settings);
+    EXPECT_EQ(program.read("Junkloupe.ini"), settings);
     EXPECT_EQ(outer(), frame);
     EXPECT_EQ(form->File_Contents_Filter_RadioGroup->itemIndex(), 0);
     EXPECT_TRUE(form->Always_On_Top_Option->isChecked());
@@ -278,7 +273,7 @@ TEST_F(SettingsWindowTest, RestoreFactoryDefaultsAnsweredNoChangesNothing) {
 
 TEST_F(SettingsWindowTest, RestoreFactoryDefaultsAnsweredYesStartsAfresh) {
     const QStringList paths = twoListedMessages();
-    folder.write("Junkloupe.ini_int", "kept\r\n");
+    program.write("Junkloupe.ini_int", "kept\r\n");
     writeIni("window_top_posn=100\r\nwindow_left_posn=150\r\nwindow_Width=700\r\n"
              "window_Height=500\r\nAlways_on_Top_Option=1\r\nCurrent_Directory_Edit=/x/\r\n"
              "File_Contents_Filter_RadioGroup=0\r\nExpand_Selection_RadioGroup=3\r\n"

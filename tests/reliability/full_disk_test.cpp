@@ -5,8 +5,8 @@
 // allowed (write() fails with ENOSPC).
 
 #include "fault_support.h"
+#include "support/window_fixture.h"
 #include "util/qstring_printer.h"
-#include "window_fixture.h"
 
 #include "app/settings.h"
 #include "util/list_file.h"
@@ -105,7 +105,7 @@ TEST(FullDisk, SettingsWriteFailsAndTheSavedFileStaysWhole) {
     EXPECT_EQ(folderNames(folder.path()), QStringList{QStringLiteral("Junkloupe.ini")});
 }
 
-class FullDiskWindowTest : public FaultWindowTest {};
+class FullDiskWindowTest : public WindowTest {};
 
 TEST_F(FullDiskWindowTest, CloseIsRefusedWhileTheSettingsCannotBeWritten) {
     open();

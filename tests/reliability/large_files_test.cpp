@@ -5,8 +5,8 @@
 // sanitizer, whose shadow memory and quarantine say nothing of the reader).
 
 #include "fault_support.h"
+#include "support/window_fixture.h"
 #include "util/qstring_printer.h"
-#include "window_fixture.h"
 
 #include "view/message_reader.h"
 

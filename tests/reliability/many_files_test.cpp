@@ -5,8 +5,8 @@
 // system's encoding) are left out and reported by the enumeration.
 
 #include "fault_support.h"
+#include "support/window_fixture.h"
 #include "util/qstring_printer.h"
-#include "window_fixture.h"
 
 #include "filelist/file_enumeration.h"
 #include "util/list_file.h"
@@ -42,7 +42,7 @@ QString viewOf(const QString& path) {
     return result.status.isEmpty() ? view.toQString() : result.status + ": " + result.error;
 }
 
-class ManyFilesTest : public FaultWindowTest {};
+class ManyFilesTest : public WindowTest {};
 
 TEST_F(ManyFilesTest, HundredThousandFilesInOneDirectory) {
     const QString dir = QDir::cleanPath(messages.mkdir(QStringLiteral("pile"))) + QLatin1Char('/');

@@ -7,8 +7,8 @@
 // shows.
 
 #include "fault_support.h"
+#include "support/window_fixture.h"
 #include "util/qstring_printer.h"
-#include "window_fixture.h"
 
 #include "filelist/file_enumeration.h"
 #include "util/file_helpers.h"
@@ -156,7 +156,7 @@ TEST(ReadingFaults, FileChangedWhileItIsRead) {
     }
 }
 
-class ReadingFaultsWindowTest : public FaultWindowTest {};
+class ReadingFaultsWindowTest : public WindowTest {};
 
 TEST_F(ReadingFaultsWindowTest, FileGoneBeforeOrAsItIsProcessed) {
     open();

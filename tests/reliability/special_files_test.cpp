@@ -6,8 +6,8 @@
 // so that a read that blocks fails the test instead of hanging it.
 
 #include "fault_support.h"
+#include "support/window_fixture.h"
 #include "util/qstring_printer.h"
-#include "window_fixture.h"
 
 #include "app/settings.h"
 #include "filelist/file_enumeration.h"
@@ -142,7 +142,7 @@ TEST(SpecialFiles, OwnFilesThatAreNotRegularFilesAreNeverOpened) {
     }
 }
 
-class SpecialFilesWindowTest : public FaultWindowTest {};
+class SpecialFilesWindowTest : public WindowTest {};
 
 TEST_F(SpecialFilesWindowTest, ProcessingAndScanningPassThemBy) {
     open();

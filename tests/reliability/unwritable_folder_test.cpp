@@ -6,8 +6,8 @@
 // for other users, a folder without write permission.
 
 #include "fault_support.h"
+#include "support/window_fixture.h"
 #include "util/qstring_printer.h"
-#include "window_fixture.h"
 
 #include "app/settings.h"
 #include "util/list_file.h"
@@ -26,7 +26,7 @@
 namespace jl::test {
 namespace {
 
-class UnwritableFolderTest : public FaultWindowTest {
+class UnwritableFolderTest : public WindowTest {
 protected:
     // Fills the window with state worth keeping.
     void makeState() {

@@ -2,16 +2,37 @@
 // The tool's one working window. It owns every control, runs the first-show
 // sequence, keeps its layout proportional when resized, shows the hint of the
 // control under the pointer in its status line and saves its lists when it is
-// asked to close. Every command of the tool is one of its handlers.
+// asked to close. Every command of the tool is one of its handlers; the
+// handlers stay thin and call the logic units, which take plain data.
+//
+// Where the members live:
+//   main_form.cpp             construction, the component table, wiring, the
+//                             command wrapper, hints
+//   main_form_controls.cpp    building the controls and menus
+//   main_form_layout.cpp      the design layout table and proportional scaling
+//   main_form_lifecycle.cpp   the first-show sequence, the close, Exit, Always
+//                             On Top
+//   main_form_settings.cpp    reading and writing the settings file, Restore
+//                             Factory Defaults
+//   main_form_desktop.cpp     auto-run, shortcuts, companion documents, About
+//   main_form_processing.cpp  the busy state, showing and colouring a file
+//   main_form_files.cpp       the file-list commands and dropped files
+//   main_form_navigation.cpp  moving through the file list, the option clicks
+//   main_form_items.cpp       the interesting-items commands
+//   main_form_selection.cpp   widening the selection in the view
+//   main_form_scan.cpp        the scan for a file without interesting items
+//   main_form_clipboard.cpp   the view's Copy and Paste
 
+#include "app/command_line.h"
+#include "app/settings.h"
 #include "util/program_folder.h"
 #include "view/colour_coding.h"
+#include "view/message_reader.h"
 
 #include <QMainWindow>
 #include <QPointer>
 
 #include <functional>
-#include <memory>
 #include <vector>
 
 class QAction;
@@ -32,6 +53,7 @@ class QWidget;
 namespace jl {
 
 class Clipboard;
+class DesktopServices;
 class Dialogs;
 class MessageView;
 class RadioGroup;
@@ -41,32 +63,30 @@ class LinkWriter;
 class DocumentOpener;
 class TAboutBox;
 
-// How the window first appears at every first-show sequence: the start-up
-// show command, given on the command line (--show=...).
-enum class StartUpShow { Normal, Minimized, Maximized };
-
-// The desktop services of the File and Help menus. A service left null is the
-// real one of this desktop (autostart folder, desktop entries, xdg-open),
-// made when first needed; tests hand in services over temporary folders.
-struct DesktopServices {
-    Registry* registry = nullptr;
-    LinkWriter* linkWriter = nullptr;
-    DocumentOpener* documentOpener = nullptr;
-};
-
 // The texts of the caption and the application title.
 inline const QString kProductCaption = QStringLiteral("Junkloupe v1.0f");
 
 class TMainForm1 : public QMainWindow {
     Q_OBJECT
 public:
+    // The services are the program's (made at start-up) or a test's; they
+    // outlive the window.
     TMainForm1(const ProgramFolder& programFolder, Dialogs& dialogs, Clipboard& clipboard,
-               QWidget* parent = nullptr);
+               DesktopServices& desktop, QWidget* parent = nullptr);
     ~TMainForm1() override;
 
     const ProgramFolder& programFolder() const { return m_programFolder; }
     Dialogs& dialogs() { return m_dialogs; }
     Clipboard& clipboard() { return m_clipboard; }
+    DesktopServices& desktopServices() { return m_desktop; }
+    Registry& registry();
+    LinkWriter& linkWriter();
+    DocumentOpener& documentOpener();
+
+    // The options as the radio groups hold them now (-1: no item chosen).
+    ViewFilter viewFilter() const;
+    ColourOption colourOption() const;
+    ExpandSelectionOption expandSelectionOption() const;
 
     // Every component in the window's one fixed component order: controls,
     // pages, the menu bar, menus, menu items and hidden controls. The design
@@ -191,6 +211,7 @@ public slots:
     void File_List_Delete_Selected_Files_BitBtnClick();
     void File_List_Erase_BitBtnClick();
     void File_List_Copy_To_Clipboard_BitBtnClick();
+    void FormDropFiles(const QStringList& names);
 
     // Navigation.
     void First_File_BitBtnClick();
@@ -222,7 +243,7 @@ public slots:
     void File_Contents_Copy_To_Clipboard_BitBtnClick();
     void File_Contents_Paste_BitBtnClick();
 
-    // Settings, desktop integration, the About dialog and dropped files.
+    // Settings, desktop integration and the About dialog.
     void Restore_Factory_Defaults_OptionClick();
     void Auto_Run_at_Windows_Startup_OptionClick();
     void Create_Shortcut_on_Desktop_OptionClick();
@@ -233,15 +254,9 @@ public slots:
     void View_Readme_file_OptionClick();
     void View_Shareware_Catalog_OptionClick();
     void AboutOptionClick();
-    void FormDropFiles(const QStringList& names);
 
 public:
-    // --- settings, desktop services, About dialog, command line ------------------
-    // (main_form_settings.cpp)
-    void setDesktopServices(const DesktopServices& services);
-    Registry& registry();
-    LinkWriter& linkWriter();
-    DocumentOpener& documentOpener();
+    // --- the About dialog and the start-up show command --------------------------
     // The About dialog; made with this window as its parent when none was set.
     TAboutBox* AboutBox();
     void setAboutBox(TAboutBox* box);
@@ -260,34 +275,39 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    // Building the controls (main_form_controls.cpp).
     void createControls();
     void createPage1();
     void createPage2();
     void createHiddenControls();
     void createMenus();
-    void wireCommands();
     QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption,
                             const QString& hint, const QRect& bounds, int icon,
                             const char* themeIcon = nullptr, bool glyphRight = false);
     void setHint(QWidget* widget, const QString& hint);
+    // Connecting controls to their commands (main_form.cpp).
+    void wireCommands();
     void connectCommand(QPushButton* button, void (TMainForm1::*handler)());
     void connectCommand(QAction* action, void (TMainForm1::*handler)());
 
-    // Steps of the first-show sequence.
+    // Steps of the first-show sequence (main_form_lifecycle.cpp, the layout
+    // step in main_form_layout.cpp, the settings step in
+    // main_form_settings.cpp, the auto-run and About steps in
+    // main_form_desktop.cpp).
     void fixClientArea();
-    void setCaptionStep();
-    void loadListsStep();
-    void processRememberedFileStep();
-    // Steps that belong to the settings, desktop and About units.
     void readSettingsStep();
+    void setCaptionStep();
     void fillAboutTextsStep();
     void applyStartUpShowCommand();
     void applyMaximisedState();
     void applyAlwaysOnTopStep();
     void checkAutoRunStep();
+    void loadListsStep();
+    void processRememberedFileStep();
     // Writes the settings file; false when a key could not be written.
     bool writeSettingsStep();
 
+    // The busy state and the gauge (main_form_processing.cpp).
     void focusView();
     void leaveBusyState();
     void setGaugeRange(qint64 maximum);
@@ -300,6 +320,7 @@ private:
     ProgramFolder m_programFolder;
     Dialogs& m_dialogs;
     Clipboard& m_clipboard;
+    DesktopServices& m_desktop;
     std::vector<QObject*> m_components;
 
     bool m_firstShowDone = false;
@@ -319,36 +340,8 @@ private:
     ColourMatcher m_matcher;
     bool m_matcherStale = true;
 
-    // Settings, desktop services and the About dialog (main_form_settings.cpp).
-    void ensureDesktopServices();
-    DesktopServices m_desktop;
-    std::shared_ptr<void> m_realDesktop; // owns the real services once made
     TAboutBox* m_aboutBox = nullptr;
     StartUpShow m_startUpShow = StartUpShow::Normal;
 };
-
-// What the command line asks for. Options: --show=normal|minimized|maximized
-// (also "--show STATE"), -h/--help, "--" ending the options; every other
-// argument is a path (a file:// URL counts as its path). The toolkit's own
-// options (-platform, -style, ...) are let through.
-struct CommandLine {
-    enum class Action { Run, Help, Error };
-    Action action = Action::Run;
-    StartUpShow show = StartUpShow::Normal;
-    QStringList paths;
-    QString screenshot; // --screenshot FILE, for the documentation
-    QString error;      // what is wrong with the command line
-};
-CommandLine parseCommandLine(const QStringList& arguments);
-QString commandLineUsage(const QString& program);
-// Handles the command line before any display is needed: prints the usage on
-// stdout for --help (0) or with the error on stderr (2). -1: start the program.
-int commandLineExitStatus(const QStringList& arguments);
-int commandLineExitStatus(int argc, char** argv);
-
-// Creates the main window with the real dialogs and clipboard and runs the
-// event loop until it closes. Hidden option: --screenshot FILE shows the
-// window, saves a picture of it to FILE and quits.
-int runJunkloupe(QApplication& app);
 
 } // namespace jl

@@ -1,0 +1,40 @@
+#pragma once
+// The command line of the window program: parsed once at start-up, before
+// any display is opened, so that --help and a wrong command line need none.
+
+#include <QString>
+#include <QStringList>
+
+#include <cstdio>
+
+namespace jl {
+
+// How the window first appears at every first-show sequence: the start-up
+// show command, given on the command line (--show=...).
+enum class StartUpShow { Normal, Minimized, Maximized };
+
+// What the command line asks for. Options: --show=normal|minimized|maximized
+// (also "--show STATE"), -h/--help, "--" ending the options; every other
+// argument is a path (a file:// URL counts as its path). The toolkit's own
+// options (-platform, -style, ...) are let through.
+struct CommandLine {
+    enum class Action { Run, Help, Error };
+    Action action = Action::Run;
+    StartUpShow show = StartUpShow::Normal;
+    QStringList paths;
+    QString screenshot;                            // --screenshot FILE, for the documentation
+    QString error;                                 // what is wrong with the command line
+    QString program = QStringLiteral("junkloupe"); // the program's file name, for messages
+};
+
+// arguments[0] is the program as it was started.
+CommandLine parseCommandLine(const QStringList& arguments);
+QStringList commandLineArguments(int argc, char** argv);
+QString commandLineUsage(const QString& program);
+
+// The end of a command line that starts no window: prints the usage on out
+// for --help (0), or the error and the usage on err (2). -1: start the window.
+int commandLineExitStatus(const CommandLine& commandLine, std::FILE* out = stdout,
+                          std::FILE* err = stderr);
+
+} // namespace jl

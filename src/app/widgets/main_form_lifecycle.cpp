@@ -1,0 +1,166 @@
+// The first-show sequence, the close and the Exit commands, and Always On Top.
+
+#include "app/widgets/main_form.h"
+
+#include "util/dialogs.h"
+#include "util/list_ops.h"
+#include "util/widgets/sorted_list_box.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QTabWidget>
+
+namespace jl {
+
+void TMainForm1::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (m_firstShowDone)
+        return;
+    m_firstShowDone = true;
+    runCommand([this] { FormShow(); });
+}
+
+void TMainForm1::FormShow() {
+    fixClientArea();                           // 1
+    Record_Design_Layout();                    // 2
+    readSettingsStep();                        // 3
+    setCaptionStep();                          // 4
+    fillAboutTextsStep();                      // 4
+    applyStartUpShowCommand();                 // 5
+    applyMaximisedState();                     // 6
+    applyAlwaysOnTopStep();                    // 7
+    checkAutoRunStep();                        // 8
+    PageControl1->setCurrentWidget(TabSheet1); // 9
+    Set_List_Scroll_Width(*File_List_ListBox); // 10
+    Set_List_Scroll_Width(*Interesting_Items_ListBox);
+    loadListsStep();             // 11
+    processRememberedFileStep(); // 12
+}
+
+void TMainForm1::setCaptionStep() {
+    setWindowTitle(kProductCaption);
+    QGuiApplication::setApplicationDisplayName(kProductCaption);
+}
+
+void TMainForm1::applyStartUpShowCommand() {
+    switch (m_startUpShow) {
+    case StartUpShow::Normal:
+        showNormal();
+        break;
+    case StartUpShow::Minimized:
+        showMinimized();
+        break;
+    case StartUpShow::Maximized:
+        showMaximized();
+        break;
+    }
+}
+
+void TMainForm1::applyMaximisedState() {
+    if (savedMaximised())
+        showMaximized();
+}
+
+void TMainForm1::applyAlwaysOnTopStep() {
+    // The toggle inverts the tick back and puts the window in its band.
+    Always_On_Top_Option->setChecked(!Always_On_Top_Option->isChecked());
+    Toggle_Always_On_Top();
+}
+
+void TMainForm1::loadListsStep() {
+    // Each list stands alone: a file list that cannot be read is reported and
+    // the interesting-items list is still loaded.
+    m_fileListLoadFailed = false;
+    m_itemsListLoadFailed = false;
+    runCommand([this] {
+        m_fileListLoadFailed = true;
+        Load_List_File(File_List_ListBox->list(), m_programFolder.fileListFile());
+        m_fileListLoadFailed = false;
+    });
+    runCommand([this] {
+        m_itemsListLoadFailed = true;
+        Load_List_File(Interesting_Items_ListBox->list(), m_programFolder.itemsListFile());
+        m_itemsListLoadFailed = false;
+    });
+}
+
+void TMainForm1::processRememberedFileStep() {
+    SortedList& files = File_List_ListBox->list();
+    if (files.isEmpty() || m_savedFileNumber >= files.count())
+        return;
+    Select_List_Index(files, m_savedFileNumber);
+    Process_The_Selected_File_BitBtnClick();
+}
+
+// --- the close ------------------------------------------------------------------------
+
+void TMainForm1::closeEvent(QCloseEvent* event) {
+    bool allowed = true;
+    runCommand([&] { allowed = FormCloseQuery(); });
+    if (allowed)
+        event->accept();
+    else
+        event->ignore();
+}
+
+bool TMainForm1::FormCloseQuery() {
+    return Save_Settings();
+}
+
+bool TMainForm1::Save_Settings() {
+    if (!writeSettingsStep())
+        return false;
+    // Each list file is saved on its own: a failure of one (reported by the
+    // save itself) does not stop the other. A list whose file could not be
+    // read at start-up is not written over that file while it stays empty.
+    const SortedList& files = File_List_ListBox->list();
+    if (!(m_fileListLoadFailed && files.isEmpty()))
+        Save_List_File(files, m_programFolder.fileListFile(), m_dialogs);
+    const SortedList& items = Interesting_Items_ListBox->list();
+    if (!(m_itemsListLoadFailed && items.isEmpty()))
+        Save_List_File(items, m_programFolder.itemsListFile(), m_dialogs);
+    return true;
+}
+
+void TMainForm1::ExitOptionClick() {
+    close();
+}
+
+void TMainForm1::Exit_1_BitBtnClick() {
+    close();
+}
+
+void TMainForm1::Exit_2_BitBtnClick() {
+    close();
+}
+
+// --- Always On Top --------------------------------------------------------------------
+
+void TMainForm1::Always_On_Top_OptionClick() {
+    Toggle_Always_On_Top();
+}
+
+void TMainForm1::Toggle_Always_On_Top() {
+    const bool topmost = !Always_On_Top_Option->isChecked();
+    Always_On_Top_Option->setChecked(topmost);
+    if (windowFlags().testFlag(Qt::WindowStaysOnTopHint) == topmost)
+        return;
+    // Changing the flag re-creates the native window hidden; put it back
+    // where and as it was, without taking the activation.
+    const bool visible = isVisible();
+    const bool active = isActiveWindow();
+    const Qt::WindowStates state = windowState();
+    const QRect normal = state == Qt::WindowNoState ? geometry() : normalGeometry();
+    setWindowFlag(Qt::WindowStaysOnTopHint, topmost);
+    setGeometry(normal);
+    setWindowState(state);
+    if (visible) {
+        const bool noActivate = testAttribute(Qt::WA_ShowWithoutActivating);
+        setAttribute(Qt::WA_ShowWithoutActivating, !active);
+        show();
+        setAttribute(Qt::WA_ShowWithoutActivating, noActivate);
+    }
+}
+
+} // namespace jl
