@@ -1,36 +1,37 @@
 #include "cli/cli.h"
 
-#include "filelist/file_enumeration.h"
+#include "cli/file_walk.h"
+#include "cli/options.h"
+#include "cli/tally.h"
 #include "items/batch_scan.h"
 #include "util/list_file.h"
-#include "util/sorted_list.h"
+#include "util/product.h"
 #include "view/message_reader.h"
 
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
-#include <QLocale>
 
 #include <cerrno>
-#include <cstring>
 #include <exception>
 #include <optional>
 #include <string>
 #include <thread>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace jl::cli {
 
 namespace {
 
-const char* const kProgram = "junkloupe-cli";
+// Thrown when the output cannot be written; ends the run in trouble.
+struct WriteFailure {
+    int error;
+};
 
-enum ExitStatus { Done = 0, InputUnreadable = 1, WrongUsage = 2 };
-
-// Buffered writing of one output stream.
+// Buffered writing of standard output; a failed write throws WriteFailure.
 class Output {
 public:
     explicit Output(std::FILE* stream) : m_stream(stream) { m_buffer.reserve(Capacity); }
-    ~Output() { flush(); }
     Output(const Output&) = delete;
     Output& operator=(const Output&) = delete;
 
@@ -38,254 +39,229 @@ public:
         if (m_buffer.size() + size > Capacity)
             flush();
         if (size >= Capacity)
-            std::fwrite(data, 1, size, m_stream);
+            put(data, size);
         else
             m_buffer.append(data, size);
     }
     void write(std::string_view text) { write(text.data(), text.size()); }
     void write(const QByteArray& bytes) { write(bytes.constData(), size_t(bytes.size())); }
     void flush() {
-        if (!m_buffer.empty()) {
-            std::fwrite(m_buffer.data(), 1, m_buffer.size(), m_stream);
-            m_buffer.clear();
-        }
-        std::fflush(m_stream);
+        put(m_buffer.data(), m_buffer.size());
+        m_buffer.clear();
+        if (std::fflush(m_stream) != 0)
+            throw WriteFailure{errno};
     }
 
 private:
+    void put(const char* data, size_t size) {
+        if (size > 0 && std::fwrite(data, 1, size, m_stream) != size)
+            throw WriteFailure{errno};
+    }
     static constexpr size_t Capacity = 1 << 16;
     std::FILE* m_stream;
     std::string m_buffer;
 };
 
-void complain(std::FILE* err, const QByteArray& text) {
-    const QByteArray line = QByteArray(kProgram) + ": " + text + "\n";
-    std::fwrite(line.constData(), 1, size_t(line.size()), err);
-    std::fflush(err);
+// A descriptor to read from: "-" is standard input, anything else is opened.
+class InputFile {
+public:
+    explicit InputFile(const QByteArray& name)
+        : m_fd(name == "-" ? STDIN_FILENO : ::open(name.constData(), O_RDONLY | O_CLOEXEC)),
+          m_error(m_fd < 0 ? errno : 0), m_own(name != "-") {}
+    ~InputFile() {
+        if (m_own && m_fd >= 0)
+            ::close(m_fd);
+    }
+    InputFile(const InputFile&) = delete;
+    InputFile& operator=(const InputFile&) = delete;
+    int fd() const { return m_fd; }
+    int openError() const { return m_error; }
+
+private:
+    int m_fd;
+    int m_error;
+    bool m_own;
+};
+
+QByteArray shownName(const QByteArray& name) {
+    return name == "-" ? QByteArray("(standard input)") : name;
 }
 
-void complainAbout(std::FILE* err, const QString& path, const QString& reason) {
-    complain(err, QFile::encodeName(path) + ": " + reason.toLocal8Bit());
+// Reads the whole input; on failure reports it and returns nothing. Unlike
+// the window's own files, a pipe is read here: the user named it.
+std::optional<QByteArray> readAll(const QByteArray& name, Diagnostics& diagnostics) {
+    const InputFile input(name);
+    if (input.fd() < 0) {
+        diagnostics.problem(name, systemReason(input.openError()));
+        return std::nullopt;
+    }
+    QByteArray bytes;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t got = ::read(input.fd(), buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            diagnostics.problem(shownName(name), systemReason(errno));
+            return std::nullopt;
+        }
+        if (got == 0)
+            return bytes;
+        bytes.append(buffer, got);
+    }
+}
+
+// The path as a text for the reader, or nothing (reported) when its bytes
+// would not come back from the text.
+std::optional<QString> pathText(const QByteArray& name, Diagnostics& diagnostics) {
+    const QString path = QFile::decodeName(name);
+    if (QFile::encodeName(path) != name) {
+        diagnostics.problem(name, QStringLiteral("the name is not valid in the system's encoding"));
+        return std::nullopt;
+    }
+    return path;
 }
 
 int usageError(std::FILE* err, const QString& problem) {
-    complain(err, problem.toLocal8Bit());
-    const QByteArray usage = usageText().toLocal8Bit();
-    std::fwrite(usage.constData(), 1, size_t(usage.size()), err);
+    const QByteArray text = "junkloupe-cli: " + problem.toLocal8Bit() +
+                            "\nTry 'junkloupe-cli --help' for more information.\n";
+    std::fwrite(text.constData(), 1, size_t(text.size()), err);
     std::fflush(err);
-    return WrongUsage;
+    return Trouble;
 }
 
-QString systemReason(int error) {
-    return QString::fromLocal8Bit(std::strerror(error));
-}
-
-struct Invocation {
-    QString command;
-    int filter = AllHeaders;
-    std::optional<QString> items;
-    QStringList paths;
-    bool help = false;
-};
-
-// Parses the options (in any order, before the paths) and the paths. Returns
-// the problem text on wrong usage.
-std::optional<QString> parse(const QStringList& args, Invocation& invocation) {
-    if (args.size() < 2)
-        return QStringLiteral("no command given");
-    invocation.command = args.at(1);
-    if (invocation.command == QLatin1String("--help") ||
-        invocation.command == QLatin1String("-h")) {
-        invocation.help = true;
-        return std::nullopt;
-    }
-    if (invocation.command != QLatin1String("view") &&
-        invocation.command != QLatin1String("scan") && invocation.command != QLatin1String("hits"))
-        return QStringLiteral("unknown command '%1'").arg(invocation.command);
-    const bool wantsItems = invocation.command != QLatin1String("view");
-
-    qsizetype i = 2;
-    auto value = [&args, &i](const QString& arg, const QString& name,
-                             QString& out) -> std::optional<QString> {
-        const QString withEquals = name + QLatin1Char('=');
-        if (arg.startsWith(withEquals)) {
-            out = arg.mid(withEquals.size());
-            return std::nullopt;
-        }
-        if (i + 1 >= args.size())
-            return QStringLiteral("option %1 needs a value").arg(name);
-        out = args.at(++i);
-        return std::nullopt;
-    };
-    for (; i < args.size(); ++i) {
-        const QString& arg = args.at(i);
-        if (arg == QLatin1String("--")) {
-            ++i;
-            break;
-        }
-        if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
-            invocation.help = true;
-            return std::nullopt;
-        }
-        if (arg == QLatin1String("--filter") || arg.startsWith(QLatin1String("--filter="))) {
-            QString text;
-            if (auto problem = value(arg, QStringLiteral("--filter"), text))
-                return problem;
-            if (text != QLatin1String("0") && text != QLatin1String("1") &&
-                text != QLatin1String("2"))
-                return QStringLiteral("the filter must be 0, 1 or 2, not '%1'").arg(text);
-            invocation.filter = text.toInt();
-            continue;
-        }
-        if (wantsItems &&
-            (arg == QLatin1String("--items") || arg.startsWith(QLatin1String("--items=")))) {
-            QString text;
-            if (auto problem = value(arg, QStringLiteral("--items"), text))
-                return problem;
-            if (text.isEmpty())
-                return QStringLiteral("option --items needs a file name");
-            invocation.items = text;
-            continue;
-        }
-        if (arg.size() > 1 && arg.startsWith(QLatin1Char('-')))
-            return QStringLiteral("unknown option '%1'").arg(arg);
-        break;
-    }
-    invocation.paths = args.mid(i);
-
-    if (!wantsItems) {
-        if (invocation.paths.size() != 1)
-            return QStringLiteral("view takes exactly one FILE");
-        return std::nullopt;
-    }
-    if (!invocation.items)
-        return QStringLiteral("%1 needs --items ITEMS").arg(invocation.command);
-    if (invocation.paths.isEmpty())
-        return QStringLiteral("%1 needs at least one PATH").arg(invocation.command);
-    return std::nullopt;
-}
-
-int runView(const Invocation& invocation, std::FILE* outStream, std::FILE* err) {
-    const QString& path = invocation.paths.first();
-    const QFileInfo info(path);
-    if (!info.exists()) {
-        complainAbout(err, path, systemReason(ENOENT));
-        return InputUnreadable;
-    }
-    if (info.isDir()) {
-        complainAbout(err, path, systemReason(EISDIR));
-        return InputUnreadable;
-    }
-
+int runView(const Options& options, Output& out, Diagnostics& diagnostics) {
+    const QByteArray& name = options.operands.first();
     ViewTextBuilder view;
-    ReaderHooks hooks;
-    const int filter = invocation.filter;
-    hooks.filter = [filter] { return filter; };
-    const LoadResult load = Load_File_Into_View(path, view, hooks);
-    if (load.status == kStatusInUse) {
-        complainAbout(err, path, QStringLiteral("the file is in use by another process"));
-        return InputUnreadable;
+    const int filter = options.filter;
+    std::optional<QString> failure; // after the lines read before it
+    if (name == "-") {
+        LineFilter lines(view, [filter] { return filter; });
+        char buffer[32768];
+        for (;;) {
+            const ssize_t got = ::read(STDIN_FILENO, buffer, sizeof buffer);
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got < 0)
+                failure = systemReason(errno);
+            if (got <= 0)
+                break;
+            if (lines.feed(buffer, size_t(got)) < size_t(got))
+                break; // the first header has ended, or the view is full
+        }
+        if (!lines.stopped() && !view.full())
+            lines.finish();
+    } else {
+        const std::optional<QString> path = pathText(name, diagnostics);
+        if (!path)
+            return Trouble;
+        ReaderHooks hooks;
+        hooks.filter = [filter] { return filter; };
+        const LoadResult load = Load_File_Into_View(*path, view, hooks);
+        if (load.status == kStatusInUse) {
+            diagnostics.problem(name, QStringLiteral("the file is in use by another process"));
+            return Trouble;
+        }
+        if (load.status == kStatusCannotRead) {
+            diagnostics.problem(name, load.error);
+            return Trouble;
+        }
+        if (load.status == kStatusReadError)
+            failure = load.error.isEmpty() ? QStringLiteral("read error") : load.error;
     }
-    if (load.status == kStatusCannotRead) {
-        complainAbout(err, path,
-                      load.error.isEmpty() ? QStringLiteral("cannot be read") : load.error);
-        return InputUnreadable;
-    }
-
     // The lines read before a read error are shown, as the window shows them.
-    Output out(outStream);
     if (view.lineCount() > 0) {
         out.write(std::string_view(view.text()));
         out.write("\n", 1);
     }
     out.flush();
-    if (load.status == kStatusReadError) {
-        complainAbout(err, path, load.error.isEmpty() ? QStringLiteral("read error") : load.error);
-        return InputUnreadable;
-    }
-    return Done;
+    if (failure)
+        diagnostics.problem(shownName(name), *failure);
+    return diagnostics.trouble() ? Trouble : Success;
 }
 
-// Reads the entries of the items list file as they stand, duplicates
-// included.
-bool loadItems(const QString& path, QStringList& items, std::FILE* err) {
-    ListFileContents contents = readListFile(path);
-    switch (contents.status) {
-    case ListFileRead::Ok:
-        items = std::move(contents.entries);
-        return true;
-    case ListFileRead::Missing:
-        complainAbout(err, path, systemReason(ENOENT));
-        return false;
-    case ListFileRead::Unreadable:
-        complainAbout(err, path,
-                      contents.error.isEmpty() ? QStringLiteral("cannot be read") : contents.error);
-        return false;
+// Examines files for scan and hits and keeps the counts.
+class Examiner {
+public:
+    Examiner(const BatchScanner& scanner, const Options& options, Output& out,
+             Diagnostics& diagnostics)
+        : m_scanner(scanner), m_options(options), m_out(out), m_diagnostics(diagnostics),
+          m_hits(options.command == Command::Hits) {
+        m_tally.filter = options.filter;
+        m_tally.items = scanner.items();
+        m_tally.counts.assign(size_t(m_tally.items.size()), 0);
     }
-    return false;
-}
 
-// Builds the file list as a drop of the paths would; every path that names
-// nothing, and every file left out for its name, is reported.
-bool buildFileList(const QStringList& paths, SortedList& files, std::FILE* err) {
-    bool complete = true;
-    QStringList names;
-    names.reserve(paths.size());
-    for (const QString& path : paths) {
-        if (path.isEmpty()) {
-            complain(err, "an empty PATH names nothing");
-            complete = false;
-            continue;
-        }
-        const QFileInfo info(path);
-        if (!info.exists()) {
-            complainAbout(err, path, systemReason(ENOENT));
-            complete = false;
-            continue;
-        }
-        // A drop hands over full paths.
-        names.append(QDir::cleanPath(QDir::current().absoluteFilePath(path)));
+    void examine(const QStringList& paths) {
+        const char end = m_options.null ? '\0' : '\n';
+        m_scanner.decideAll(paths, m_hits, m_options.threads,
+                            [&](int index, const FileVerdict& verdict) {
+                                const QString& path = paths.at(index);
+                                if (!verdict.isDecided()) {
+                                    ++m_tally.unreadable;
+                                    m_diagnostics.problem(QFile::encodeName(path),
+                                                          verdict.outcome == ScanOutcome::Missing
+                                                              ? systemReason(ENOENT)
+                                                              : verdict.reason);
+                                    return;
+                                }
+                                ++m_tally.files;
+                                if (!verdict.holdsAnyItem) {
+                                    ++m_tally.without;
+                                    if (!m_hits) {
+                                        m_out.write(QFile::encodeName(path));
+                                        m_out.write(&end, 1);
+                                    }
+                                }
+                                for (size_t k = 0; k < verdict.present.size(); ++k)
+                                    if (verdict.present[k])
+                                        ++m_tally.counts[k];
+                            });
     }
-    AddFilesOptions options = fileListOptions();
-    options.skippedName = [err, &complete](const QByteArray& rawPath, const QString& reason) {
-        complain(err, rawPath + ": left out, " + reason.toLocal8Bit());
-        complete = false;
-    };
-    const DropOutcome outcome = dropNamesIntoList(files, names, options);
-    for (const QString& ignored : outcome.ignored) {
-        complainAbout(err, ignored,
-                      QStringLiteral("left out, its name cannot stand in the file list"));
-        complete = false;
-    }
-    return complete;
-}
 
-int runScanOrHits(const Invocation& invocation, std::FILE* outStream, std::FILE* err) {
-    QStringList items;
-    if (!loadItems(*invocation.items, items, err))
-        return InputUnreadable;
-    const bool hits = invocation.command == QLatin1String("hits");
-    if (hits) {
-        // Counts come out in the order of the window's items list; the scan
-        // itself does not depend on the order of the items.
-        SortedList sorted(SortedList::Selection::Multiple, QLocale());
-        sorted.insertMany(items);
-        items = sorted.entries();
-    }
-    // The matcher is built on a second thread while this one lists the files.
+    // Names that could not be examined before they reached the reader.
+    void countUnreadable(qint64 count) { m_tally.unreadable += count; }
+    const Tally& tally() const { return m_tally; }
+
+private:
+    const BatchScanner& m_scanner;
+    const Options& m_options;
+    Output& m_out;
+    Diagnostics& m_diagnostics;
+    const bool m_hits;
+    Tally m_tally;
+};
+
+int runScanOrHits(const Options& options, Output& out, Diagnostics& diagnostics) {
+    const std::optional<QByteArray> itemsFile = readAll(*options.items, diagnostics);
+    if (!itemsFile)
+        return Trouble;
+    QStringList items = decodeListFile(*itemsFile);
+    const bool hits = options.command == Command::Hits;
+    // Counts come out in the order of the window's items list; the scan
+    // itself does not depend on the order of the items.
+    if (hits)
+        items = itemsInListOrder(items);
+
+    // The matcher is built on a second thread while this one lists the files
+    // named on the command line, in the order of the window's file list.
     std::optional<BatchScanner> built;
     std::exception_ptr buildFailure;
     std::thread builder([&] {
         try {
-            built.emplace(items, invocation.filter);
+            built.emplace(items, options.filter);
         } catch (...) {
             buildFailure = std::current_exception();
         }
     });
-    SortedList files(SortedList::Selection::Single, QLocale());
-    bool complete = false;
+    const WalkOptions walk{options.recursive, options.followLinks};
+    QStringList files;
+    const qint64 problemsBefore = diagnostics.problems();
     try {
-        complete = buildFileList(invocation.paths, files, err);
+        for (const QByteArray& name : options.operands)
+            expandName(name, walk, diagnostics, files);
+        dropRepeatedPaths(files);
+        sortInListOrder(files);
     } catch (...) {
         builder.join();
         throw;
@@ -293,91 +269,195 @@ int runScanOrHits(const Invocation& invocation, std::FILE* outStream, std::FILE*
     builder.join();
     if (buildFailure)
         std::rethrow_exception(buildFailure);
-    const BatchScanner& scanner = *built;
-    std::vector<int> perItem(size_t(items.size()), 0);
-    int withoutItems = 0;
 
-    Output out(outStream);
-    const QStringList paths = files.entries();
-    scanner.decideAll(paths, hits, 0, [&](int index, const FileVerdict& verdict) {
-        const QString& path = paths.at(index);
-        if (verdict.outcome == ScanOutcome::Unreadable) {
-            complainAbout(err, path, verdict.reason);
-            complete = false;
-            return;
+    Examiner examiner(*built, options, out, diagnostics);
+    examiner.countUnreadable(diagnostics.problems() - problemsBefore);
+    examiner.examine(files);
+
+    // Names from --files-from are taken as they come, a batch at a time, so
+    // that a long stream of names needs no more memory than a short one.
+    constexpr qsizetype kBatch = 4096;
+    for (const QByteArray& source : options.filesFrom) {
+        const InputFile input(source);
+        if (input.fd() < 0) {
+            diagnostics.problem(source, systemReason(input.openError()));
+            continue;
         }
-        if (!verdict.isDecided())
-            return;
-        if (!verdict.holdsAnyItem) {
-            ++withoutItems;
-            if (!hits) {
-                out.write(QFile::encodeName(path));
-                out.write("\n", 1);
-            }
-        }
-        for (size_t k = 0; k < verdict.present.size(); ++k)
-            if (verdict.present[k])
-                ++perItem[k];
-    });
-    if (hits) {
-        for (qsizetype k = 0; k < items.size(); ++k) {
-            out.write(QByteArray::number(perItem[size_t(k)]) + '\t' + items.at(k).toLocal8Bit() +
-                      '\n');
-        }
-        out.write(QByteArray::number(withoutItems) + '\n');
+        QStringList batch;
+        const int error =
+            readNames(input.fd(), options.null ? '\0' : '\n', [&](const QByteArray& name) {
+                QStringList named;
+                const qint64 before = diagnostics.problems();
+                expandName(name, walk, diagnostics, named);
+                examiner.countUnreadable(diagnostics.problems() - before);
+                if (named.size() > 1)
+                    sortInListOrder(named);
+                batch += named;
+                if (batch.size() >= kBatch) {
+                    examiner.examine(batch);
+                    batch.clear();
+                }
+            });
+        examiner.examine(batch);
+        if (error != 0)
+            diagnostics.problem(shownName(source), systemReason(error));
     }
+
+    if (hits)
+        out.write(formatTally(examiner.tally(), options.format));
     out.flush();
-    return complete ? Done : InputUnreadable;
+    if (diagnostics.trouble())
+        return Trouble;
+    return hits || examiner.tally().without > 0 ? Success : NoneListed;
+}
+
+int runSum(const Options& options, Output& out, Diagnostics& diagnostics) {
+    const QList<QByteArray> inputs =
+        options.operands.isEmpty() ? QList<QByteArray>{"-"} : options.operands;
+    TallySum sum;
+    for (const QByteArray& input : inputs) {
+        const std::optional<QByteArray> bytes = readAll(input, diagnostics);
+        if (!bytes)
+            return Trouble;
+        const QString name = QString::fromLocal8Bit(shownName(input));
+        qsizetype start = 0;
+        int lineNumber = 0;
+        while (start < bytes->size()) {
+            qsizetype end = bytes->indexOf('\n', start);
+            if (end < 0) {
+                diagnostics.problem(
+                    QStringLiteral("%1:%2: the last line has no line end: the input was cut short")
+                        .arg(name)
+                        .arg(lineNumber + 1));
+                return Trouble;
+            }
+            const QString where = QStringLiteral("%1:%2").arg(name).arg(++lineNumber);
+            if (auto problem = sum.addLine(bytes->mid(start, end - start), where)) {
+                diagnostics.problem(*problem);
+                return Trouble;
+            }
+            start = end + 1;
+        }
+        if (auto problem = sum.endInput(QStringLiteral("%1:%2").arg(name).arg(lineNumber))) {
+            diagnostics.problem(*problem);
+            return Trouble;
+        }
+    }
+    Tally tally;
+    if (auto problem = sum.result(tally)) {
+        diagnostics.problem(*problem);
+        return Trouble;
+    }
+    out.write(formatTally(tally, options.format));
+    out.flush();
+    return Success;
+}
+
+QString optionLines() {
+    QString text;
+    for (const OptionSpec& spec : optionTable()) {
+        QString head = spec.shortName ? QStringLiteral("  -%1, ").arg(QLatin1Char(spec.shortName))
+                                      : QStringLiteral("      ");
+        head += QStringLiteral("--") + QLatin1String(spec.longName);
+        if (spec.valueName)
+            head += QLatin1Char('=') + QLatin1String(spec.valueName);
+        const QStringList lines = QString::fromLatin1(spec.help).split(QLatin1Char('\n'));
+        constexpr int kColumn = 30;
+        for (qsizetype k = 0; k < lines.size(); ++k) {
+            if (k == 0 && head.size() < kColumn)
+                text += head.leftJustified(kColumn) + lines[k] + QLatin1Char('\n');
+            else if (k == 0)
+                text += head + QLatin1Char('\n') + QString(kColumn, QLatin1Char(' ')) + lines[k] +
+                        QLatin1Char('\n');
+            else
+                text += QString(kColumn, QLatin1Char(' ')) + lines[k] + QLatin1Char('\n');
+        }
+    }
+    return text;
 }
 
 } // namespace
 
 QString usageText() {
-    return QStringLiteral("Usage: junkloupe-cli view [--filter 0|1|2] FILE\n"
-                          "       junkloupe-cli scan --items ITEMS [--filter 0|1|2] PATH...\n"
-                          "       junkloupe-cli hits --items ITEMS [--filter 0|1|2] PATH...\n"
-                          "       junkloupe-cli --help\n"
-                          "\n"
-                          "view  prints the text the message view shows for FILE, one view line\n"
-                          "      per output line.\n"
-                          "scan  prints, one per line in list order, every file whose shown text\n"
-                          "      holds none of the items.\n"
-                          "hits  prints, for each item in list order, the number of files whose\n"
-                          "      shown text holds it, a tab and the item; then one line with the\n"
-                          "      number of files whose shown text holds none of the items.\n"
-                          "\n"
-                          "Options (in any order, before the paths; --filter=N works too):\n"
-                          "  --filter N  0 first header only, 1 all headers (the default),\n"
-                          "              2 all printable text\n"
-                          "  --items F   the list file of interesting items, one item per line;\n"
-                          "              letter case is ignored, empty items match nothing\n"
-                          "\n"
-                          "The PATHs make the file list as if they were dropped on the window: a\n"
-                          "directory gives the files directly inside it, a file gives itself, and\n"
-                          "a file already in the list (letter case ignored) is not added again.\n"
-                          "A file that is empty or in use counts as holding no item.\n"
-                          "\n"
-                          "Exit status: 0 done, 1 some input could not be read (the reasons are\n"
-                          "on standard error), 2 wrong usage.\n");
+    return QStringLiteral(
+               "Usage: junkloupe-cli view [OPTION]... FILE\n"
+               "       junkloupe-cli scan --items=ITEMS [OPTION]... PATH...\n"
+               "       junkloupe-cli hits --items=ITEMS [OPTION]... PATH...\n"
+               "       junkloupe-cli sum [OPTION]... [FILE]...\n"
+               "Batch use of the message reader, view filter and item matcher of Junkloupe.\n"
+               "\n"
+               "Commands:\n"
+               "  view  print the text the message view shows for FILE ('-' reads standard\n"
+               "        input), one view line per output line\n"
+               "  scan  print every file whose shown text holds none of the items\n"
+               "  hits  print, for each item, the number of files whose shown text holds it;\n"
+               "        as text: the count, a tab and the item, in the order of the items\n"
+               "        list, then one line with the number of files holding none of them\n"
+               "  sum   add up partial results of hits --format=tsv or json from the FILEs\n"
+               "        ('-' or none: standard input) and print them as one hits run over\n"
+               "        all of their files would\n"
+               "\n"
+               "Options (anywhere on the line; '--' ends them):\n") +
+           optionLines() +
+           QStringLiteral(
+               "\n"
+               "A PATH that is a directory gives the regular files inside it (links to\n"
+               "regular files too, hidden files included; with -r also those of its\n"
+               "sub-directories); any other PATH gives itself. The files of all PATHs\n"
+               "are examined in the order of the window's file list (letter case\n"
+               "ignored), each path once; names from --files-from are examined in the\n"
+               "order given. Files are printed as named: DIR/NAME for a file found in\n"
+               "DIR. A file that is empty or in use counts as holding no item.\n"
+               "\n"
+               "Exit status:\n"
+               "  scan             0 when it printed a file, 1 when it printed none,\n"
+               "                   2 on trouble\n"
+               "  view, hits, sum  0 when done, 2 on trouble\n"
+               "Trouble is wrong usage, an input that could not be read or output that\n"
+               "could not be written; every input that could not be read is named on\n"
+               "standard error with the reason, and scan and hits still examine the rest.\n");
 }
 
-int run(const QStringList& args) {
-    return run(args, stdout, stderr);
+QString versionText() {
+    return versionLine(QStringLiteral("junkloupe-cli"));
 }
 
 int run(const QStringList& args, std::FILE* out, std::FILE* err) {
-    Invocation invocation;
-    if (const auto problem = parse(args, invocation))
-        return usageError(err, *problem);
-    if (invocation.help) {
-        const QByteArray usage = usageText().toLocal8Bit();
-        std::fwrite(usage.constData(), 1, size_t(usage.size()), out);
-        std::fflush(out);
-        return Done;
+    QList<QByteArray> bytes;
+    bytes.reserve(args.size());
+    for (const QString& arg : args)
+        bytes.append(QFile::encodeName(arg));
+    return run(bytes, out, err);
+}
+
+int run(const QList<QByteArray>& args, std::FILE* outStream, std::FILE* err) {
+    const ParsedCommandLine parsed = parseCommandLine(args);
+    if (parsed.problem)
+        return usageError(err, *parsed.problem);
+    const Options& options = parsed.options;
+    Diagnostics diagnostics(err);
+    Output out(outStream);
+    try {
+        if (options.help || options.version) {
+            out.write((options.help ? usageText() : versionText()).toLocal8Bit());
+            out.flush();
+            return Success;
+        }
+        switch (options.command) {
+        case Command::View:
+            return runView(options, out, diagnostics);
+        case Command::Scan:
+        case Command::Hits:
+            return runScanOrHits(options, out, diagnostics);
+        case Command::Sum:
+            return runSum(options, out, diagnostics);
+        case Command::None:
+            break;
+        }
+    } catch (const WriteFailure& failure) {
+        diagnostics.problem(QStringLiteral("write error: %1").arg(systemReason(failure.error)));
     }
-    if (invocation.command == QLatin1String("view"))
-        return runView(invocation, out, err);
-    return runScanOrHits(invocation, out, err);
+    return Trouble;
 }
 
 } // namespace jl::cli

@@ -1,10 +1,11 @@
-// junkloupe-cli: exact output and exit status of view, scan and hits.
+// junkloupe-cli: exact output and exit status of view, scan, hits and sum.
 
 #include "cli/cli.h"
 #include "support/temp_folder.h"
 
 #include <QDir>
 #include <QFile>
+#include <QRandomGenerator>
 
 #include <gtest/gtest.h>
 
@@ -14,6 +15,13 @@
 #include <unistd.h>
 
 using jl::test::TempFolder;
+
+// Failures show bytes as text.
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QByteArray& bytes, std::ostream* os) {
+    *os << '"' << bytes.toStdString() << '"';
+}
+QT_END_NAMESPACE
 
 namespace {
 
@@ -34,13 +42,26 @@ QByteArray drain(std::FILE* file) {
     return bytes;
 }
 
-CliResult runCli(QStringList args) {
+// Runs the program with the given standard input; out names a file to write
+// standard output to instead of a temporary one (as /dev/full).
+CliResult runCli(QStringList args, const QByteArray& input = {}, const char* out = nullptr) {
     args.prepend(QStringLiteral("junkloupe-cli"));
-    std::FILE* out = std::tmpfile();
+    std::FILE* in = std::tmpfile();
+    std::fwrite(input.constData(), 1, size_t(input.size()), in);
+    std::rewind(in);
+    const int savedStdin = ::dup(STDIN_FILENO);
+    ::dup2(::fileno(in), STDIN_FILENO);
+    std::FILE* outFile = out ? std::fopen(out, "w") : std::tmpfile();
     std::FILE* err = std::tmpfile();
     CliResult result;
-    result.status = jl::cli::run(args, out, err);
-    result.out = drain(out);
+    result.status = jl::cli::run(args, outFile, err);
+    ::dup2(savedStdin, STDIN_FILENO);
+    ::close(savedStdin);
+    std::fclose(in);
+    if (out)
+        std::fclose(outFile);
+    else
+        result.out = drain(outFile);
     result.err = drain(err);
     return result;
 }
@@ -54,11 +75,14 @@ const QByteArray kWorkedExample = "Return-Path: x\r\n"
                                   "\r\n"
                                   "body\r\n";
 
-TEST(CliView, WorkedExampleUnderEachFilter) {
+TEST(CliView, WorkedExampleUnderEachFilterAndOptionSpelling) {
     TempFolder folder;
     const QString file = folder.write(QStringLiteral("m1.eml"), kWorkedExample);
+    folder.write(QStringLiteral("-f"), kWorkedExample);
+    const QString before = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(folder.path()));
     struct Case {
-        QStringList options;
+        QStringList args;
         QByteArray expected;
     };
     const QByteArray firstHeader = "\nReceived: from a\nby b\n\nMessage-ID: 1.x\n";
@@ -67,22 +91,28 @@ TEST(CliView, WorkedExampleUnderEachFilter) {
         "\nReturn-Path: x\n\nReceived: from a\n\nby b\n\nMessage-ID: 1.x\n\n\n"
         "\nSubject: hi\n\n\n\nbody\n";
     const Case cases[] = {
-        {{}, allHeaders}, // the default filter is 1
-        {{"--filter", "0"}, firstHeader},
-        {{"--filter=0"}, firstHeader},
-        {{"--filter", "1"}, allHeaders},
-        {{"--filter", "2"}, allText},
-        {{"--filter=2"}, allText},
-        {{"--filter", "0", "--filter", "2"}, allText}, // the last one counts
-        {{"--filter", "2", "--"}, allText},
+        {{"view", file}, allHeaders}, // the default filter is 1
+        {{"view", "--filter", "0", file}, firstHeader},
+        {{"view", "--filter=0", file}, firstHeader},
+        {{"view", "-f0", file}, firstHeader},
+        {{"view", "-f", "2", file}, allText},
+        {{"view", file, "--filter", "2"}, allText},            // options after the operand
+        {{"-f2", "view", file}, allText},                      // and before the command
+        {{"view", "--filt=2", file}, allText},                 // an unambiguous prefix
+        {{"view", "-f", "0", "--filter", "2", file}, allText}, // the last one counts
+        {{"view", "-f2", "--", file}, allText},
+        {{"view", "-f0", "--", "-f"}, firstHeader}, // "--" ends the options
+        {{"view", "-"}, allHeaders},                // standard input
+        {{"view", "-f2", "-"}, allText},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.options.join(' ').toStdString());
-        const CliResult r = runCli(QStringList{"view"} + c.options + QStringList{file});
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        const CliResult r = runCli(c.args, kWorkedExample);
         EXPECT_EQ(r.status, 0);
         EXPECT_EQ(r.out, c.expected);
         EXPECT_EQ(r.err, QByteArray());
     }
+    QDir::setCurrent(before);
 }
 
 TEST(CliView, EmptyMissingAndUnreadableFiles) {
@@ -92,63 +122,94 @@ TEST(CliView, EmptyMissingAndUnreadableFiles) {
     const QString dir = folder.mkdir(QStringLiteral("dir"));
     const QString missing = folder.file(QStringLiteral("missing.eml"));
 
-    CliResult r = runCli({"view", empty});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, QByteArray());
-    EXPECT_EQ(r.err, QByteArray());
+    for (const QString& quiet : {empty, noLines}) {
+        const CliResult r = runCli({"view", quiet});
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.out + r.err, QByteArray());
+    }
+    EXPECT_EQ(runCli({"view", "-"}, "").out, QByteArray());
 
-    r = runCli({"view", noLines}); // read, but filter 1 shows nothing
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, QByteArray());
-
-    for (const QString& bad : {missing, dir}) {
-        SCOPED_TRACE(bad.toStdString());
-        r = runCli({"view", bad});
-        EXPECT_EQ(r.status, 1);
+    const QList<std::pair<QString, QByteArray>> bad = {{missing, "No such file or directory"},
+                                                       {dir, "Is a directory"}};
+    for (const auto& [path, reason] : bad) {
+        SCOPED_TRACE(path.toStdString());
+        const CliResult r = runCli({"view", path});
+        EXPECT_EQ(r.status, 2);
         EXPECT_EQ(r.out, QByteArray());
-        EXPECT_TRUE(r.err.startsWith("junkloupe-cli: " + QFile::encodeName(bad) + ": "))
-            << r.err.constData();
-        EXPECT_TRUE(r.err.endsWith("\n"));
+        EXPECT_EQ(r.err, "junkloupe-cli: " + QFile::encodeName(path) + ": " + reason + "\n");
     }
 }
 
-TEST(CliUsage, WrongUsageGivesStatusTwoAndTheUsage) {
+TEST(CliUsage, WrongUsageIsOneLineAndAPointerToTheHelp) {
     TempFolder folder;
     const QString file = folder.write(QStringLiteral("m.eml"), kWorkedExample);
     const QString items = folder.write(QStringLiteral("items"), "a\r\n");
-    const QList<QStringList> cases = {
-        {},
-        {"show", file},
-        {"view"},
-        {"view", file, file},
-        {"view", "--filter", "3", file},
-        {"view", "--filter=x", file},
-        {"view", "--filter"},
-        {"view", "--items", items, file},
-        {"view", "--colour", file},
-        {"scan", file},
-        {"scan", "--items", items},
-        {"scan", "--items=", file},
-        {"hits", "--filter", "1", file},
-        {"hits", "--items"},
+    struct Case {
+        QStringList args;
+        const char* problem;
     };
-    for (const QStringList& args : cases) {
-        SCOPED_TRACE(args.join(' ').toStdString());
-        const CliResult r = runCli(args);
+    const Case cases[] = {
+        {{}, "no command given"},
+        {{"--filter", "2"}, "no command given"},
+        {{"show", file}, "unknown command 'show'"},
+        {{"view"}, "view needs a FILE ('-' for standard input)"},
+        {{"view", file, file}, "view takes one FILE, not 2"},
+        {{"view", "--filter", "3", file}, "invalid filter '3' (0, 1 or 2)"},
+        {{"view", "-fx", file}, "invalid filter 'x' (0, 1 or 2)"},
+        {{"view", file, "--filter"}, "option '--filter' requires an argument"},
+        {{"view", file, "-f"}, "option requires an argument -- 'f'"},
+        {{"view", "--items", items, file}, "option '--items' does not apply to view"},
+        {{"view", "-r", file}, "option '-r' does not apply to view"},
+        {{"view", "--colour", file}, "unrecognized option '--colour'"},
+        {{"view", "-x", file}, "invalid option -- 'x'"},
+        {{"view", "--f=1", file},
+         "option '--f' is ambiguous; possibilities: '--filter' '--files-from' '--format'"},
+        {{"view", "--help=1"}, "option '--help' doesn't allow an argument"},
+        {{"scan", file}, "scan needs --items FILE"},
+        {{"scan", "--items", items}, "scan needs a PATH or --files-from FILE"},
+        {{"scan", "--items=", file}, "option '--items' needs a file name"},
+        {{"scan", "-i", items, "-"},
+         "'-' is no PATH: --files-from - reads names from standard input"},
+        {{"scan", "-i-", "-T-"}, "standard input can be read only once"},
+        {{"scan", "-i", items, "--format", "tsv", file},
+         "option '--format' does not apply to scan"},
+        {{"hits", "--filter", "1", file}, "hits needs --items FILE"},
+        {{"hits", "-i", items, "--format", "xml", file},
+         "invalid format 'xml' (text, tsv or json)"},
+        {{"hits", "-i", items, "-j", "0", file}, "invalid number of threads '0' (1 to 256)"},
+        {{"hits", "--items"}, "option '--items' requires an argument"},
+        {{"sum", "-r"}, "option '-r' does not apply to sum"},
+        {{"sum", "-", "-"}, "standard input can be read only once"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        const CliResult r = runCli(c.args);
         EXPECT_EQ(r.status, 2);
         EXPECT_EQ(r.out, QByteArray());
-        EXPECT_TRUE(r.err.startsWith("junkloupe-cli: "));
-        EXPECT_TRUE(r.err.contains("Usage: junkloupe-cli view"));
+        EXPECT_EQ(r.err, QByteArray("junkloupe-cli: ") + c.problem +
+                             "\nTry 'junkloupe-cli --help' for more information.\n");
     }
 }
 
-TEST(CliUsage, HelpGoesToStandardOutput) {
-    for (const QStringList& args : QList<QStringList>{
-             {"--help"}, {"-h"}, {"view", "--help"}, {"scan", "--filter", "2", "--help"}}) {
-        SCOPED_TRACE(args.join(' ').toStdString());
-        const CliResult r = runCli(args);
+TEST(CliUsage, HelpAndVersionGoToStandardOutput) {
+    struct Case {
+        QStringList args;
+        QString expected;
+    };
+    const QString help = jl::cli::usageText();
+    const Case cases[] = {
+        {{"--help"}, help},
+        {{"-h"}, help},
+        {{"view", "--help"}, help},
+        {{"scan", "--filter", "2", "--help", "--bogus"}, help}, // acted on when met
+        {{"--version"}, "junkloupe-cli 1.0f\n"},
+        {{"hits", "-V"}, "junkloupe-cli 1.0f\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        const CliResult r = runCli(c.args);
         EXPECT_EQ(r.status, 0);
-        EXPECT_EQ(r.out, jl::cli::usageText().toUtf8());
+        EXPECT_EQ(r.out, c.expected.toUtf8());
         EXPECT_EQ(r.err, QByteArray());
     }
 }
@@ -167,6 +228,7 @@ protected:
         write(".f-hidden.eml",
               "Received: from relay.example\r\nX: casino\r\nMessage-ID: <5@x>\r\n");
         folder.write(QStringLiteral("pile/sub/deep.eml"), "Received: from clean.example\r\n");
+        folder.write(QStringLiteral("pile/sub/deeper/evil.eml"), "Received: evil.example\r\n");
         // Items file as the window writes it; the empty line is an empty item.
         items =
             folder.write(QStringLiteral("items.txt"), "evil.example\r\nCasino\r\n\r\nabsent\r\n");
@@ -175,95 +237,343 @@ protected:
         folder.write(QStringLiteral("pile/") + QLatin1String(name), bytes);
     }
     QByteArray path(const char* name) const { return QFile::encodeName(dir) + name; }
+    // What a scan of dir without -r says about pile/sub.
+    QByteArray note() const {
+        return "junkloupe-cli: " + QFile::encodeName(dir) +
+               ": 1 sub-directory not searched (-r descends into it)\n";
+    }
+    QByteArray lines(std::initializer_list<const char*> names, char end = '\n') const {
+        QByteArray out;
+        for (const char* name : names)
+            out += path(name) + end;
+        return out;
+    }
 
     TempFolder folder;
     QString dir;
     QString items;
 };
 
-TEST_F(CliPile, ScanListsFilesWithoutItemsInListOrder) {
+TEST_F(CliPile, ScanListsFilesWithoutItems) {
     struct Case {
         QStringList args;
+        QByteArray input;
         QByteArray expected;
+        bool note = true; // that pile/sub was not searched
     };
-    const QByteArray headers =
-        path("A-clean.eml") + "\n" + path("c-casino.eml") + "\n" + path("e-empty.eml") + "\n";
-    const QByteArray allText = path("A-clean.eml") + "\n" + path("e-empty.eml") + "\n";
+    const QByteArray headers = lines({"A-clean.eml", "c-casino.eml", "e-empty.eml"});
+    const QByteArray allText = lines({"A-clean.eml", "e-empty.eml"});
+    const QByteArray deep = lines({"sub/deep.eml"});
+    const QByteArray named = path("e-empty.eml") + '\n' + path("A-clean.eml") + '\n';
     const Case cases[] = {
-        {{"scan", "--items", items, dir}, headers},
-        {{"scan", "--filter", "1", "--items", items, dir}, headers},
-        {{"scan", "--items=" + items, "--filter=2", dir}, allText},
-        {{"scan", "--filter", "2", "--items", items, dir}, allText},
+        {{"scan", "--items", items, dir}, {}, headers},
+        {{"scan", dir, "--items", items}, {}, headers},
+        {{"scan", "--items", items, dir, "--filter", "2"}, {}, allText},
+        {{"scan", "-i", items, "-f2", dir}, {}, allText},
+        {{"scan", "-0", "-f2", "-i", items, dir}, {}, lines({"A-clean.eml", "e-empty.eml"}, '\0')},
         // Files and directories mixed: every file once, in list order.
-        {{"scan", "--filter", "2", "--items", items, dir + "e-empty.eml", dir, dir + "A-clean.eml"},
+        {{"scan", "-f2", "-i", items, dir + "e-empty.eml", dir, dir + "./A-clean.eml"},
+         {},
          allText},
+        // Recursion: list order over the whole tree.
+        {{"scan", "-r", "-f2", "-i", items, dir}, {}, allText + deep, false},
+        {{"scan", "-R", "-f2", "-i", items, dir}, {}, allText + deep, false},
+        // Names from standard input or a file, in the order given; CR LF
+        // and empty lines are fine; a directory gives its files.
+        {{"scan", "-f2", "-i", items, "--files-from", "-"},
+         path("e-empty.eml") + "\r\n\n" + path("b-evil.eml") + "\n" + path("A-clean.eml"),
+         named,
+         false},
+        {{"scan", "-0", "-f2", "-i", items, "-T", "-"},
+         path("e-empty.eml") + '\0' + path("A-clean.eml") + '\0',
+         path("e-empty.eml") + '\0' + path("A-clean.eml") + '\0',
+         false},
+        {{"scan", "-f2", "-i", items, "-T-", dir + "sub/deep.eml"},
+         QFile::encodeName(dir) + "\n",
+         deep + allText},
+        {{"scan", "-f1", "-i", "-", dir}, "evil.example\n", lines({".f-hidden.eml"}) + headers},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args.join(' ').toStdString());
-        const CliResult r = runCli(c.args);
-        EXPECT_EQ(r.status, 0) << r.err.constData();
+        const CliResult r = runCli(c.args, c.input);
+        EXPECT_EQ(r.status, 0);
         EXPECT_EQ(r.out, c.expected);
-        EXPECT_EQ(r.err, QByteArray());
+        EXPECT_EQ(r.err, c.note ? note() : QByteArray());
     }
 }
 
-TEST_F(CliPile, HitsCountsFilesPerItem) {
-    CliResult r = runCli({"hits", "--filter", "2", "--items", items, dir});
-    EXPECT_EQ(r.status, 0) << r.err.constData();
-    // Items in list order (letter case ignored), the empty item first.
-    EXPECT_EQ(r.out, QByteArray("0\t\n0\tabsent\n3\tCasino\n2\tevil.example\n2\n"));
-
-    r = runCli({"hits", "--items", items, dir});
-    EXPECT_EQ(r.out, QByteArray("0\t\n0\tabsent\n1\tCasino\n2\tevil.example\n3\n"));
-}
-
-TEST_F(CliPile, EmptyItemsFileMatchesNothing) {
-    const QString none = folder.write(QStringLiteral("none.txt"), "");
-    CliResult r =
-        runCli({"scan", "--items", none, "--filter", "2", dir + "b-evil.eml", dir + "e-empty.eml"});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, path("b-evil.eml") + "\n" + path("e-empty.eml") + "\n");
-    r = runCli({"hits", "--items", none, dir + "b-evil.eml"});
-    EXPECT_EQ(r.out, QByteArray("1\n"));
-}
-
-TEST_F(CliPile, RelativePathsBecomeFullPaths) {
+TEST_F(CliPile, PathsArePrintedAsGiven) {
     const QString before = QDir::currentPath();
-    ASSERT_TRUE(QDir::setCurrent(dir));
-    const CliResult r = runCli({"scan", "--filter", "2", "--items", items, ".", "./A-clean.eml"});
+    ASSERT_TRUE(QDir::setCurrent(folder.path()));
+    const CliResult r = runCli({"scan", "-f2", "-i", items, "pile", "./pile/A-clean.eml", "pile/"});
+    const CliResult listed =
+        runCli({"scan", "-f2", "-i", items, "-T-"}, "pile/../pile/e-empty.eml");
     QDir::setCurrent(before);
     EXPECT_EQ(r.status, 0) << r.err.constData();
-    EXPECT_EQ(r.out, path("A-clean.eml") + "\n" + path("e-empty.eml") + "\n");
+    EXPECT_EQ(r.out, QByteArray("pile/A-clean.eml\npile/e-empty.eml\n"));
+    EXPECT_EQ(listed.out, QByteArray("pile/../pile/e-empty.eml\n"));
 }
 
-TEST_F(CliPile, UnreadableInputIsReportedWithStatusOne) {
-    // Missing items file: nothing scanned.
-    CliResult r = runCli({"scan", "--items", folder.file(QStringLiteral("no-items")), dir});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, QByteArray());
-    EXPECT_TRUE(r.err.contains(QFile::encodeName(folder.file(QStringLiteral("no-items")))));
+TEST_F(CliPile, SubDirectoriesAndLinks) {
+    const QByteArray pile = QFile::encodeName(dir);
+    ASSERT_EQ(::symlink((pile + "sub").constData(), (pile + "link-to-sub").constData()), 0);
+    ASSERT_EQ(::symlink((pile + "A-clean.eml").constData(), (pile + "link.eml").constData()), 0);
+    ASSERT_EQ(::symlink(pile.constData(), (pile + "sub/loop").constData()), 0);
+    ASSERT_EQ(::symlink("nowhere", (pile + "dangling").constData()), 0);
+    struct Case {
+        QStringList options;
+        QByteArray out;
+        QByteArray err;
+    };
+    const QByteArray clean = lines({"A-clean.eml", "e-empty.eml", "link.eml"});
+    const Case cases[] = {
+        {{},
+         clean,
+         "junkloupe-cli: " + pile + ": 2 sub-directories not searched (-r descends into them)\n"},
+        {{"-r"}, clean + lines({"sub/deep.eml"}), {}},
+        {{"-R"},
+         lines({"A-clean.eml", "e-empty.eml", "link-to-sub/deep.eml", "link.eml", "sub/deep.eml"}),
+         "junkloupe-cli: warning: " + pile +
+             "link-to-sub/loop: recursive directory loop\n"
+             "junkloupe-cli: warning: " +
+             pile + "sub/loop: recursive directory loop\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.options.join(' ').toStdString());
+        const CliResult r = runCli(QStringList{"scan", "-f2", "-i", items, dir} + c.options);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.out, c.out);
+        EXPECT_EQ(r.err, c.err);
+    }
+}
 
-    // A path that names nothing and a named pipe: reported, the rest still printed.
+TEST_F(CliPile, ScanExitStatusFollowsGrep) {
+    const QString all = folder.write(QStringLiteral("all.txt"), "received\r\n");
+    const QString missing = folder.file(QStringLiteral("missing.eml"));
     const QString pipe = folder.file(QStringLiteral("pipe"));
     ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
-    const QString nothing = folder.file(QStringLiteral("nothing"));
-    r = runCli({"scan", "--filter", "2", "--items", items, nothing, pipe, dir + "A-clean.eml"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, path("A-clean.eml") + "\n");
-    EXPECT_TRUE(r.err.contains("junkloupe-cli: " + QFile::encodeName(nothing) + ": "));
-    EXPECT_TRUE(r.err.contains("junkloupe-cli: " + QFile::encodeName(pipe) + ": "));
+    struct Case {
+        QStringList args;
+        int status;
+        QByteArray out;
+        QByteArray err;
+    };
+    const QByteArray noFile = ": No such file or directory\n";
+    const Case cases[] = {
+        {{"-i", items, dir + "A-clean.eml"}, 0, lines({"A-clean.eml"}), {}},
+        {{"-i", all, dir + "A-clean.eml"}, 1, {}, {}},
+        {{"-i", items, missing, dir + "A-clean.eml"},
+         2,
+         lines({"A-clean.eml"}),
+         "junkloupe-cli: " + QFile::encodeName(missing) + noFile},
+        {{"-i", all, pipe},
+         2,
+         {},
+         "junkloupe-cli: " + QFile::encodeName(pipe) + ": Not a regular file (a named pipe)\n"},
+        {{"-i", all, "-T", missing},
+         2,
+         {},
+         "junkloupe-cli: " + QFile::encodeName(missing) + noFile},
+        {{"-i", missing, dir}, 2, {}, "junkloupe-cli: " + QFile::encodeName(missing) + noFile},
+        {{"-i", dir, dir},
+         2,
+         {},
+         "junkloupe-cli: " + QFile::encodeName(dir) + ": Is a directory\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        const CliResult r = runCli(QStringList{"scan"} + c.args);
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_EQ(r.out, c.out);
+        EXPECT_EQ(r.err, c.err);
+    }
 }
 
-TEST_F(CliPile, NamesThatCannotStandInTheListAreReported) {
+TEST_F(CliPile, NamesNotValidInTheEncodingAreReported) {
     const QByteArray odd = QFile::encodeName(dir) + "odd-\xff.eml";
     std::FILE* f = std::fopen(odd.constData(), "w");
     ASSERT_NE(f, nullptr);
     std::fclose(f);
     const CliResult r = runCli({"scan", "--filter", "2", "--items", items, dir});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, path("A-clean.eml") + "\n" + path("e-empty.eml") + "\n");
-    EXPECT_TRUE(r.err.contains(odd)) << r.err.constData();
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, lines({"A-clean.eml", "e-empty.eml"}));
+    EXPECT_EQ(r.err, "junkloupe-cli: " + odd +
+                         ": the name is not valid in the system's encoding\n" + note());
     ::unlink(odd.constData()); // the temporary folder cannot remove what it cannot name
+}
+
+TEST_F(CliPile, HitsInEveryFormat) {
+    // Items in list order (letter case ignored), the empty item first; an
+    // item that is there twice is counted once.
+    const QString odd =
+        folder.write(QStringLiteral("odd.txt"),
+                     "evil.example\r\nevil.example\r\na\tb\\c\r\nCasino\r\n\"q\"\r\n");
+    struct Case {
+        QStringList args;
+        QByteArray expected;
+    };
+    const Case cases[] = {
+        {{"-f2", "-i", items}, "0\t\n0\tabsent\n3\tCasino\n2\tevil.example\n2\n"},
+        {{"-i", items}, "0\t\n0\tabsent\n1\tCasino\n2\tevil.example\n3\n"},
+        {{"-i", odd, "--format", "tsv", "-j1"},
+         "kind\tnumber\titem\nfilter\t1\t\nfiles\t6\t\nwithout\t3\t\nunreadable\t0\t\n"
+         "item\t0\t\"q\"\nitem\t0\ta\\tb\\\\c\nitem\t1\tCasino\nitem\t2\tevil.example\n"},
+        {{"-i", odd, "--format=json", "-f0", "-j3"},
+         "{\n  \"filter\": 0,\n  \"files\": 6,\n  \"without\": 3,\n  \"unreadable\": 0,\n"
+         "  \"items\": [\n    {\"item\": \"\\\"q\\\"\", \"count\": 0},\n"
+         "    {\"item\": \"a\\tb\\\\c\", \"count\": 0},\n    {\"item\": \"Casino\", \"count\": "
+         "1},\n"
+         "    {\"item\": \"evil.example\", \"count\": 2}\n  ]\n}\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        const CliResult r = runCli(QStringList{"hits", dir} + c.args);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.out, c.expected);
+        EXPECT_EQ(r.err, note());
+    }
+}
+
+TEST_F(CliPile, WriteErrorsAreTrouble) {
+    const QList<QStringList> cases = {
+        {"--help"},
+        {"--version"},
+        {"view", dir + "A-clean.eml"},
+        {"scan", "-i", items, dir},
+        {"hits", "-i", items, dir},
+        {"sum", "-"},
+    };
+    const QByteArray partial = runCli({"hits", "--format=tsv", "-i", items, dir}).out;
+    for (const QStringList& args : cases) {
+        SCOPED_TRACE(args.join(' ').toStdString());
+        const CliResult r = runCli(args, partial, "/dev/full");
+        EXPECT_EQ(r.status, 2);
+        EXPECT_TRUE(r.err.endsWith("\njunkloupe-cli: write error: No space left on device\n") ||
+                    r.err == "junkloupe-cli: write error: No space left on device\n")
+            << r.err.constData();
+    }
+}
+
+// Partial results of hits over random splits of the pile, in random forms,
+// add up to one hits run over the whole pile in every form; so do their TSV
+// lines shuffled, as a map-reduce shuffle hands them over.
+TEST_F(CliPile, SumOfPartsEqualsOneRun) {
+    const QByteArray unreadable = QFile::encodeName(folder.file(QStringLiteral("gone.eml")));
+    QStringList files;
+    for (const char* name : {"A-clean.eml", "b-evil.eml", "c-casino.eml", "d-both.eml",
+                             "e-empty.eml", ".f-hidden.eml", "sub/deep.eml", "sub/deeper/evil.eml"})
+        files.append(QString::fromLatin1(path(name)));
+    files.append(QString::fromLatin1(unreadable));
+    const QString formats[] = {"text", "tsv", "json"};
+    QMap<QString, QByteArray> whole;
+    const QByteArray allNames = files.join('\n').toUtf8();
+    for (const QString& format : formats) {
+        const CliResult r =
+            runCli({"hits", "-f2", "-i", items, "-T-", "--format", format}, allNames);
+        EXPECT_EQ(r.status, 2); // the missing file
+        whole[format] = r.out;
+    }
+    QRandomGenerator random(16);
+    for (int round = 0; round < 40; ++round) {
+        QStringList shuffled = files;
+        std::shuffle(shuffled.begin(), shuffled.end(), random);
+        QByteArray parts;
+        QByteArrayList tsvLines;
+        for (qsizetype start = 0; start < shuffled.size();) {
+            const qsizetype size = random.bounded(0, 4);
+            const QString format =
+                random.bounded(2) ? QStringLiteral("tsv") : QStringLiteral("json");
+            const CliResult part = runCli({"hits", "-f2", "-i", items, "-T-", "--format", format},
+                                          shuffled.mid(start, size).join('\n').toUtf8());
+            parts += part.out;
+            // A sum of one partial result is that result, here as TSV lines.
+            tsvLines += runCli({"sum", "--format=tsv"}, part.out).out.split('\n');
+            start += size;
+        }
+        const QString format = formats[random.bounded(3)];
+        const CliResult sum = runCli({"sum", "--format", format}, parts);
+        ASSERT_EQ(sum.status, 0) << sum.err.constData();
+        ASSERT_EQ(sum.out, whole[format]) << parts.constData();
+        tsvLines.removeAll(QByteArray());
+        std::shuffle(tsvLines.begin(), tsvLines.end(), random);
+        const CliResult lineSum =
+            runCli({"sum", "--format", "tsv", "-"}, tsvLines.join('\n') + '\n');
+        ASSERT_EQ(lineSum.out, whole["tsv"]) << lineSum.err.constData();
+    }
+}
+
+TEST(CliSum, InputThatDoesNotAddUpIsRefused) {
+    TempFolder folder;
+    const QByteArray head = "kind\tnumber\titem\n";
+    const QByteArray one = head + "filter\t1\t\nfiles\t2\t\nwithout\t1\t\nunreadable\t0\t\n"
+                                  "item\t1\tx\n";
+    const QString json = "{\"filter\": 1, \"files\": 2, \"without\": 1, \"unreadable\": 0, "
+                         "\"items\": [{\"item\": \"x\", \"count\": 1}]}\n";
+    struct Case {
+        QByteArray input;
+        const char* problem;
+    };
+    const Case cases[] = {
+        {"", "no partial results in the input"},
+        {one + one.mid(head.size()) + "item\t1\ty\n",
+         "the partial results were made with different items: 'y' is in 1 of 2"},
+        {one + "filter\t2\t\n",
+         "(standard input):7: made with filter 2, the results before with filter 1"},
+        {one + "files\t1\t\n",
+         "the partial results are incomplete: 2 'files' rows, but 1 'filter' rows"},
+        {one + "item\t1\tx",
+         "(standard input):7: the last line has no line end: the input was cut short"},
+        {one + "item\t-1\tx\n", "(standard input):7: '-1' is no count"},
+        {one + "item\t1\n", "(standard input):7: a row must have three fields separated by tabs "
+                            "(kind, number, item), not 2"},
+        {one + "files\t1\tx\n", "(standard input):7: a 'files' row has no item"},
+        {one + "item\t1\ta\\b\n",
+         "(standard input):7: a backslash in an item must be followed by \\, t, r or n"},
+        {one + "lines\t1\t\n", "(standard input):7: unknown kind of row 'lines'"},
+        {one + QByteArray("files\t999999999999999999\t\n").repeated(10),
+         "(standard input):16: a sum grows beyond 9223372036854775807"},
+        {json.toUtf8() + "{\n",
+         "(standard input):2: the JSON object begun at (standard input):2 does not end"},
+        {json.toUtf8().replace("\"files\": 2", "\"files\": -2"),
+         "(standard input):1: \"files\" must be a count"},
+        {json.toUtf8().replace("\"filter\"", "\"filtre\""),
+         "(standard input):1: unknown key \"filtre\""},
+        {json.toUtf8().replace("}]}", "}, {\"item\": \"x\", \"count\": 1}]}"),
+         "(standard input):1: the item \"x\" is there twice"},
+        {json.toUtf8().replace("}]}", "}]} x"),
+         "(standard input):1: text after the end of a JSON object"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.input.toStdString());
+        const CliResult r = runCli({"sum"}, c.input);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.out, QByteArray());
+        EXPECT_EQ(r.err, QByteArray("junkloupe-cli: ") + c.problem + "\n");
+    }
+    const QString file = folder.write(QStringLiteral("part.json"), json.toUtf8());
+    const CliResult mixed = runCli({"sum", file, "-", "--format=json"}, one);
+    EXPECT_EQ(mixed.status, 0) << mixed.err.constData();
+    EXPECT_EQ(mixed.out, QByteArray("{\n  \"filter\": 1,\n  \"files\": 4,\n  \"without\": 2,\n"
+                                    "  \"unreadable\": 0,\n  \"items\": [\n"
+                                    "    {\"item\": \"x\", \"count\": 2}\n  ]\n}\n"));
+}
+
+// The threads hand their verdicts on in list order: any number of them
+// gives the output of one.
+TEST(CliCorpus, ThreadsChangeNothing) {
+    const QString corpus = jl::test::corpusDir();
+    if (corpus.isEmpty())
+        GTEST_SKIP() << "no corpus";
+    const QString items = corpus + QStringLiteral("items/items-1000.txt");
+    for (const char* command : {"scan", "hits"}) {
+        SCOPED_TRACE(command);
+        const QStringList args{command, "-r", "-f2", "-i", items, corpus + "ham"};
+        const CliResult one = runCli(args + QStringList{"-j1"});
+        const CliResult three = runCli(args + QStringList{"-j3"});
+        EXPECT_FALSE(one.out.isEmpty());
+        EXPECT_EQ(one.out, three.out);
+        EXPECT_EQ(one.status, three.status);
+    }
 }
 
 } // namespace

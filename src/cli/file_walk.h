@@ -1,0 +1,62 @@
+#pragma once
+// The files that the names given to junkloupe-cli stand for, and the reports
+// about inputs that could not be examined.
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <cstdio>
+#include <functional>
+
+namespace jl::cli {
+
+// Messages on standard error, one line each, "junkloupe-cli: " first.
+class Diagnostics {
+public:
+    explicit Diagnostics(std::FILE* err) : m_err(err) {}
+    // An input that could not be examined; the run ends in trouble.
+    void problem(const QByteArray& path, const QString& reason);
+    void problem(const QString& text);
+    // Something worth telling that is no trouble.
+    void note(const QByteArray& text);
+    bool trouble() const { return m_problems > 0; }
+    qint64 problems() const { return m_problems; }
+
+private:
+    void line(const QByteArray& text);
+    std::FILE* m_err;
+    qint64 m_problems = 0;
+};
+
+// The system's text for an errno value.
+QString systemReason(int error);
+
+struct WalkOptions {
+    bool recursive = false;   // descend into sub-directories
+    bool followLinks = false; // and through links to directories
+};
+
+// Appends the files that name stands for, spelt as given: a directory gives
+// the regular files (and links to regular files) inside it as name + "/" +
+// entry, the files of its sub-directories too when recursive; anything else
+// gives itself. Names that cannot be examined (names of nothing, entries
+// that cannot be looked at, directories that cannot be listed) are reported.
+void expandName(const QByteArray& name, const WalkOptions& options, Diagnostics& diagnostics,
+                QStringList& files);
+
+// Drops every name that spells the same path as an earlier one, once made
+// absolute and rid of "." and ".." steps.
+void dropRepeatedPaths(QStringList& names);
+
+// Puts texts in the order of the window's lists (locale-aware, letter case
+// ignored); texts equal under it keep code point order, so the order does not
+// depend on the order they came in.
+void sortInListOrder(QStringList& texts);
+
+// Reads names separated by separator from the descriptor, calling onName for
+// each non-empty one (with '\n' as separator, a CR before it is dropped).
+// Returns 0, or the errno of a failed read.
+int readNames(int fd, char separator, const std::function<void(const QByteArray&)>& onName);
+
+} // namespace jl::cli
