@@ -3,7 +3,7 @@
 # As a normal user it prints the apt command to run instead.
 set -euo pipefail
 packages=(qt6-base-dev fonts-liberation2 cmake g++ make googletest libgtest-dev libbenchmark-dev
-          xvfb xauth xdotool)
+          xvfb xauth xdotool parallel man-db)
 if [ "${1:-}" = "--with-bench-peers" ]; then packages+=(ripgrep); fi
 missing=()
 for p in "${packages[@]}"; do

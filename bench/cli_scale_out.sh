@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# Times junkloupe-cli hits and scan over ten copies of the shared corpus
+# (36,760 files, made in a temporary folder) with 1,000 and 10,000 items under
+# filter 2: one process against the GNU parallel recipe
+# (scripts/junkloupe-parallel.sh) on two job slots, with the default threads
+# per run and with one thread per run. Prints the median wall time of 3 runs
+# of each and the speed-up of the recipe (one process's time over its time),
+# and checks that both give the same output.
+#
+#   bench/cli_scale_out.sh [BUILD_DIR]     (default: build-rel beside this script's parent)
+#
+# Build BUILD_DIR as Release first (cmake -DCMAKE_BUILD_TYPE=Release).
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$root/build-rel}
+cli=$build/bin/junkloupe-cli
+recipe=$root/scripts/junkloupe-parallel.sh
+corpus=${JUNKLOUPE_CORPUS_DIR:-$root/../shared/corpus}
+copies=10
+runs=3
+
+[[ -x $cli ]] || { echo "no $cli: build the command-line program first" >&2; exit 2; }
+[[ -d $corpus ]] || { echo "no corpus at $corpus" >&2; exit 2; }
+command -v parallel >/dev/null || { echo "GNU parallel is not installed (Debian package parallel)" >&2; exit 2; }
+
+work=$(mktemp -d /tmp/junkloupe-scale-out-bench.XXXXXX)
+trap 'rm -rf "$work"' EXIT
+export HOME=$work/home JUNKLOUPE_CLI=$cli
+mkdir "$HOME"
+
+# Every message file of the corpus, flat (sub/dir/name becomes sub__dir__name),
+# once per copy; the items lists, the corpus' notes and dotfiles left out.
+(cd "$corpus" && find . -type f ! -path './items/*' ! -name MANIFEST.tsv ! -name SOURCES.md ! -name '.*' -print0) |
+    while IFS= read -r -d '' rel; do
+        rel=${rel#./}
+        for ((c = 0; c < copies; c++)); do
+            mkdir -p "$work/pile/$c"
+            cp "$corpus/$rel" "$work/pile/$c/${rel//\//__}"
+        done
+    done
+find "$work/pile" -type f -print0 >"$work/names"
+files=$(tr -cd '\0' <"$work/names" | wc -c)
+echo "pile: $files files, $(du -sb "$work/pile" | cut -f1) bytes"
+cat "$work"/pile/*/* >/dev/null # warm the page cache
+echo "machine: $(nproc) processors, load $(cut -d' ' -f1-3 /proc/loadavg)"
+
+now() { date +%s%N; }
+# median WALL of $runs runs of CMD (standard input from the names, output kept in $work/out)
+median() {
+    local times=() start end
+    for ((i = 0; i < runs; i++)); do
+        start=$(now)
+        "$@" <"$work/names" >"$work/out" 2>/dev/null || true
+        end=$(now)
+        times+=($((end - start)))
+    done
+    printf '%s\n' "${times[@]}" | sort -n | sed -n "$(((runs + 1) / 2))p" |
+        awk '{ printf "%.2f", $1 / 1e9 }'
+}
+speedup() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+
+printf '\n%-8s %6s  %13s  %22s  %22s\n' command items "one process" "recipe, 2 slots" "recipe, 2 slots x 1 thread"
+for size in 1000 10000; do
+    items=$corpus/items/items-$size.txt
+    for command in hits scan; do
+        one=$(median "$cli" "$command" -f 2 -i "$items" -0 -T -)
+        cp "$work/out" "$work/out-one"
+        two=$(median "$recipe" -j 2 -0 "$command" -f 2 -i "$items")
+        cmp -s "$work/out-one" "$work/out" || echo "the recipe's output differs from one process's ($command, $size items)"
+        single=$(median "$recipe" -j 2 -0 "$command" -f 2 -i "$items" -j 1)
+        cmp -s "$work/out-one" "$work/out" || echo "the recipe's output differs with one thread per run ($command, $size items)"
+        printf '%-8s %6s  %11s s  %8s s (x %5s)  %8s s (x %5s)\n' "$command" "$size" "$one" \
+            "$two" "$(speedup "$one" "$two")" "$single" "$(speedup "$one" "$single")"
+    done
+done
+echo "(x: the speed-up of the recipe, one process's time over the recipe's)"
