@@ -1,6 +1,8 @@
 #include "desktop/companion_documents.h"
 
 #include "util/dialogs.h"
+#include "util/file_helpers.h"
+#include "util/program_folder.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -47,6 +49,15 @@ QString readmePath(const QString& programDirectory, const QString& executableNam
            QStringLiteral(".txt");
 }
 
+QString readmeLocation(const QString& programDirectory, const QString& executableName) {
+    const QString beside = readmePath(programDirectory, executableName);
+    if (isExistingFile(beside))
+        return beside;
+    const QString installed = installedDataPath(programDirectory, QStringLiteral("doc/junkloupe/") +
+                                                                      QFileInfo(beside).fileName());
+    return isExistingFile(installed) ? installed : beside;
+}
+
 QString cataloguePath(const QString& programDirectory) {
     return programDirectory + QStringLiteral("catalog.txt");
 }
@@ -60,7 +71,7 @@ QString catalogueMissingMessage(const QString& productName) {
 
 void View_Readme_File(DocumentOpener& opener, Dialogs& dialogs, const QString& programDirectory,
                       const QString& executableName) {
-    opener.View_Text_File_In_Notepad(dialogs, readmePath(programDirectory, executableName));
+    opener.View_Text_File_In_Notepad(dialogs, readmeLocation(programDirectory, executableName));
 }
 
 void View_Shareware_Catalog(DocumentOpener& opener, Dialogs& dialogs,

@@ -47,9 +47,14 @@ private:
 // programDirectory ends with "/". The readme is the executable's file name cut
 // before its first "." (the whole name when it has none) + ".txt".
 QString readmePath(const QString& programDirectory, const QString& executableName);
+// Where the readme is found: readmePath() when that file exists, else the same
+// name in the installation's share/doc/junkloupe/ folder when it exists there
+// (an installed copy), else readmePath().
+QString readmeLocation(const QString& programDirectory, const QString& executableName);
 QString cataloguePath(const QString& programDirectory);
 
-// Opens the readme, whether or not it exists (the opener reports a missing one).
+// Opens the readme at readmeLocation(), whether or not it exists (the opener
+// reports a missing one).
 void View_Readme_File(DocumentOpener& opener, Dialogs& dialogs, const QString& programDirectory,
                       const QString& executableName);
 

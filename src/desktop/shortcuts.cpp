@@ -5,6 +5,7 @@
 #include "util/atomic_file.h"
 #include "util/dialogs.h"
 #include "util/file_helpers.h"
+#include "util/program_folder.h"
 #include "util/text_helpers.h"
 
 #include <QFile>
@@ -27,10 +28,17 @@ QString readShellFolder(Registry& registry, const QString& keyPath, const QStrin
 
 } // namespace
 
+QString shortcutIcon(const QString& targetPath) {
+    const QString drawing =
+        installedDataPath(QFileInfo(targetPath).absolutePath(),
+                          QStringLiteral("icons/hicolor/scalable/apps/junkloupe.svg"));
+    return isExistingFile(drawing) ? drawing : QStringLiteral("junkloupe");
+}
+
 QByteArray shortcutEntry(const QString& targetPath) {
     return applicationEntry(QStringLiteral("Junkloupe"),
                             quoteExecArgument(targetPath) + QStringLiteral(" %F"),
-                            QStringLiteral("mail-mark-junk"), true);
+                            shortcutIcon(targetPath), true);
 }
 
 bool DesktopEntryLinkWriter::save(const QString& location, const QString& targetPath) {

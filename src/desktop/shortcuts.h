@@ -28,13 +28,19 @@ public:
 };
 
 // The desktop-entry shortcut: Type=Application, Name "Junkloupe", Exec with
-// the quoted target followed by " %F", an icon, Terminal=false; written through
+// the quoted target followed by " %F", the tool's icon, Terminal=false; written through
 // a temporary file and a rename, then marked executable (0755) so desktops
 // trust it.
 class DesktopEntryLinkWriter : public LinkWriter {
 public:
     bool save(const QString& location, const QString& targetPath) override;
 };
+
+// The tool's icon for a shortcut to targetPath: the full path of the icon
+// drawing in the installation beside the target (../share/icons/hicolor/
+// scalable/apps/junkloupe.svg; the build tree has one too) when it is there,
+// else the icon theme's name "junkloupe".
+QString shortcutIcon(const QString& targetPath);
 
 // The shortcut file's content for a target.
 QByteArray shortcutEntry(const QString& targetPath);

@@ -44,6 +44,11 @@ QString userConfigFolder(const QString& xdgConfigHome, const QString& home) {
     return withSlash(userConfigHome(xdgConfigHome, home)) + QStringLiteral("junkloupe/");
 }
 
+QString installedDataPath(const QString& programDirectory, const QString& relativePath) {
+    return QDir::cleanPath(withSlash(programDirectory) + QStringLiteral("../share/") +
+                           relativePath);
+}
+
 QString chooseUserFilesFolder(const QString& programDirectory, const QString& configFolder) {
     const QString folder = withSlash(programDirectory);
     if (folderTakesNewFiles(folder))

@@ -36,6 +36,11 @@ QString userConfigHome(const QString& xdgConfigHome, const QString& home);
 // The tool's folder in it: userConfigHome(...) + "/junkloupe/".
 QString userConfigFolder(const QString& xdgConfigHome, const QString& home);
 
+// A file of the installation that holds the executable: programDirectory +
+// "../share/" + relativePath, cleaned. For /usr/bin/ it is under /usr/share/;
+// the build tree mirrors that layout (build/bin/ and build/share/).
+QString installedDataPath(const QString& programDirectory, const QString& relativePath);
+
 // The decision described above: programDirectory or configFolder, with one
 // trailing "/". Looks at the file system only; creates and changes nothing.
 QString chooseUserFilesFolder(const QString& programDirectory, const QString& configFolder);

@@ -1,5 +1,6 @@
 #include "about/memory_status.h"
 #include "about/widgets/about_box.h"
+#include "about/widgets/app_icon.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -88,6 +89,29 @@ TEST_F(AboutFixture, TextsAndLayout) {
     for (const QLabel* label : box.findChildren<QLabel*>())
         captionFound |= label->text() == "Free System Resources :";
     EXPECT_TRUE(captionFound);
+}
+
+// The icon rendered by the build is in the program: every theme size, drawn
+// (not blank), and shown in the dialog without overlapping its texts.
+TEST_F(AboutFixture, ProgramIcon) {
+    const QIcon icon = applicationIcon();
+    const QList<QSize> sizes = icon.availableSizes();
+    for (const int size : {16, 32, 48, 256})
+        EXPECT_TRUE(sizes.contains(QSize(size, size))) << size;
+    const QImage small = icon.pixmap(16, 16).toImage();
+    int opaque = 0;
+    for (int y = 0; y < small.height(); ++y)
+        for (int x = 0; x < small.width(); ++x)
+            opaque += qAlpha(small.pixel(x, y)) > 128;
+    EXPECT_GT(opaque, 16 * 16 / 3);
+    EXPECT_LT(opaque, 16 * 16);
+
+    const auto* picture = box.findChild<QLabel*>("Program_Icon_Image");
+    ASSERT_NE(picture, nullptr);
+    EXPECT_FALSE(picture->pixmap().isNull());
+    for (const QLabel* label : {box.Product_Name_Label, box.Author_and_Date_Label})
+        EXPECT_FALSE(label->geometry().intersects(picture->geometry()))
+            << label->objectName().toStdString();
 }
 
 TEST_F(AboutFixture, ShowingRefreshesAtOnceAndStartsTheTimer) {

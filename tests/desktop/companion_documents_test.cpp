@@ -51,6 +51,35 @@ TEST(CompanionDocuments, ReadmeIsNamedAfterTheExecutable) {
     EXPECT_EQ(cataloguePath("/opt/j/"), "/opt/j/catalog.txt");
 }
 
+// The guide beside the executable (a build tree) wins; an installed copy
+// finds it under ../share/doc/junkloupe/; with neither the opener is handed
+// the path beside the executable and reports it missing itself.
+TEST(CompanionDocuments, ReadmeBesideTheProgramOrInstalled) {
+    const struct {
+        bool beside, installed;
+        const char* expected;
+    } cases[] = {
+        {true, true, "usr/bin/junkloupe.txt"},
+        {false, true, "usr/share/doc/junkloupe/junkloupe.txt"},
+        {true, false, "usr/bin/junkloupe.txt"},
+        {false, false, "usr/bin/junkloupe.txt"},
+    };
+    for (const auto& c : cases) {
+        Docs d;
+        d.installOpener();
+        const QString bin = d.tmp.mkdir("usr/bin");
+        if (c.beside)
+            d.tmp.write("usr/bin/junkloupe.txt", "guide");
+        if (c.installed)
+            d.tmp.write("usr/share/doc/junkloupe/junkloupe.txt", "guide");
+        DocumentOpener opener = d.opener(d.binDir);
+        View_Readme_File(opener, d.dialogs, bin, "junkloupe");
+        ASSERT_EQ(d.launcher.starts.size(), 1u);
+        EXPECT_EQ(d.launcher.starts[0].arguments, QStringList{d.tmp.file(c.expected)})
+            << c.beside << c.installed;
+    }
+}
+
 TEST(CompanionDocuments, PathWithBlanksIsOneArgument) {
     Docs d;
     d.installOpener();

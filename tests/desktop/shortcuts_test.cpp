@@ -4,6 +4,7 @@
 
 #include "desktop_sandbox.h"
 #include "support/scripted_dialogs.h"
+#include "support/temp_folder.h"
 
 #include <QDir>
 #include <QFile>
@@ -59,6 +60,19 @@ TEST(Shortcuts, CreateWritesAnExecutableLauncherInEachFolder) {
     d.create("Desktop");
     EXPECT_EQ(d.dialogs.count(), 0u);
     EXPECT_EQ(QDir(d.box.desktop()).entryList(QDir::Files), QStringList{"junkloupe.desktop"});
+}
+
+// The tool's own icon: the drawing installed beside the target's folder (or
+// in the build tree), else the theme name.
+TEST(Shortcuts, IconOfTheInstallation) {
+    test::TempFolder tmp;
+    const QString target = tmp.write("prefix/bin/junkloupe", "");
+    EXPECT_EQ(shortcutIcon(target), "junkloupe");
+    const QString drawing =
+        tmp.write("prefix/share/icons/hicolor/scalable/apps/junkloupe.svg", "<svg/>");
+    EXPECT_EQ(shortcutIcon(target), drawing);
+    EXPECT_EQ(desktopEntryValue(shortcutEntry(target), "Icon"), drawing);
+    EXPECT_EQ(shortcutIcon(kTarget), "junkloupe");
 }
 
 TEST(Shortcuts, ProgramsSubFolderIsNeverCreated) {

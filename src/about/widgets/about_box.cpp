@@ -1,5 +1,8 @@
 #include "about/widgets/about_box.h"
 
+#include "about/widgets/app_icon.h"
+#include "util/product.h"
+
 #include <QFont>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -32,15 +35,21 @@ TAboutBox::TAboutBox(QWidget* parent, MemorySource memorySource)
     setModal(true);
     setFixedSize(kClientWidth, kClientHeight);
 
+    // The tool's icon in the top right corner, beside the name and date.
+    constexpr int kIconSize = 64;
+    auto* picture = makeLabel(this, QStringLiteral("Program_Icon_Image"), QString(),
+                              QRect(kClientWidth - 24 - kIconSize, 20, kIconSize, kIconSize));
+    picture->setPixmap(applicationIcon().pixmap(kIconSize, kIconSize));
+
     Product_Name_Label =
-        makeLabel(this, QStringLiteral("Product_Name_Label"), QString(), QRect(24, 24, 574, 44));
+        makeLabel(this, QStringLiteral("Product_Name_Label"), QString(), QRect(24, 24, 490, 44));
     QFont big = Product_Name_Label->font();
     big.setPointSize(22);
     big.setBold(true);
     Product_Name_Label->setFont(big);
 
     Author_and_Date_Label =
-        makeLabel(this, QStringLiteral("Author_and_Date_Label"), QString(), QRect(24, 76, 574, 24));
+        makeLabel(this, QStringLiteral("Author_and_Date_Label"), QString(), QRect(24, 76, 490, 24));
 
     auto* comments = makeLabel(
         this, QStringLiteral("Comments_Label"),
@@ -71,8 +80,8 @@ TAboutBox::TAboutBox(QWidget* parent, MemorySource memorySource)
 }
 
 void TAboutBox::setProductTexts() {
-    setWindowTitle(QStringLiteral("About Junkloupe v1.0f ..."));
-    Product_Name_Label->setText(QStringLiteral("Junkloupe v1.0f"));
+    setWindowTitle(QStringLiteral("About ") + productCaption() + QStringLiteral(" ..."));
+    Product_Name_Label->setText(productCaption());
     Author_and_Date_Label->setText(QStringLiteral("September 2007") + QStringLiteral(", ") +
                                    QStringLiteral("the Junkloupe developers"));
 }
