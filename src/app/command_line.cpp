@@ -2,6 +2,9 @@
 
 #include "app/command_line.h"
 
+#include "util/product.h"
+#include "util/program_folder.h"
+
 #include <QFileInfo>
 #include <QUrl>
 
@@ -75,6 +78,10 @@ CommandLine parseCommandLine(const QStringList& arguments) {
             result.action = CommandLine::Action::Help;
             return result;
         }
+        if (argument == QLatin1String("--version")) {
+            result.action = CommandLine::Action::Version;
+            return result;
+        }
         // --show=STATE or --show STATE
         if (argument == QLatin1String("--show") || argument.startsWith(QLatin1String("--show="))) {
             QString value;
@@ -123,8 +130,21 @@ QString commandLineUsage(const QString& program) {
                "                   if they were dropped on the window\n"
                "  --show=STATE     how the window first appears: normal (the default),\n"
                "                   minimized or maximized\n"
-               "  -h, --help       show this help and exit\n")
+               "  -h, --help       show this help and exit\n"
+               "  --version        print the version and exit\n")
         .arg(program);
+}
+
+QString commandLineHelp(const QString& program, const ProgramFolder& folder) {
+    return commandLineUsage(program) +
+           QStringLiteral("\n"
+                          "This copy keeps your settings and both lists (%1, %2, %3) in\n"
+                          "  %4\n"
+                          "They are kept beside the program when its folder lets you write them\n"
+                          "there, otherwise in $XDG_CONFIG_HOME/junkloupe/ (by default\n"
+                          "~/.config/junkloupe/).\n")
+               .arg(kSettingsFileName, kFileListFileName, kItemsListFileName,
+                    folder.userFilesFolder());
 }
 
 QStringList commandLineArguments(int argc, char** argv) {
@@ -140,7 +160,12 @@ int commandLineExitStatus(const CommandLine& commandLine, std::FILE* out, std::F
     case CommandLine::Action::Run:
         return -1;
     case CommandLine::Action::Help:
-        std::fputs(commandLineUsage(program).toLocal8Bit().constData(), out);
+        std::fputs(
+            commandLineHelp(program, ProgramFolder::ofExecutable()).toLocal8Bit().constData(), out);
+        std::fflush(out);
+        return 0;
+    case CommandLine::Action::Version:
+        std::fputs(versionLine(QStringLiteral("junkloupe")).toLocal8Bit().constData(), out);
         std::fflush(out);
         return 0;
     case CommandLine::Action::Error:

@@ -9,16 +9,18 @@
 
 namespace jl {
 
+class ProgramFolder;
+
 // How the window first appears at every first-show sequence: the start-up
 // show command, given on the command line (--show=...).
 enum class StartUpShow { Normal, Minimized, Maximized };
 
 // What the command line asks for. Options: --show=normal|minimized|maximized
-// (also "--show STATE"), -h/--help, "--" ending the options; every other
+// (also "--show STATE"), -h/--help, --version, "--" ending the options; every other
 // argument is a path (a file:// URL counts as its path). The toolkit's own
 // options (-platform, -style, ...) are let through.
 struct CommandLine {
-    enum class Action { Run, Help, Error };
+    enum class Action { Run, Help, Version, Error };
     Action action = Action::Run;
     StartUpShow show = StartUpShow::Normal;
     QStringList paths;
@@ -31,9 +33,13 @@ struct CommandLine {
 CommandLine parseCommandLine(const QStringList& arguments);
 QStringList commandLineArguments(int argc, char** argv);
 QString commandLineUsage(const QString& program);
+// What --help prints: the usage, then the folder where this copy keeps the
+// user's files (ProgramFolder::userFilesFolder()) and how it was chosen.
+QString commandLineHelp(const QString& program, const ProgramFolder& folder);
 
-// The end of a command line that starts no window: prints the usage on out
-// for --help (0), or the error and the usage on err (2). -1: start the window.
+// The end of a command line that starts no window: prints the help on out for
+// --help (0), "junkloupe <version>" on out for --version (0), or the error and
+// the usage on err (2). -1: start the window.
 int commandLineExitStatus(const CommandLine& commandLine, std::FILE* out = stdout,
                           std::FILE* err = stderr);
 

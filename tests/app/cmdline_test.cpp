@@ -2,6 +2,9 @@
 // does with --help and with options it does not know, without any display.
 
 #include "app/command_line.h"
+#include "util/product.h"
+#include "util/program_folder.h"
+#include "util/qstring_printer.h"
 
 #include <QFileInfo>
 #include <QProcess>
@@ -27,6 +30,8 @@ TEST(CommandLine, OptionsAndPaths) {
         {{"--show=maximized", "--show=normal"}, A::Run, StartUpShow::Normal, {}},
         {{"x", "--help", "--bogus"}, A::Help, StartUpShow::Normal, {"x"}},
         {{"-h"}, A::Help, StartUpShow::Normal, {}},
+        {{"x", "--version", "--bogus"}, A::Version, StartUpShow::Normal, {"x"}},
+        {{"--", "--version"}, A::Run, StartUpShow::Normal, {"--version"}},
         {{"--show=sideways"}, A::Error, StartUpShow::Normal, {}},
         {{"--show"}, A::Error, StartUpShow::Normal, {}},
         {{"--bogus"}, A::Error, StartUpShow::Normal, {}},
@@ -62,7 +67,13 @@ TEST(CommandLine, UsageListsEveryOption) {
     const QString usage = commandLineUsage("junkloupe");
     EXPECT_TRUE(usage.startsWith("Usage: junkloupe [--show=normal|minimized|maximized] [PATH...]"));
     EXPECT_TRUE(usage.contains("--help"));
+    EXPECT_TRUE(usage.contains("--version"));
     EXPECT_FALSE(usage.contains("screenshot"));
+    const QString help = commandLineHelp(
+        "junkloupe", ProgramFolder("/usr/bin", "junkloupe", "/home/u/.config/junkloupe"));
+    EXPECT_TRUE(help.startsWith(usage));
+    EXPECT_TRUE(help.contains("Junkloupe.ini, Junkloupe.ini_file, Junkloupe.ini_int) in\n"
+                              "  /home/u/.config/junkloupe/\n"));
 }
 
 // The built program, with no display to talk to.
@@ -91,8 +102,15 @@ TEST(CommandLine, ProgramAnswersHelpAndRefusesUnknownOptionsWithoutADisplay) {
         GTEST_SKIP() << "the program is not built";
     const Outcome help = runProgram({"--help"});
     EXPECT_EQ(help.status, 0);
-    EXPECT_EQ(QString::fromLocal8Bit(help.out), commandLineUsage("junkloupe"));
+    // The build tree can be written: the files are kept beside the program.
+    EXPECT_EQ(QString::fromLocal8Bit(help.out),
+              commandLineHelp("junkloupe", ProgramFolder(JUNKLOUPE_BIN_DIR, "junkloupe")));
     EXPECT_TRUE(help.err.isEmpty());
+
+    const Outcome version = runProgram({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, QByteArray("junkloupe ") + kProductVersion + "\n");
+    EXPECT_EQ(productCaption(), QString("Junkloupe v") + kProductVersion);
 
     const Outcome unknown = runProgram({"--frobnicate", "x.eml"});
     EXPECT_EQ(unknown.status, 2);

@@ -63,9 +63,6 @@ class LinkWriter;
 class DocumentOpener;
 class TAboutBox;
 
-// The texts of the caption and the application title.
-inline const QString kProductCaption = QStringLiteral("Junkloupe v1.0f");
-
 class TMainForm1 : public QMainWindow {
     Q_OBJECT
 public:

@@ -11,6 +11,7 @@
 
 #include <QCheckBox>
 #include <QCoreApplication>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
@@ -34,8 +35,12 @@ void pumpEvents() {
 
 void TMainForm1::Add_All_Files_In_A_Directory_BitBtnClick() {
     const QString previous = Current_Directory_Edit->text();
-    const QString chosen = Choose_Directory(m_dialogs, QStringLiteral("Select Vaze Directory"),
-                                            previous, m_programFolder.directory());
+    // With nothing chosen yet the chooser starts in the program's folder, or
+    // in the home folder for an installed copy (whose folder holds no mail).
+    const QString start =
+        m_programFolder.userFilesBesideProgram() ? m_programFolder.directory() : QDir::homePath();
+    const QString chosen =
+        Choose_Directory(m_dialogs, QStringLiteral("Select Vaze Directory"), previous, start);
     Current_Directory_Edit->setText(chosen);
     if (chosen != previous && !chosen.isEmpty() && isExistingDirectory(chosen)) {
         AddFilesOptions options = fileListOptions();

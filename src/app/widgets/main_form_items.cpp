@@ -31,6 +31,7 @@ void TMainForm1::autoSaveInterestingItems() {
     const SortedList& items = Interesting_Items_ListBox->list();
     if (m_itemsListLoadFailed && items.isEmpty())
         return;
+    m_programFolder.prepareUserFilesFolder();
     Save_List_File(items, m_programFolder.itemsListFile(), m_dialogs);
 }
 

@@ -1,6 +1,7 @@
 // The first-show sequence, the close and the Exit commands, and Always On Top.
 
 #include "app/widgets/main_form.h"
+#include "util/product.h"
 
 #include "util/dialogs.h"
 #include "util/list_ops.h"
@@ -39,8 +40,8 @@ void TMainForm1::FormShow() {
 }
 
 void TMainForm1::setCaptionStep() {
-    setWindowTitle(kProductCaption);
-    QGuiApplication::setApplicationDisplayName(kProductCaption);
+    setWindowTitle(productCaption());
+    QGuiApplication::setApplicationDisplayName(productCaption());
 }
 
 void TMainForm1::applyStartUpShowCommand() {

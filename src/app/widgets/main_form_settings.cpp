@@ -66,6 +66,7 @@ bool TMainForm1::writeSettingsStep() {
     v.autoSaveInterestingItems = Auto_Save_Interesting_Items_List_CheckBox->isChecked();
 
     const QString path = m_programFolder.settingsFile();
+    m_programFolder.prepareUserFilesFolder();
     if (!writeSettings(path, v)) {
         m_dialogs.error(unableToWriteMessage(path));
         return false;

@@ -1,5 +1,6 @@
 #include "app/widgets/start_up.h"
 
+#include "about/widgets/app_icon.h"
 #include "app/command_line.h"
 #include "app/widgets/main_form.h"
 #include "desktop/desktop_services.h"
@@ -37,9 +38,14 @@ private:
 } // namespace
 
 int runJunkloupe(QApplication& app, const CommandLine& commandLine) {
+    // The tool's icon on every window; the desktop matches the windows with
+    // the menu entry junkloupe.desktop.
+    QApplication::setWindowIcon(applicationIcon());
+    QGuiApplication::setDesktopFileName(QStringLiteral("junkloupe"));
     WindowDialogs dialogs;
     SystemClipboard clipboard;
     DesktopServices desktop; // autostart folder, desktop entries, xdg-open of this session
+    // Where the user's files are kept is decided here, once for the run.
     TMainForm1 form(ProgramFolder::ofExecutable(), dialogs, clipboard, desktop);
     dialogs.setWindow(&form);
     // The start-up show command applies at every first show; the paths are
