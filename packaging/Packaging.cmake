@@ -120,7 +120,7 @@ if(JUNKLOUPE_BUILD_TESTS)
     add_test(NAME packaging_deb
         COMMAND ${check}/check_package.sh ${CMAKE_BINARY_DIR} ${JUNKLOUPE_VERSION} ${CMAKE_CPACK_COMMAND})
     add_test(NAME e2e_installed
-        COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/run_installed_e2e.sh ${CMAKE_BINARY_DIR})
+        COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/run_installed_e2e.sh ${CMAKE_BINARY_DIR} ${CMAKE_COMMAND})
     set_tests_properties(packaging_desktop_entry packaging_metainfo packaging_man_pages
         packaging_deb e2e_installed PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300 LABELS packaging)
     set_tests_properties(e2e_installed PROPERTIES LABELS "packaging;e2e")
