@@ -2,8 +2,9 @@
 # Installs the Debian packages the build and the tests need, if any is missing.
 # As a normal user it prints the apt command to run instead.
 set -euo pipefail
-packages=(qt6-base-dev fonts-liberation2 cmake g++ make googletest libgtest-dev libbenchmark-dev
-          xvfb xauth xdotool parallel man-db)
+packages=(qt6-base-dev qt6-svg-dev fonts-liberation2 cmake g++ make googletest libgtest-dev
+          libbenchmark-dev xvfb xauth xdotool parallel man-db groff-base dpkg-dev desktop-file-utils
+          appstream)
 if [ "${1:-}" = "--with-bench-peers" ]; then packages+=(ripgrep); fi
 missing=()
 for p in "${packages[@]}"; do

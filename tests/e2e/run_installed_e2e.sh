@@ -75,11 +75,15 @@ chmod 644 "$msgs"/*.eml
 start_xvfb
 
 # Runs a command as the user, with a clean environment: HOME only, so the
-# default folders apply.
+# default folders apply (and the sanitizers' options of a sanitized build).
 as_user() {
+    local keep=()
+    for v in ASAN_OPTIONS UBSAN_OPTIONS; do
+        [ -n "${!v:-}" ] && keep+=("$v=${!v}")
+    done
     setpriv --reuid="$user_id" --regid="$user_id" --clear-groups \
         env -i HOME="$home" PATH="$prefix/bin:/usr/bin:/bin" DISPLAY="$DISPLAY" \
-        XDG_RUNTIME_DIR="$work/runtime" QT_QPA_PLATFORM=xcb LANG=C.UTF-8 "$@"
+        XDG_RUNTIME_DIR="$work/runtime" QT_QPA_PLATFORM=xcb LANG=C.UTF-8 "${keep[@]}" "$@"
 }
 
 # --help names the folder the installed copy will use.
