@@ -1,6 +1,29 @@
 # Shared by the end-to-end scripts: a virtual X server and the clicks that
-# drive the main window with xdotool. The sourcing script defines fail() and
-# keeps $work (a temporary folder), $window and $app_pid.
+# drive the main window with xdotool. The sourcing script makes $work (a
+# temporary folder) first and defines fail(); $window, $app_pid and
+# $xvfb_pid are kept here.
+
+xvfb_pid=
+app_pid=
+# Ends what was started and removes $work (kept when KEEP_WORK is set).
+e2e_cleanup() {
+    [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+    [ -n "${KEEP_WORK:-}" ] && echo "kept $work" || rm -rf "$work"
+}
+trap e2e_cleanup EXIT
+
+# Reports a failure with the user's files in folder $1 and the program's
+# output, and ends the test.
+fail_showing() { # folder message...
+    local folder=$1
+    shift
+    echo "FAIL: $*" >&2
+    for f in "$folder"/Junkloupe.ini "$folder"/Junkloupe.ini_file "$folder"/Junkloupe.ini_int "$work"/app.log; do
+        [ -f "$f" ] && { echo "--- $f" >&2; tr -d '\r' <"$f" >&2; }
+    done
+    exit 1
+}
 
 # Waits up to $1 seconds for the command that follows to succeed.
 wait_for() {

@@ -19,23 +19,9 @@ for tool in Xvfb xdotool; do
 done
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/junkloupe-e2e-XXXXXX")
-xvfb_pid=
-app_pid=
-cleanup() {
-    [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
 . "$(dirname "$0")/e2e_lib.sh"
 
-fail() {
-    echo "FAIL: $*" >&2
-    for f in "$prog"/Junkloupe.ini "$prog"/Junkloupe.ini_file "$prog"/Junkloupe.ini_int "$work"/app.log; do
-        [ -f "$f" ] && { echo "--- $f" >&2; tr -d '\r' <"$f" >&2; }
-    done
-    exit 1
-}
+fail() { fail_showing "$prog" "$@"; }
 
 start_xvfb
 

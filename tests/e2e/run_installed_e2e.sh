@@ -30,25 +30,11 @@ user_id=65534 # nobody
 umask 022
 work=$(mktemp -d "${TMPDIR:-/tmp}/junkloupe-installed-XXXXXX")
 chmod 755 "$work"
-xvfb_pid=
-app_pid=
-cleanup() {
-    [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-    [ -n "${KEEP_WORK:-}" ] && echo "kept $work" || rm -rf "$work"
-}
-trap cleanup EXIT
 . "$(dirname "$0")/e2e_lib.sh"
 
 home=$work/home
 config=$home/.config/junkloupe
-fail() {
-    echo "FAIL: $*" >&2
-    for f in "$config"/Junkloupe.ini "$config"/Junkloupe.ini_file "$config"/Junkloupe.ini_int "$work"/app.log; do
-        [ -f "$f" ] && { echo "--- $f" >&2; tr -d '\r' <"$f" >&2; }
-    done
-    exit 1
-}
+fail() { fail_showing "$config" "$@"; }
 
 # --- a root-owned installation ----------------------------------------------------
 prefix=$work/prefix
