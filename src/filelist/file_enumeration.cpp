@@ -222,11 +222,19 @@ AddFilesOptions fileListOptions() {
     return AddFilesOptions{};
 }
 
-int Add_Files_From_Directory(SortedList& target, const QString& path,
-                             const AddFilesOptions& options) {
+QStringList listDirectory(const QString& path, const AddFilesOptions& options) {
     QStringList names;
     collectDirectory(path, options, names);
-    const int added = mergeIntoList(target, names, options.skipDuplicates);
+    return names;
+}
+
+int mergeNamesIntoList(SortedList& target, const QStringList& names, bool skipDuplicates) {
+    return mergeIntoList(target, names, skipDuplicates);
+}
+
+int Add_Files_From_Directory(SortedList& target, const QString& path,
+                             const AddFilesOptions& options) {
+    const int added = mergeIntoList(target, listDirectory(path, options), options.skipDuplicates);
     if (options.pumpEvents)
         options.pumpEvents();
     return added;

@@ -52,6 +52,14 @@ struct AddFilesOptions {
 int Add_Files_From_Directory(SortedList& target, const QString& path,
                              const AddFilesOptions& options);
 
+// The two halves of Add_Files_From_Directory, for work off the user-interface
+// thread: listDirectory() reads the directory and touches no list (its
+// options' callbacks run on the calling thread; pumpEvents is not called),
+// mergeNamesIntoList() merges what it found into the list in one batch and
+// returns how many were added.
+QStringList listDirectory(const QString& path, const AddFilesOptions& options);
+int mergeNamesIntoList(SortedList& target, const QStringList& names, bool skipDuplicates);
+
 struct DropOutcome {
     int added = 0;
     // Names passed over: empty, ".", "..", names of nothing that exists, and

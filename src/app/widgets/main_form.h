@@ -22,6 +22,7 @@
 //   main_form_selection.cpp   widening the selection in the view
 //   main_form_scan.cpp        the scan for a file without interesting items
 //   main_form_clipboard.cpp   the view's Copy and Paste
+//   main_form_work.cpp        work off the user-interface thread
 
 #include "app/command_line.h"
 #include "app/settings.h"
@@ -55,6 +56,7 @@ namespace jl {
 class Clipboard;
 class DesktopServices;
 class Dialogs;
+class JobControl;
 class MessageView;
 class RadioGroup;
 class SortedListBox;
@@ -93,6 +95,20 @@ public:
     // Runs a command; a Failure (or any other exception) that escapes it is
     // shown as the default failure report and the program goes on.
     void runCommand(const std::function<void()>& command);
+
+    // Runs work off the user-interface thread and returns when it has ended
+    // (main_form_work.cpp; the pattern is described in util/background_job.h).
+    // Meanwhile the window is busy (controls disabled, menus not) but live:
+    // events are handled, the progress panel shows done of total once the
+    // work has run for a moment, and Escape, a click on the progress panel,
+    // the stop flag or closing the window ask the work to stop. work runs on
+    // another thread: it must not touch the window or anything of this
+    // thread; it hands its result back through what it captured. A failure
+    // it throws is thrown again here.
+    void runWork(const std::function<void(const JobControl&)>& work);
+    // Asks every work of the window to stop (at the close).
+    void stopAllWork();
+    bool isWorking() const { return m_workRunning > 0; }
 
     // --- page control and status line ---------------------------------------
     QTabWidget* PageControl1 = nullptr;
@@ -323,6 +339,7 @@ private:
     bool m_firstShowDone = false;
     bool m_busy = false;
     bool m_busyCursor = false;
+    int m_workRunning = 0; // runWork calls under way
     bool m_savedMaximised = false;
     int m_savedFileNumber = 0;
     // A list whose file existed but could not be read is not written back

@@ -4,6 +4,7 @@
 #include "app/widgets/main_form.h"
 
 #include "filelist/file_enumeration.h"
+#include "util/background_job.h"
 #include "util/dialogs.h"
 #include "util/file_helpers.h"
 #include "util/list_ops.h"
@@ -43,15 +44,26 @@ void TMainForm1::Add_All_Files_In_A_Directory_BitBtnClick() {
         Choose_Directory(m_dialogs, QStringLiteral("Select Vaze Directory"), previous, start);
     Current_Directory_Edit->setText(chosen);
     if (chosen != previous && !chosen.isEmpty() && isExistingDirectory(chosen)) {
-        AddFilesOptions options = fileListOptions();
-        if (Processing_File_Name_Label->isVisible())
-            options.progress = [this](const QString& name) {
-                Processing_File_Name_Label->setText(name);
+        // The directory is read off the user-interface thread, a large one
+        // with the window live; the names are then merged here in one go, so
+        // nothing else changes the list while they go in.
+        const bool shownAtStart = isVisible();
+        QStringList names;
+        runWork([&names, &chosen](const JobControl& control) {
+            AddFilesOptions options = fileListOptions();
+            qint64 seen = 0;
+            options.progress = [&control, &seen](const QString&) {
+                control.reportProgress(seen += 21); // every 21st name
             };
-        options.pumpEvents = pumpEvents;
-        options.stop = [this] { return Abort_All_Processing_CheckBox->isChecked(); };
+            options.stop = [&control] { return control.stopRequested(); };
+            names = listDirectory(chosen, options);
+        });
+        // Closed meanwhile: the lists were saved at the close and stay so.
+        if (shownAtStart && !isVisible())
+            return;
         SortedList& files = File_List_ListBox->list();
-        Add_Files_From_Directory(files, chosen, options);
+        mergeNamesIntoList(files, names, fileListOptions().skipDuplicates);
+        pumpEvents();
         if (!files.isEmpty()) {
             Select_List_Index(files, 0);
             Process_The_Selected_File_BitBtnClick();

@@ -99,10 +99,14 @@ void TMainForm1::processRememberedFileStep() {
 void TMainForm1::closeEvent(QCloseEvent* event) {
     bool allowed = true;
     runCommand([&] { allowed = FormCloseQuery(); });
-    if (allowed)
+    if (allowed) {
+        // Work under way ends with the window; its command sees the window
+        // closed and leaves the saved lists alone.
+        stopAllWork();
         event->accept();
-    else
+    } else {
         event->ignore();
+    }
 }
 
 bool TMainForm1::FormCloseQuery() {

@@ -37,6 +37,10 @@ void pumpEvents() {
 // --- busy state -----------------------------------------------------------------------
 
 void TMainForm1::Set_Busy_State(bool ready) {
+    // While work runs off the user-interface thread the window stays busy,
+    // also when a file shown meanwhile (a drop) has been read.
+    if (ready && m_workRunning > 0)
+        return;
     m_busy = !ready;
     if (!ready && !m_busyCursor) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
