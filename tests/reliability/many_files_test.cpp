@@ -73,9 +73,8 @@ TEST_F(ManyFilesTest, HundredThousandFilesInOneDirectory) {
     QElapsedTimer sinceTick;
     qint64 longestPauseMs = 0;
     QTimer ticks;
-    QObject::connect(&ticks, &QTimer::timeout, [&] {
-        longestPauseMs = std::max(longestPauseMs, sinceTick.restart());
-    });
+    QObject::connect(&ticks, &QTimer::timeout,
+                     [&] { longestPauseMs = std::max(longestPauseMs, sinceTick.restart()); });
     dialogs.chooseNext(dir);
     timer.restart();
     sinceTick.start();
