@@ -115,6 +115,10 @@ choose_directory() {
 
 # --- the first run -------------------------------------------------------------------
 start_program
+# The desktop ties the window to the menu entry by its class.
+wm_class=$(sed -n 's/^StartupWMClass=//p' "$entry")
+xdotool search --class "^$wm_class\$" | grep -qx "$window" ||
+    fail "the window's class is not the menu entry's StartupWMClass $wm_class"
 [ ! -e "$home/.config" ] || fail "the first start wrote into the home folder already"
 
 # Files in Directory (inside the file group at 4, 2), then the messages folder.
