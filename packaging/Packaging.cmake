@@ -92,7 +92,7 @@ set(CPACK_PACKAGE_VENDOR "The Junkloupe developers")
 set(CPACK_PACKAGE_CONTACT "Junkloupe maintainers <maintainers@junkloupe.invalid>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "step through saved junk e-mail and collect its tell-tale strings")
-set(CPACK_PACKAGE_DESCRIPTION
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
     "Junkloupe is a desktop tool for studying junk e-mail saved one message per file. "
     "It steps through the messages, shows the part of each that matters, colour codes "
     "the strings collected so far and jumps to the next message that holds none of them. "

@@ -45,6 +45,9 @@ if grep -Eq -- '-dev\b|libgtest|libbenchmark|libqt6svg|libqt6test' <<<"$depends"
     fail "Depends names a build-only package: $depends"
 fi
 grep -q xdg-utils <<<"$(field Recommends)" || fail "Recommends lacks xdg-utils"
+description=$(field Description)
+grep -q '^step through saved junk e-mail' <<<"$description" || fail "Description: $description"
+if grep -q ';' <<<"$description"; then fail "the description is a CMake list: $description"; fi
 echo "package: $(basename "$deb"), $(stat -c %s "$deb") bytes, installed size $(field Installed-Size) KiB"
 echo "Depends: $depends"
 
