@@ -31,18 +31,19 @@ mkdir "$HOME"
 
 # Every message file of the corpus, flat (sub/dir/name becomes sub__dir__name),
 # once per copy; the items lists, the corpus' notes and dotfiles left out.
+mkdir -p "$work/pile/0"
 (cd "$corpus" && find . -type f ! -path './items/*' ! -name MANIFEST.tsv ! -name SOURCES.md ! -name '.*' -print0) |
     while IFS= read -r -d '' rel; do
         rel=${rel#./}
-        for ((c = 0; c < copies; c++)); do
-            mkdir -p "$work/pile/$c"
-            cp "$corpus/$rel" "$work/pile/$c/${rel//\//__}"
-        done
+        cp "$corpus/$rel" "$work/pile/0/${rel//\//__}"
     done
+for ((c = 1; c < copies; c++)); do
+    cp -r "$work/pile/0" "$work/pile/$c"
+done
 find "$work/pile" -type f -print0 >"$work/names"
 files=$(tr -cd '\0' <"$work/names" | wc -c)
 echo "pile: $files files, $(du -sb "$work/pile" | cut -f1) bytes"
-cat "$work"/pile/*/* >/dev/null # warm the page cache
+xargs -0 cat <"$work/names" >/dev/null # warm the page cache
 echo "machine: $(nproc) processors, load $(cut -d' ' -f1-3 /proc/loadavg)"
 
 now() { date +%s%N; }

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <memory>
 #include <numeric>
 #include <vector>
 
@@ -44,21 +45,6 @@ QString systemReason(int error) {
 }
 
 namespace {
-
-class Directory {
-public:
-    explicit Directory(const QByteArray& path) : m_dir(::opendir(path.constData())) {}
-    ~Directory() {
-        if (m_dir)
-            ::closedir(m_dir);
-    }
-    Directory(const Directory&) = delete;
-    Directory& operator=(const Directory&) = delete;
-    DIR* get() const { return m_dir; }
-
-private:
-    DIR* m_dir;
-};
 
 struct DirectoryId {
     dev_t device;
@@ -106,8 +92,8 @@ private:
         QList<QByteArray> subdirectories;
         int leftOut = 0;
         {
-            const Directory dir(path);
-            if (!dir.get()) {
+            const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(path.constData()), ::closedir);
+            if (!dir) {
                 m_diagnostics.problem(path, systemReason(errno));
                 return;
             }
