@@ -315,36 +315,36 @@ int runSum(const Options& options, Output& out, Diagnostics& diagnostics) {
     const QList<QByteArray> inputs =
         options.operands.isEmpty() ? QList<QByteArray>{"-"} : options.operands;
     TallySum sum;
+    std::optional<QString> problem;
     for (const QByteArray& input : inputs) {
-        const std::optional<QByteArray> bytes = readAll(input, diagnostics);
-        if (!bytes)
+        const InputFile file(input);
+        if (file.fd() < 0) {
+            diagnostics.problem(input, systemReason(file.openError()));
             return Trouble;
-        const QString name = QString::fromLocal8Bit(shownName(input));
-        qsizetype start = 0;
-        int lineNumber = 0;
-        while (start < bytes->size()) {
-            qsizetype end = bytes->indexOf('\n', start);
-            if (end < 0) {
-                diagnostics.problem(
-                    QStringLiteral("%1:%2: the last line has no line end: the input was cut short")
-                        .arg(name)
-                        .arg(lineNumber + 1));
-                return Trouble;
-            }
-            const QString where = QStringLiteral("%1:%2").arg(name).arg(++lineNumber);
-            if (auto problem = sum.addLine(bytes->mid(start, end - start), where)) {
-                diagnostics.problem(*problem);
-                return Trouble;
-            }
-            start = end + 1;
         }
-        if (auto problem = sum.endInput(QStringLiteral("%1:%2").arg(name).arg(lineNumber))) {
+        // Line by line, so that the partial results of any number of runs
+        // need no more memory than one of them.
+        const QString name = QString::fromLocal8Bit(shownName(input));
+        int lineNumber = 0;
+        const int error = readRecords(file.fd(), '\n', [&](const QByteArray& line, bool ended) {
+            const QString where = QStringLiteral("%1:%2").arg(name).arg(++lineNumber);
+            problem = ended ? sum.addLine(line, where)
+                            : where + QStringLiteral(": the last line has no line end: the input "
+                                                     "was cut short");
+            return !problem;
+        });
+        if (error != 0)
+            problem = QStringLiteral("%1: %2").arg(name, systemReason(error));
+        if (!problem)
+            problem = sum.endInput(QStringLiteral("%1:%2").arg(name).arg(lineNumber));
+        if (problem) {
             diagnostics.problem(*problem);
             return Trouble;
         }
     }
     Tally tally;
-    if (auto problem = sum.result(tally)) {
+    problem = sum.result(tally);
+    if (problem) {
         diagnostics.problem(*problem);
         return Trouble;
     }

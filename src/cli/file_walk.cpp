@@ -220,15 +220,10 @@ void sortInListOrder(QStringList& names) {
     names = std::move(sorted);
 }
 
-int readNames(int fd, char separator, const std::function<void(const QByteArray&)>& onName) {
+int readRecords(int fd, char separator,
+                const std::function<bool(const QByteArray& record, bool ended)>& onRecord) {
     QByteArray pending;
     char buffer[65536];
-    auto take = [&](QByteArray name) {
-        if (separator == '\n' && name.endsWith('\r'))
-            name.chop(1);
-        if (!name.isEmpty())
-            onName(name);
-    };
     for (;;) {
         const ssize_t got = ::read(fd, buffer, sizeof buffer);
         if (got < 0) {
@@ -242,19 +237,27 @@ int readNames(int fd, char separator, const std::function<void(const QByteArray&
         for (qsizetype i = 0; i < got; ++i) {
             if (buffer[i] != separator)
                 continue;
-            if (pending.isEmpty()) {
-                take(QByteArray(buffer + start, i - start));
-            } else {
-                pending.append(buffer + start, i - start);
-                take(std::move(pending));
-                pending.clear();
-            }
+            pending.append(buffer + start, i - start);
             start = i + 1;
+            const bool more = onRecord(pending, true);
+            pending.clear();
+            if (!more)
+                return 0;
         }
         pending.append(buffer + start, got - start);
     }
-    take(std::move(pending));
+    if (!pending.isEmpty())
+        onRecord(pending, false);
     return 0;
+}
+
+int readNames(int fd, char separator, const std::function<void(const QByteArray&)>& onName) {
+    return readRecords(fd, separator, [&](const QByteArray& record, bool) {
+        const bool cr = separator == '\n' && record.endsWith('\r');
+        if (record.size() > qsizetype(cr))
+            onName(cr ? record.chopped(1) : record);
+        return true;
+    });
 }
 
 } // namespace jl::cli

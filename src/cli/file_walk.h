@@ -54,6 +54,13 @@ void dropRepeatedPaths(QStringList& names);
 // depend on the order they came in.
 void sortInListOrder(QStringList& texts);
 
+// Reads the records separated by separator from the descriptor, calling
+// onRecord for each (without the separator; ended is false for bytes after
+// the last separator) until it returns false. Returns 0, or the errno of a
+// failed read.
+int readRecords(int fd, char separator,
+                const std::function<bool(const QByteArray& record, bool ended)>& onRecord);
+
 // Reads names separated by separator from the descriptor, calling onName for
 // each non-empty one (with '\n' as separator, a CR before it is dropped).
 // Returns 0, or the errno of a failed read.
