@@ -4,8 +4,9 @@
 # filter 2: one process against the GNU parallel recipe
 # (scripts/junkloupe-parallel.sh) on two job slots, with the default threads
 # per run and with one thread per run. Prints the median wall time of 3 runs
-# of each and the speed-up of the recipe (one process's time over its time),
-# and checks that both give the same output.
+# of each (wall and processor time) and the speed-up of the recipe (one
+# process's wall time over its wall time), and checks that both give the same
+# output.
 #
 #   bench/cli_scale_out.sh [BUILD_DIR]     (default: build-rel beside this script's parent)
 #
@@ -47,32 +48,41 @@ xargs -0 cat <"$work/names" >/dev/null # warm the page cache
 echo "machine: $(nproc) processors, load $(cut -d' ' -f1-3 /proc/loadavg)"
 
 now() { date +%s%N; }
-# median WALL of $runs runs of CMD (standard input from the names, output kept in $work/out)
-median() {
-    local times=() start end
+# median_time CMD...: runs CMD $runs times (standard input from the names,
+# output kept in $work/out) and prints the median wall time and the median
+# processor time (user + system of CMD and all it starts), in seconds. On a
+# busy machine the processor time is the steadier figure.
+median_time() {
+    local walls=() cpus=() start end cpu
     for ((i = 0; i < runs; i++)); do
         start=$(now)
-        "$@" <"$work/names" >"$work/out" 2>/dev/null || true
+        cpu=$( ("$@" <"$work/names" >"$work/out" 2>/dev/null || true; times) | tail -1 |
+            sed 's/m/ /g; s/s//g' | awk '{ printf "%d", ($1 * 60 + $2 + $3 * 60 + $4) * 1e9 }')
         end=$(now)
-        times+=($((end - start)))
+        walls+=($((end - start)))
+        cpus+=("$cpu")
     done
-    printf '%s\n' "${times[@]}" | sort -n | sed -n "$(((runs + 1) / 2))p" |
-        awk '{ printf "%.2f", $1 / 1e9 }'
+    local wall cpu_median
+    wall=$(printf '%s\n' "${walls[@]}" | sort -n | sed -n "$(((runs + 1) / 2))p")
+    cpu_median=$(printf '%s\n' "${cpus[@]}" | sort -n | sed -n "$(((runs + 1) / 2))p")
+    awk -v w="$wall" -v c="$cpu_median" 'BEGIN { printf "%.2f %.2f\n", w / 1e9, c / 1e9 }'
 }
 speedup() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 
-printf '\n%-8s %6s  %13s  %22s  %22s\n' command items "one process" "recipe, 2 slots" "recipe, 2 slots x 1 thread"
+printf '\n%-5s %6s  %-17s  %-26s  %-26s\n' "" items "one process" "recipe, 2 slots" "recipe, 2 slots x 1 thread"
+printf '%-5s %6s  %-17s  %-26s  %-26s\n' "" "" "wall s (cpu s)" "wall s (cpu s) speed-up" "wall s (cpu s) speed-up"
 for size in 1000 10000; do
     items=$corpus/items/items-$size.txt
     for command in hits scan; do
-        one=$(median "$cli" "$command" -f 2 -i "$items" -0 -T -)
+        read -r one one_cpu < <(median_time "$cli" "$command" -f 2 -i "$items" -0 -T -)
         cp "$work/out" "$work/out-one"
-        two=$(median "$recipe" -j 2 -0 "$command" -f 2 -i "$items")
+        read -r two two_cpu < <(median_time "$recipe" -j 2 -0 "$command" -f 2 -i "$items")
         cmp -s "$work/out-one" "$work/out" || echo "the recipe's output differs from one process's ($command, $size items)"
-        single=$(median "$recipe" -j 2 -0 "$command" -f 2 -i "$items" -j 1)
+        read -r single single_cpu < <(median_time "$recipe" -j 2 -0 "$command" -f 2 -i "$items" -j 1)
         cmp -s "$work/out-one" "$work/out" || echo "the recipe's output differs with one thread per run ($command, $size items)"
-        printf '%-8s %6s  %11s s  %8s s (x %5s)  %8s s (x %5s)\n' "$command" "$size" "$one" \
-            "$two" "$(speedup "$one" "$two")" "$single" "$(speedup "$one" "$single")"
+        printf '%-5s %6s  %6s (%6s)    %6s (%6s) x %5s    %6s (%6s) x %5s\n' "$command" "$size" \
+            "$one" "$one_cpu" "$two" "$two_cpu" "$(speedup "$one" "$two")" \
+            "$single" "$single_cpu" "$(speedup "$one" "$single")"
     done
 done
-echo "(x: the speed-up of the recipe, one process's time over the recipe's)"
+echo "(x: the speed-up of the recipe, one process's wall time over the recipe's)"
