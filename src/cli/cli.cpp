@@ -193,30 +193,9 @@ public:
     }
 
     void examine(const QStringList& paths) {
-        const char end = m_options.null ? '\0' : '\n';
-        m_scanner.decideAll(paths, m_hits, m_options.threads,
-                            [&](int index, const FileVerdict& verdict) {
-                                const QString& path = paths.at(index);
-                                if (!verdict.isDecided()) {
-                                    ++m_tally.unreadable;
-                                    m_diagnostics.problem(QFile::encodeName(path),
-                                                          verdict.outcome == ScanOutcome::Missing
-                                                              ? systemReason(ENOENT)
-                                                              : verdict.reason);
-                                    return;
-                                }
-                                ++m_tally.files;
-                                if (!verdict.holdsAnyItem) {
-                                    ++m_tally.without;
-                                    if (!m_hits) {
-                                        m_out.write(QFile::encodeName(path));
-                                        m_out.write(&end, 1);
-                                    }
-                                }
-                                for (size_t k = 0; k < verdict.present.size(); ++k)
-                                    if (verdict.present[k])
-                                        ++m_tally.counts[k];
-                            });
+        m_scanner.decideAll(
+            paths, m_hits, m_options.threads,
+            [&](int index, const FileVerdict& verdict) { take(paths.at(index), verdict); });
     }
 
     // Names that could not be examined before they reached the reader.
@@ -224,6 +203,28 @@ public:
     const Tally& tally() const { return m_tally; }
 
 private:
+    // One verdict, on the calling thread, in the order of the paths.
+    void take(const QString& path, const FileVerdict& verdict) {
+        if (!verdict.isDecided()) {
+            ++m_tally.unreadable;
+            m_diagnostics.problem(QFile::encodeName(path), verdict.outcome == ScanOutcome::Missing
+                                                               ? systemReason(ENOENT)
+                                                               : verdict.reason);
+            return;
+        }
+        ++m_tally.files;
+        if (!verdict.holdsAnyItem) {
+            ++m_tally.without;
+            if (!m_hits) {
+                m_out.write(QFile::encodeName(path));
+                m_out.write(m_options.null ? std::string_view("\0", 1) : std::string_view("\n"));
+            }
+        }
+        for (size_t k = 0; k < verdict.present.size(); ++k)
+            if (verdict.present[k])
+                ++m_tally.counts[k];
+    }
+
     const BatchScanner& m_scanner;
     const Options& m_options;
     Output& m_out;

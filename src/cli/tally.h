@@ -5,7 +5,7 @@
 // text: per item "COUNT<TAB>ITEM", then one line with the files holding none.
 // tsv:  a header "kind<TAB>number<TAB>item", then rows of three fields:
 //       "filter N", "files N" (files examined), "without N" (files holding no
-//       item), "unreadable N" (files that could not be read) and one
+//       item), "unreadable N" (names that could not be examined) and one
 //       "item COUNT ITEM" per item; backslash, TAB, CR and LF in an item are
 //       written \\ \t \r \n. Every row stands alone, so partial results add
 //       up line by line, in any order, after any shuffle that keeps lines.
@@ -28,7 +28,7 @@ struct Tally {
     int filter = 1;
     qint64 files = 0;      // files examined (read, empty or in use)
     qint64 without = 0;    // of those, files whose shown text holds no item
-    qint64 unreadable = 0; // files that could not be read
+    qint64 unreadable = 0; // names that could not be examined (unreadable files too)
     QStringList items;     // in the order of the window's items list
     std::vector<qint64> counts;
 };
