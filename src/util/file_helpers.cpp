@@ -7,10 +7,12 @@
 #include <QFile>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace jl {
@@ -114,12 +116,20 @@ bool isExistingDirectory(const QString& path) {
 
 bool isLockedByAnother(int fd) {
     // flock(2) locks: taking our own exclusive lock fails while another open
-    // file description holds one; if we get it, it is dropped at once.
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        if (errno == EWOULDBLOCK)
+    // file description holds one; if we get it, it is dropped at once. The
+    // same probe by another reader of the file (a second batch run over the
+    // same pile) holds a lock for a moment too, so a refusal is asked again
+    // after waits of 1, 2, 4 and 8 ms: only a lock that lasts holds the file.
+    for (int wait = 1;; wait *= 2) {
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            ::flock(fd, LOCK_UN);
+            break;
+        }
+        if (errno != EWOULDBLOCK)
+            break;
+        if (wait > 8)
             return true;
-    } else {
-        ::flock(fd, LOCK_UN);
+        std::this_thread::sleep_for(std::chrono::milliseconds(wait));
     }
     // fcntl(2) record locks (and open file description locks): ask whether a
     // write lock over the whole file would be refused. Asking needs no write

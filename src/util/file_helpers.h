@@ -19,7 +19,8 @@ QString Get_File_Status(const QString& path);
 
 // The lock test of Get_File_Status on a descriptor open for reading only:
 // true when another process holds a flock(2) or fcntl(2) lock on the file that
-// an exclusive lock would collide with. Neither probe changes the file.
+// an exclusive lock would collide with. Neither probe changes the file. A
+// flock(2) lock gone within some 15 ms (another reader's probe) does not count.
 bool isLockedByAnother(int fd);
 
 // Makes the file writable by its owner, then deletes it if its status is

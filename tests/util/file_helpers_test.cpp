@@ -9,8 +9,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <thread>
+#include <vector>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -69,6 +72,29 @@ TEST(FileStatus, LockHeldByAnotherProcessIsOpenAndTheProbeChangesNothing) {
         EXPECT_EQ(after.mtime.tv_sec, before.mtime.tv_sec);
         EXPECT_EQ(after.mtime.tv_nsec, before.mtime.tv_nsec);
     }
+}
+
+// Two readers going through the same files in step (two batch runs over one
+// pile) must not take each other's probe for a lock that holds a file.
+TEST(FileStatus, ProbesOfOtherReadersAreNoLock) {
+    TempFolder folder;
+    std::vector<QByteArray> paths;
+    for (int i = 0; i < 200; ++i)
+        paths.push_back(native(folder.write(QStringLiteral("m%1.eml").arg(i), "Received: x\r\n")));
+    std::atomic<int> seenLocked{0};
+    auto probe = [&] {
+        for (int round = 0; round < 25; ++round) {
+            for (const QByteArray& path : paths) {
+                const int fd = ::open(path.constData(), O_RDONLY);
+                seenLocked += isLockedByAnother(fd) ? 1 : 0;
+                ::close(fd);
+            }
+        }
+    };
+    std::thread other(probe);
+    probe();
+    other.join();
+    EXPECT_EQ(seenLocked.load(), 0);
 }
 
 TEST(FileStatus, AnswersForPathsThatAreNoPlainFile) {
