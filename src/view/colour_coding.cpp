@@ -18,6 +18,17 @@ QChar foldCase(QChar c) {
     return c.toCaseFolded();
 }
 
+char16_t foldedUnit(const char16_t* text, size_t i, size_t size) {
+    const char16_t u = text[i];
+    if (!QChar::isSurrogate(u))
+        return QChar(u).toCaseFolded().unicode();
+    if (QChar::isHighSurrogate(u) && i + 1 < size && QChar::isLowSurrogate(text[i + 1]))
+        return QChar::highSurrogate(QChar::toCaseFolded(QChar::surrogateToUcs4(u, text[i + 1])));
+    if (QChar::isLowSurrogate(u) && i > 0 && QChar::isHighSurrogate(text[i - 1]))
+        return QChar::lowSurrogate(QChar::toCaseFolded(QChar::surrogateToUcs4(text[i - 1], u)));
+    return u; // half of a character without its other half
+}
+
 namespace {
 
 struct Interval {
@@ -117,10 +128,14 @@ struct ColourMatcher::Impl {
         return it != foldedHighClass.end() && it->first == f ? it->second : 0;
     }
     uint16_t classOf(char c) const { return latinClass[static_cast<unsigned char>(c)]; }
-    uint16_t classOf(ushort u) const {
+    // The class of the unit at i of a text: of a byte of Latin-1 text, or of
+    // a UTF-16 unit folded with its other half when it has one.
+    uint16_t classAt(const char* text, size_t i, size_t) const { return classOf(text[i]); }
+    uint16_t classAt(const char16_t* text, size_t i, size_t size) const {
+        const char16_t u = text[i];
         if (u < 256)
             return latinClass[u];
-        return classOfFolded(char16_t(foldCase(QChar(char16_t(u))).unicode()));
+        return classOfFolded(foldedUnit(text, i, size));
     }
 
     // The trie: the edges of state s are trieEdges[trieFirst[s] ..
@@ -267,7 +282,7 @@ struct ColourMatcher::Impl {
         const int32_t limit = denseLimit;
         int32_t v = 0;
         for (size_t i = 0; i < size; ++i) {
-            const uint16_t c = classOf(text[i]);
+            const uint16_t c = classAt(text, i, size);
             const int32_t next = v < limit ? d[v + c] : sparseStep(v, c);
             if (next >= 0) {
                 v = next;
@@ -308,9 +323,11 @@ void ColourMatcher::Impl::build() {
     folded.units.reserve(size_t(total));
     folded.at.reserve(size_t(items.size()) + 3);
     auto add = [&](const QString& s) {
-        for (QChar c : s) {
-            const char16_t u = c.unicode();
-            folded.units.push_back(u < 256 ? latinFold[u] : char16_t(foldCase(c).unicode()));
+        const char16_t* units = reinterpret_cast<const char16_t*>(s.utf16());
+        const size_t size = size_t(s.size());
+        for (size_t i = 0; i < size; ++i) {
+            const char16_t u = units[i];
+            folded.units.push_back(u < 256 ? latinFold[u] : foldedUnit(units, i, size));
         }
         folded.at.push_back(folded.units.size());
     };
@@ -641,23 +658,24 @@ ColourResult ColourMatcher::colour(const QString& text, int option) const {
     // only when it starts at or after the end of the search's previous match.
     std::vector<int> nextFree(m.patternLength.size(), 0);
     std::vector<Interval> blue, green, red;
-    m.scan(text.utf16(), size_t(text.size()), [&](int p, int end) {
-        if (!active[size_t(p)])
-            return true;
-        const int start = end - m.patternLength[size_t(p)];
-        if (start < nextFree[size_t(p)])
-            return true;
-        nextFree[size_t(p)] = end;
-        if (itemsOn && m.patternIsItem[size_t(p)]) {
-            addInterval(red, start, end);
-            result.foundAny = true;
-        } else if (p == m.messageIdPattern) {
-            addInterval(green, start, end);
-        } else {
-            addInterval(blue, start, end);
-        }
-        return true;
-    });
+    m.scan(reinterpret_cast<const char16_t*>(text.utf16()), size_t(text.size()),
+           [&](int p, int end) {
+               if (!active[size_t(p)])
+                   return true;
+               const int start = end - m.patternLength[size_t(p)];
+               if (start < nextFree[size_t(p)])
+                   return true;
+               nextFree[size_t(p)] = end;
+               if (itemsOn && m.patternIsItem[size_t(p)]) {
+                   addInterval(red, start, end);
+                   result.foundAny = true;
+               } else if (p == m.messageIdPattern) {
+                   addInterval(green, start, end);
+               } else {
+                   addInterval(blue, start, end);
+               }
+               return true;
+           });
 
     // Later searches paint over earlier ones: items over Message-ID over
     // Received.
@@ -707,7 +725,7 @@ bool ColourMatcher::containsAnyItem(const QString& text) const {
         return false;
     const Impl& m = d->automaton();
     bool found = false;
-    m.scan(text.utf16(), size_t(text.size()), [&](int p, int) {
+    m.scan(reinterpret_cast<const char16_t*>(text.utf16()), size_t(text.size()), [&](int p, int) {
         found = m.patternIsItem[size_t(p)] != 0;
         return !found;
     });

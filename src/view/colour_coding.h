@@ -64,7 +64,14 @@ private:
     std::unique_ptr<Impl> d;
 };
 
-// Case folding used by the matcher and by the plain reference procedure.
+// Case folding of one character of the Basic Multilingual Plane.
 QChar foldCase(QChar c);
+
+// The case fold of the unit at i of a UTF-16 text, as the matcher compares
+// it: a character outside the Basic Multilingual Plane is folded whole, each
+// of its two units standing for the same unit of the folded character (so
+// "\U00010400" matches "\U00010428", as the view's find has it); half a
+// character without its other half stays as it is.
+char16_t foldedUnit(const char16_t* text, size_t i, size_t size);
 
 } // namespace jl

@@ -2,6 +2,7 @@
 // Widening a caret position to the whole item around it: the run of item
 // characters before the caret, the character right after the caret (always,
 // unless the caret is at the end), and the run of item characters after it.
+// Characters are whole: the result never splits a surrogate pair.
 
 #include <QString>
 
@@ -9,6 +10,10 @@ namespace jl {
 
 // "-" "." "0".."9" "@" "A".."Z" "_" "a".."z"
 bool Is_Item_Character(QChar c);
+
+// True when position lies between the two halves (UTF-16 units) of one
+// character outside the Basic Multilingual Plane.
+bool Splits_Character(const QString& text, qsizetype position);
 
 struct SelectionRange {
     int start = 0;

@@ -3,6 +3,8 @@
 
 #include "view/selection_expansion.h"
 
+#include <QStringList>
+
 #include <gtest/gtest.h>
 
 #include <random>
@@ -66,6 +68,21 @@ TEST(Expansion, ListedCases) {
          QStringLiteral("\nb"),
          {2, 2}},
         {"on the last character", QStringLiteral("ab:"), 2, QStringLiteral("ab:"), {0, 3}},
+        {"just left of an emoji takes the whole emoji and the word after it",
+         QStringLiteral("hi \U0001F600there"),
+         3,
+         QStringLiteral("\U0001F600there"),
+         {3, 7}},
+        {"between the halves of an emoji: as just left of it",
+         QStringLiteral("hi \U0001F600there"),
+         4,
+         QStringLiteral("\U0001F600there"),
+         {3, 7}},
+        {"right after a word before an emoji at the end",
+         QStringLiteral("word\U0001F600"),
+         4,
+         QStringLiteral("word\U0001F600"),
+         {0, 6}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -76,15 +93,24 @@ TEST(Expansion, ListedCases) {
 }
 
 // The expansion as the view makes it: the character at a position is what a
-// one-character selection there holds, moving the caret step by step.
+// one-character selection there holds, moving the caret step by step. As in
+// the view, a selection never holds half a character: a position between the
+// halves of a surrogate pair stands for the pair's start, and a selection
+// that would end there takes the whole pair.
 class WalkingView {
 public:
     explicit WalkingView(const QString& text) : m_text(text) {}
     void setSelStart(int p) {
         m_start = std::clamp(p, 0, int(m_text.size()));
+        if (jl::Splits_Character(m_text, m_start))
+            --m_start;
         m_length = 0;
     }
-    void setSelLength(int n) { m_length = std::min(n, int(m_text.size()) - m_start); }
+    void setSelLength(int n) {
+        m_length = std::min(n, int(m_text.size()) - m_start);
+        if (jl::Splits_Character(m_text, m_start + m_length))
+            ++m_length;
+    }
     QString selectedText() const { return m_text.mid(m_start, m_length); }
     int selStart() const { return m_start; }
     int selLength() const { return m_length; }
@@ -105,7 +131,10 @@ public:
         while (jl::Is_Item_Character(charAt(p)))
             --p;
         const int left = p + 1;
-        int q = std::min(s + 1, length());
+        // The walk right starts after the character at s, however many units
+        // it takes.
+        charAt(s);
+        int q = std::min(s + std::max(m_length, 1), length());
         while (jl::Is_Item_Character(charAt(q)))
             ++q;
         const int right = q;
@@ -124,13 +153,33 @@ private:
 };
 
 TEST(Expansion, SameAsTheCaretWalkOnRandomTexts) {
-    const QString alphabet = QStringLiteral("ab.-_@Z9 :<>\n\t") + QChar(0xE9) + QChar(0x2014);
+    // Emoji, a Deseret letter and a mathematical letter take two units each.
+    const QStringList alphabet = {"a",
+                                  "b",
+                                  ".",
+                                  "-",
+                                  "_",
+                                  "@",
+                                  "Z",
+                                  "9",
+                                  " ",
+                                  ":",
+                                  "<",
+                                  ">",
+                                  "\n",
+                                  "\t",
+                                  QString(QChar(0xE9)),
+                                  QString(QChar(0x2014)),
+                                  QString::fromUcs4(U"\U0001F600"),
+                                  QString::fromUcs4(U"\U00010400"),
+                                  QString::fromUcs4(U"\U0001D400")};
     std::mt19937 rng(7);
     for (int round = 0; round < 3000; ++round) {
         QString text;
-        const int len = int(rng() % 20);
-        for (int i = 0; i < len; ++i)
+        const int characters = int(rng() % 20);
+        for (int i = 0; i < characters; ++i)
             text.append(alphabet[int(rng() % unsigned(alphabet.size()))]);
+        const int len = int(text.size());
         for (int caret = 0; caret <= len; ++caret) {
             WalkingView view(text);
             view.setSelStart(caret);
@@ -139,6 +188,8 @@ TEST(Expansion, SameAsTheCaretWalkOnRandomTexts) {
             const SelectionRange r = jl::Expand_Selection(text, caret);
             ASSERT_EQ(r, (SelectionRange{view.selStart(), view.selLength()}))
                 << text.toStdString() << " caret " << caret;
+            // Never half a character: the selection is valid text.
+            ASSERT_TRUE(text.mid(r.start, r.length).isValidUtf16()) << caret;
         }
     }
 }

@@ -114,6 +114,37 @@ TEST(MessageView, SelectionStartAndLengthStayInsideTheText) {
     EXPECT_EQ(view.selectionStart(), 7);
 }
 
+TEST(MessageView, SelectionsHoldWholeCharacters) {
+    // "a", an emoji (two units), "b", a Deseret letter (two units).
+    const QString text = QStringLiteral("a\U0001F600b\U00010400");
+    struct Row {
+        int start;
+        int length;
+        int wantStart;
+        QString wantText;
+    };
+    const Row rows[] = {
+        {1, 1, 1, QStringLiteral("\U0001F600")},  // one position at the emoji
+        {2, 0, 1, QString()},                     // a caret between the halves
+        {2, 1, 1, QStringLiteral("\U0001F600")},  // from between the halves
+        {0, 2, 0, QStringLiteral("a\U0001F600")}, // an end between the halves
+        {4, 1, 4, QStringLiteral("\U00010400")},
+        {5, 9, 4, QStringLiteral("\U00010400")},
+    };
+    MessageView view;
+    view.setWholeText(text);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.start * 100 + row.length);
+        view.setSelectionStart(row.start);
+        view.setSelectionLength(row.length);
+        EXPECT_EQ(view.selectionStart(), row.wantStart);
+        EXPECT_EQ(view.selectedText(), row.wantText);
+        view.select(row.start, row.length);
+        EXPECT_EQ(view.selectionStart(), row.wantStart);
+        EXPECT_EQ(view.selectedText(), row.wantText);
+    }
+}
+
 TEST(MessageView, NestedUpdatesSetTheTextInOnePiece) {
     MessageView view;
     view.appendLine("first");

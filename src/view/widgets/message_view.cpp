@@ -168,18 +168,41 @@ int MessageView::selectionStart() const {
     return textCursor().selectionStart();
 }
 
+bool MessageView::splitsCharacter(int position) const {
+    // Two lookups in the document rather than the whole text.
+    const QTextDocument* doc = document();
+    return position > 0 && position < textLength() &&
+           doc->characterAt(position - 1).isHighSurrogate() &&
+           doc->characterAt(position).isLowSurrogate();
+}
+
+int MessageView::wholeCharacterStart(int position) const {
+    const int at = std::clamp(position, 0, textLength());
+    return splitsCharacter(at) ? at - 1 : at;
+}
+
+int MessageView::wholeCharacterEnd(int position) const {
+    const int at = std::clamp(position, 0, textLength());
+    return splitsCharacter(at) ? at + 1 : at;
+}
+
 void MessageView::setSelectionStart(int position) {
     QTextCursor cursor = textCursor();
-    cursor.setPosition(std::clamp(position, 0, textLength()));
+    cursor.setPosition(wholeCharacterStart(position));
     setTextCursor(cursor);
 }
 
 void MessageView::setSelectionLength(int length) {
+    select(textCursor().selectionStart(), length);
+}
+
+void MessageView::select(int start, int length) {
+    const int from = wholeCharacterStart(start);
+    const int to =
+        wholeCharacterEnd(clampTo(qint64(from) + std::max(length, 0), from, textLength()));
     QTextCursor cursor = textCursor();
-    const int start = cursor.selectionStart();
-    const int end = clampTo(qint64(start) + std::max(length, 0), start, textLength());
-    cursor.setPosition(start);
-    cursor.setPosition(end, QTextCursor::KeepAnchor);
+    cursor.setPosition(from);
+    cursor.setPosition(to, QTextCursor::KeepAnchor);
     setTextCursor(cursor);
     ensureCursorVisible();
 }

@@ -48,9 +48,14 @@ public:
     // folding of each character), or -1. A negative count means "to the end";
     // an empty text is found nowhere.
     int find(const QString& text, int start, int count) const;
+    // A selection never holds half a character: a position between the two
+    // halves of a character outside the Basic Multilingual Plane stands for
+    // the start of that character, a selection end there for its end.
     int selectionStart() const;
     void setSelectionStart(int position); // moves the caret, empties the selection
     void setSelectionLength(int length);  // selects from the caret, scrolls it into view
+    // Sets start and length at once, scrolling only to the result.
+    void select(int start, int length);
     int selectionLength() const;
     QString selectedText() const; // line breaks as '\n'
 
@@ -98,6 +103,11 @@ private:
     void discardPending();
     void onContentsChange(int from, int charsRemoved, int charsAdded);
     const QString& rawText() const;
+    // position clamped to the text, moved to the start (or the end) of the
+    // character whose halves it would split.
+    bool splitsCharacter(int position) const;
+    int wholeCharacterStart(int position) const;
+    int wholeCharacterEnd(int position) const;
 
     // Paints [start, end) into m_runs; an invalid colour erases.
     void paintRun(int start, int end, const QColor& colour);
