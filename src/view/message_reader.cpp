@@ -165,57 +165,68 @@ QString notRegularReason(mode_t mode) {
 // ---------------------------------------------------------------------------
 // ViewTextBuilder
 
-ViewTextBuilder::ViewTextBuilder(qsizetype cap, Keep keep, qsizetype lineCap)
+ViewTextBuilder::ViewTextBuilder(qsizetype cap, Keep keep, qsizetype lineCap, int maxLines)
     : m_cap(std::max<qsizetype>(cap, 0)), m_lineCap(std::max<qsizetype>(lineCap, 0)),
-      m_keep(keep == Keep::Text) {}
+      m_maxLines(std::max(maxLines, 0)), m_keep(keep == Keep::Text) {}
 
 qsizetype ViewTextBuilder::room() const {
-    if (m_cut)
+    if (m_cut || m_lines >= m_maxLines)
         return 0;
     const qsizetype used = m_size + (m_lines > 0 ? 1 : 0);
     return std::min(std::max<qsizetype>(m_cap - used, 0), m_lineCap);
 }
 
+void ViewTextBuilder::take(std::string_view piece) {
+    if (m_keep) {
+        // Room for the cap and a note or two past it, no more.
+        growFor(m_text, piece.size() + 1, size_t(m_cap) + 256);
+        if (m_lines > 0)
+            m_text.push_back('\n');
+        m_text.append(piece);
+    }
+    m_size += (m_lines > 0 ? 1 : 0) + qsizetype(piece.size());
+    ++m_lines;
+    took(piece);
+}
+
+void ViewTextBuilder::end(const QString& why) {
+    m_cut = true;
+    take((QStringLiteral(" *** The view was cut here: ") + why).toStdString());
+}
+
 void ViewTextBuilder::appendLine(std::string_view line) {
     if (m_cut)
         return;
+    if (m_lines >= m_maxLines) {
+        end(QStringLiteral("the text has more than ") + groupedNumber(m_maxLines) +
+            QStringLiteral(" lines."));
+        return;
+    }
     // The separator counts against the cap too: with the text already at the
     // cap even an empty line does not fit (else a run of empty lines would
     // grow the text without bound).
     const qsizetype textFits = m_cap - m_size - (m_lines > 0 ? 1 : 0);
-    const bool lineTooLong = qsizetype(line.size()) > m_lineCap && m_lineCap < textFits;
-    const qsizetype fits = std::min(textFits, m_lineCap);
-    // Room for the cap and the note past it, no more.
-    const size_t most = size_t(m_cap) + 128;
-    auto take = [this](std::string_view piece) {
-        if (m_keep) {
-            if (m_lines > 0)
-                m_text.push_back('\n');
-            m_text.append(piece);
-        }
-        m_size += (m_lines > 0 ? 1 : 0) + qsizetype(piece.size());
-        ++m_lines;
-        took(piece);
-    };
-    if (qsizetype(line.size()) <= fits) {
-        if (m_keep)
-            growFor(m_text, line.size() + 1, most);
+    if (qsizetype(line.size()) <= std::min(textFits, m_lineCap)) {
         take(line);
         return;
     }
-    // Keep what fits of this line, then say where the view stops.
-    const std::string note =
-        (QStringLiteral(" *** The view was cut here: ") +
-         (lineTooLong ? QStringLiteral("this line is longer than ") + groupedNumber(m_lineCap)
-                      : QStringLiteral("the text is longer than ") + groupedNumber(m_cap)) +
-         QStringLiteral(" characters."))
-            .toStdString();
-    if (m_keep)
-        growFor(m_text, size_t(std::max<qsizetype>(fits, 0)) + 2 + note.size(), most);
-    if (fits > 0)
-        take(line.substr(0, size_t(fits)));
-    m_cut = true;
-    take(note);
+    if (qsizetype(line.size()) > m_lineCap && m_lineCap < textFits) {
+        // Only this line is too long: keep its start, say where it was cut,
+        // and go on with the next line. The note may take the text a little
+        // past its cap; the next line then ends it.
+        take(line.substr(0, size_t(m_lineCap)));
+        ++m_cutLines;
+        take((QStringLiteral(" *** The line above was cut: it is longer than ") +
+              groupedNumber(m_lineCap) + QStringLiteral(" characters."))
+                 .toStdString());
+        return;
+    }
+    // The text reaches its cap: keep what fits of this line, then say where
+    // the view stops.
+    if (textFits > 0)
+        take(line.substr(0, size_t(textFits)));
+    end(QStringLiteral("the text is longer than ") + groupedNumber(m_cap) +
+        QStringLiteral(" characters."));
 }
 
 // ---------------------------------------------------------------------------

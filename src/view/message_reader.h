@@ -31,23 +31,34 @@ public:
     virtual bool full() const { return false; }
 };
 
-// The view text of one load: lines joined by '\n', capped. Past the cap
-// nothing more is appended but one last line saying that the view was cut.
-// One line is capped too: a text widget lays a line out as a whole, so a
-// single line of tens of millions of characters costs gigabytes to show.
+// The view text of one load: lines joined by '\n', capped three ways, each
+// cut saying so on a line of its own:
+// - one line: a text widget lays a line out as a whole, so a single line of
+//   tens of millions of characters costs gigabytes to show. A longer line
+//   keeps its first lineCap characters, a note line follows, and the text
+//   goes on with the next line;
+// - the number of lines: a text widget spends a few hundred bytes and some
+//   microseconds on every line, so millions of short lines take minutes.
+//   Past maxLines lines the note line ends the text;
+// - the whole text: past cap characters the note line ends the text.
+// A text that has ended (full()) takes nothing more, and the reader stops.
 class ViewTextBuilder : public LineSink {
 public:
     static constexpr qsizetype DefaultCap = 64 * 1024 * 1024; // characters
-    static constexpr qsizetype DefaultLineCap = 1024 * 1024;  // characters of one line
+    static constexpr qsizetype DefaultLineCap = 256 * 1024;   // characters of one line
+    static constexpr int DefaultMaxLines = 256 * 1024;        // lines
     // Keep::Nothing counts the text against the cap without holding it; a
     // subclass sees every line the text takes in took().
     enum class Keep { Text, Nothing };
     explicit ViewTextBuilder(qsizetype cap = DefaultCap, Keep keep = Keep::Text,
-                             qsizetype lineCap = DefaultLineCap);
+                             qsizetype lineCap = DefaultLineCap, int maxLines = DefaultMaxLines);
     void appendLine(std::string_view line) override;
     qsizetype room() const override;
     bool full() const override { return m_cut; }
+    // The text has ended at one of its caps.
     bool wasCut() const { return m_cut; }
+    // Lines cut at the line cap (the text went on after each).
+    int cutLines() const { return m_cutLines; }
     int lineCount() const { return m_lines; }
     // Lines joined by '\n' (no line end after the last line); empty when
     // the text is not kept.
@@ -57,16 +68,20 @@ public:
     }
 
 protected:
-    // Every line as the text takes it: a whole line, what fits of the line
-    // that reaches the cap, and the note that cuts the view.
+    // Every line as the text takes it: a whole line, what fits of a line that
+    // is cut, and every note.
     virtual void took(std::string_view /*line*/) {}
 
 private:
+    void take(std::string_view line);
+    void end(const QString& why);
     std::string m_text;
     qsizetype m_cap;
     qsizetype m_lineCap;
+    int m_maxLines;
     qsizetype m_size = 0; // of the text, kept or not
     int m_lines = 0;
+    int m_cutLines = 0;
     bool m_cut = false;
     bool m_keep = true;
 };

@@ -227,3 +227,19 @@ TEST(BatchScanDifferential, AnItemWithALineBreakIsSearchedAcrossLines) {
 }
 
 } // namespace
+
+TEST(BatchScanCaps, ItemsAfterAnOverlongLineAreFound) {
+    // A line past the view's line cap is cut there; the lines after it are
+    // still read and searched, as the window shows them.
+    TempFolder folder;
+    const QByteArray longLine(2 * jl::ViewTextBuilder::DefaultLineCap + 5, 'x');
+    const QString path = folder.write(
+        QStringLiteral("m.eml"), "Received: from a\r\n" + longLine +
+                                     "\r\nX-Offer: win at the casino\r\nMessage-ID: <1@x>\r\n");
+    for (int filter : {0, 1, 2}) {
+        SCOPED_TRACE(filter);
+        EXPECT_TRUE(BatchScanner({"casino"}, filter).decideAny(path).holdsAnyItem);
+        EXPECT_EQ(BatchScanner({"casino", "xxxx", "nowhere"}, filter).decideEach(path).present,
+                  (std::vector<bool>{true, true, false}));
+    }
+}

@@ -433,29 +433,71 @@ TEST(ReaderCap, VeryLongLineReadIntoASmallViewKeepsItsLabel) {
                                "characters.");
 }
 
-TEST(ReaderCap, OneOverlongLineCutsTheViewAtTheLineCap) {
+TEST(ReaderCap, AnOverlongLineIsCutAndTheViewGoesOn) {
     // A single line is capped well below the whole view: the text widget lays
     // out a line as one piece, so one huge line would cost gigabytes to show.
+    // The lines after it are still shown (and so searched).
     jl::ViewTextBuilder b(1000, jl::ViewTextBuilder::Keep::Text, 8);
     b.appendLine("short");
     b.appendLine("0123456789abc");
-    b.appendLine("never");
-    EXPECT_TRUE(b.wasCut());
-    EXPECT_EQ(b.text(), "short\n01234567\n *** The view was cut here: this line is longer than 8 "
-                        "characters.");
+    b.appendLine("after");
+    EXPECT_FALSE(b.wasCut());
+    EXPECT_EQ(b.cutLines(), 1);
+    EXPECT_EQ(b.text(), "short\n01234567\n *** The line above was cut: it is longer than 8 "
+                        "characters.\nafter");
 
-    // Read from a file with the default caps: a 2 Mi-character line.
+    // Read from a file with the default caps: two 2 Mi-character lines, the
+    // second with a Received label past the cap, each followed by a line.
     const qsizetype lineCap = jl::ViewTextBuilder::DefaultLineCap;
+    const QByteArray longLine(2 * lineCap, 'z');
     jl::test::TempFolder dir;
-    const QString path = dir.write(QStringLiteral("m.eml"),
-                                   "Received: a\r\n" + QByteArray(2 * lineCap, 'z') + "\r\nb\r\n");
+    const QString path =
+        dir.write(QStringLiteral("m.eml"), "Received: a\r\n" + longLine + "\r\nb\r\n" + longLine +
+                                               " received: c\r\nd\r\nMessage-ID: e\r\n");
     jl::ViewTextBuilder view;
     jl::ReaderHooks hooks;
     hooks.filter = [] { return 1; };
     EXPECT_EQ(jl::Load_File_Into_View(path, view, hooks).status, QString());
-    EXPECT_EQ(view.text(), "\nReceived: a\n" + std::string(size_t(lineCap), 'z') +
-                               "\n *** The view was cut here: this line is longer than 1,048,576 "
-                               "characters.");
+    const std::string cut = std::string(size_t(lineCap), 'z') +
+                            "\n *** The line above was cut: it is longer than 262,144 characters.";
+    EXPECT_EQ(view.text(), "\nReceived: a\n" + cut + "\nb\n\n" + cut + "\nd\n\nMessage-ID: e\n\n");
+    EXPECT_EQ(view.cutLines(), 2);
+    EXPECT_FALSE(view.wasCut());
+}
+
+TEST(ReaderCap, TheLineCountIsCappedAndReadingStops) {
+    jl::ViewTextBuilder b(1000, jl::ViewTextBuilder::Keep::Text, 100, 3);
+    for (const char* line : {"a", "", "b", "c", "d"})
+        b.appendLine(line);
+    EXPECT_TRUE(b.wasCut());
+    EXPECT_EQ(b.text(), "a\n\nb\n *** The view was cut here: the text has more than 3 lines.");
+    EXPECT_EQ(b.lineCount(), 4);
+
+    // A file of bare CRs and one of bare LFs, each line an empty line: under
+    // "all text" every file line gives two view lines. Reading ends with the
+    // view, half way through the file.
+    const int maxLines = jl::ViewTextBuilder::DefaultMaxLines;
+    for (const char ending : {'\r', '\n'}) {
+        SCOPED_TRACE(int(ending));
+        jl::test::TempFolder dir;
+        const QByteArray bytes(4 * maxLines, ending);
+        const QString path = dir.write(QStringLiteral("m.eml"), bytes);
+        jl::ViewTextBuilder view;
+        jl::ReaderHooks hooks;
+        hooks.filter = [] { return 2; };
+        std::vector<qint64> progress;
+        hooks.gaugeProgress = [&](qint64 p) { progress.push_back(p); };
+        EXPECT_EQ(jl::Load_File_Into_View(path, view, hooks).status, QString());
+        EXPECT_TRUE(view.wasCut());
+        EXPECT_EQ(view.lineCount(), maxLines + 1);
+        EXPECT_EQ(view.text(), std::string(size_t(maxLines), '\n') +
+                                   " *** The view was cut here: the text has more than 262,144 "
+                                   "lines.");
+        // The last chunk read, before the gauge is set full.
+        ASSERT_GE(progress.size(), 2u);
+        EXPECT_LE(progress[progress.size() - 2], maxLines);
+        EXPECT_EQ(progress.back(), bytes.size());
+    }
 }
 
 TEST(ReaderCorpus, EveryFileUnderEachFilterMatchesTheLineTable) {

@@ -1,6 +1,6 @@
 // A view text that is only counted, not kept, takes exactly the lines a kept
-// one holds, cut note included: the batch scan searches those lines instead
-// of the text the window shows.
+// one holds, cut notes included, under each of its caps: the batch scan
+// searches those lines instead of the text the window shows.
 
 #include "view/message_reader.h"
 
@@ -13,7 +13,8 @@ namespace {
 
 class LineRecorder : public jl::ViewTextBuilder {
 public:
-    explicit LineRecorder(qsizetype cap) : ViewTextBuilder(cap, Keep::Nothing) {}
+    LineRecorder(qsizetype cap, qsizetype lineCap, int maxLines)
+        : ViewTextBuilder(cap, Keep::Nothing, lineCap, maxLines) {}
     std::vector<std::string> lines;
 
 protected:
@@ -29,10 +30,14 @@ std::string joined(const std::vector<std::string>& lines) {
 
 TEST(ViewTextCounted, TakesTheLinesTheKeptTextHolds) {
     const std::string longLine(50, 'x');
+    constexpr qsizetype anyLine = jl::ViewTextBuilder::DefaultLineCap;
+    constexpr int anyCount = jl::ViewTextBuilder::DefaultMaxLines;
     struct Row {
         const char* what;
         qsizetype cap;
         std::vector<std::string> lines;
+        qsizetype lineCap = anyLine;
+        int maxLines = anyCount;
     };
     const Row rows[] = {
         {"all fit", 100, {"a", "", "bc", "def"}},
@@ -42,11 +47,18 @@ TEST(ViewTextCounted, TakesTheLinesTheKeptTextHolds) {
         {"empty lines at the cap", 3, {"abc", "", "", ""}},
         {"first line already too long", 10, {longLine, "more"}},
         {"no room at all", 0, {"a"}},
+        {"long lines cut, the text goes on", 1000, {"a", longLine, "b", longLine, "c"}, 10},
+        {"a cut line's note reaches the cap", 70, {longLine, "b", "c"}, 10},
+        {"a line at the line cap is whole", 1000, {std::string(10, 'y'), "b"}, 10},
+        {"the line count reaches its cap", 1000, {"a", "", "b", "c"}, anyLine, 2},
+        {"no line at all", 1000, {"", "a"}, anyLine, 0},
+        {"cut lines count as lines", 1000, {longLine, "a", "b"}, 10, 3},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
-        jl::ViewTextBuilder kept(row.cap);
-        LineRecorder counted(row.cap);
+        jl::ViewTextBuilder kept(row.cap, jl::ViewTextBuilder::Keep::Text, row.lineCap,
+                                 row.maxLines);
+        LineRecorder counted(row.cap, row.lineCap, row.maxLines);
         for (const std::string& line : row.lines) {
             EXPECT_EQ(counted.room(), kept.room());
             EXPECT_EQ(counted.full(), kept.full());
@@ -56,6 +68,7 @@ TEST(ViewTextCounted, TakesTheLinesTheKeptTextHolds) {
         EXPECT_EQ(joined(counted.lines), kept.text());
         EXPECT_EQ(counted.lineCount(), kept.lineCount());
         EXPECT_EQ(counted.wasCut(), kept.wasCut());
+        EXPECT_EQ(counted.cutLines(), kept.cutLines());
         EXPECT_TRUE(counted.text().empty());
     }
 }
