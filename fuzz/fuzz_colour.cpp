@@ -1,8 +1,10 @@
 // The one-pass colour matcher against the procedure it stands for, run the
 // plain way: all text in the default colour, then search after search (the
 // two labels under options 1 and 3, every item in list order under options 2
-// and 3), each search finding its matches from position 0, case ignored,
-// painting each match and resuming right after it. Colours are compared per
+// and 3), each search finding its matches from position 0 as the view's find
+// does, case ignored, painting each match and resuming right after it. Items
+// are whole characters (the list never holds half of one); the text may hold
+// anything. Colours are compared per
 // character, with the found-any flag and where the caret ends.
 
 #include "fuzz_support.h"
@@ -25,19 +27,10 @@ struct Plain {
     int caret = 0;
 };
 
-bool sameIgnoringCase(QChar a, QChar b) {
-    return jl::foldCase(a) == jl::foldCase(b);
-}
-
+// The view's find: case ignored, from a position to the end of the text.
 int findFrom(const QString& text, const QString& what, int from) {
-    for (qsizetype start = from; start + what.size() <= text.size(); ++start) {
-        qsizetype k = 0;
-        while (k < what.size() && sameIgnoringCase(text[start + k], what[k]))
-            ++k;
-        if (k == what.size())
-            return int(start);
-    }
-    return -1;
+    const qsizetype at = QStringView(text).mid(from).indexOf(what, 0, Qt::CaseInsensitive);
+    return at < 0 ? -1 : from + int(at);
 }
 
 Plain plainColourCode(const QString& text, const QStringList& items, int option) {
@@ -92,15 +85,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Letters of the labels in both cases, the punctuation around them, and
     // units whose case fold leaves their block or that fold alike: micro sign
     // and Greek mu, Kelvin sign and k, long s and s, dotted capital I,
-    // sharp s.
+    // sharp s; and the halves of two Deseret letters that fold alike, which
+    // make whole letters when they meet in order.
     static constexpr std::u16string_view alphabet =
-        u"rReEcCiIvVdD:mMsSaAgG-kK \u00B5\u03BC\u039C\u212A\u017F\u0130\u00DF\u00E9\u00C9";
+        u"rReEcCiIvVdD:mMsSaAgG-kK \u00B5\u03BC\u039C\u212A\u017F\u0130\u00DF\u00E9\u00C9"
+        u"\xD801\xDC00\xD801\xDC28";
 
     const int option = in.ConsumeIntegralInRange<int>(-1, 4);
     const size_t itemCount = in.ConsumeIntegralInRange<size_t>(0, 8);
     QStringList items;
     for (size_t i = 0; i < itemCount; ++i)
-        items << jl::fuzz::consumeText(in, 12, alphabet);
+        items << jl::fuzz::consumeText(in, 12, alphabet, true);
     const QString text = jl::fuzz::consumeText(in, 400, alphabet);
 
     const jl::ColourMatcher matcher(items);

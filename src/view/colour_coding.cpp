@@ -7,7 +7,6 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
-#include <deque>
 #include <limits>
 #include <mutex>
 #include <string>
@@ -80,25 +79,71 @@ std::vector<Run> underlay(const std::vector<Run>& top, const std::vector<Interva
 
 constexpr int kNoPattern = -1;
 
+// Numbers held in as few bytes each as the largest of them needs: one, two
+// or four.
+class PackedArray {
+public:
+    void assign(size_t size, uint32_t largest) {
+        m_width = largest < 0x100 ? 1 : largest < 0x10000 ? 2 : 4;
+        m_bytes.assign(size * m_width, 0);
+    }
+    uint32_t operator[](size_t i) const {
+        if (m_width == 1)
+            return m_bytes[i];
+        if (m_width == 2) {
+            uint16_t v;
+            std::memcpy(&v, &m_bytes[2 * i], sizeof v);
+            return v;
+        }
+        uint32_t v;
+        std::memcpy(&v, &m_bytes[4 * i], sizeof v);
+        return v;
+    }
+    void set(size_t i, uint32_t value) {
+        if (m_width == 1) {
+            m_bytes[i] = uint8_t(value);
+        } else if (m_width == 2) {
+            const auto v = uint16_t(value);
+            std::memcpy(&m_bytes[2 * i], &v, sizeof v);
+        } else {
+            std::memcpy(&m_bytes[4 * i], &value, sizeof value);
+        }
+    }
+    size_t bytes() const { return m_bytes.capacity(); }
+
+private:
+    std::vector<uint8_t> m_bytes;
+    size_t m_width = 1;
+};
+
 } // namespace
 
 // The automaton, Aho–Corasick over character classes. Every UTF-16 unit maps
 // to the class of its case fold; units whose fold occurs in no pattern share
-// class 0. States are numbered breadth first. The shallow states, where a scan
-// spends nearly all its time, have dense rows (one transition per class); the
-// deep ones, mostly single chains of long items, keep only their trie edges
-// and a failure link, which keeps large item lists compact.
+// class 0.
+//
+// States: the root and every state shallower than the dense depth are the
+// shallow states, numbered breadth first; they have dense rows (one
+// transition per class), where a scan spends nearly all its time. Every
+// deeper state is numbered after them, depth first in the sorted order of
+// the patterns, so that the first child of a deep state is the next state:
+// long items, single chains of deep states, then cost a class and a failure
+// link per character, and the matcher stays within a small multiple of the
+// items' length however long they are. Deep states with more than one child
+// keep the others in a small table.
 //
 // A transition value v is an "encoded" state: v < denseLimit is the row
-// offset of a dense state, v >= denseLimit is denseLimit + the index of a
-// sparse state. It is bit-inverted when the target ends at least one pattern,
-// so the scan tests one sign per character.
+// offset of a shallow state, v >= denseLimit is denseLimit + the index of a
+// deep state among the deep states. It is bit-inverted when the target ends
+// at least one pattern, so the scan tests one sign per character.
 //
 // The trie is built with the matcher; the automaton on top of it (failure
 // links and dense rows, the larger part of the work for long item lists) only
-// when a query needs it. Whether a Latin-1 text holds any item needs only the
-// trie: a filter over the first characters of the items picks the places
-// where an item may start, and the trie tells whether one does.
+// when a query needs it, and in arrays of its own, so that queries that need
+// only the trie may run while another thread builds it. Whether a Latin-1
+// text holds any item needs only the trie: a filter over the first
+// characters of the items picks the places where an item may start, and the
+// trie tells whether one does.
 struct ColourMatcher::Impl {
     QStringList items;
     size_t denseBudget = 0;
@@ -138,24 +183,127 @@ struct ColourMatcher::Impl {
         return classOfFolded(foldedUnit(text, i, size));
     }
 
-    // The trie: the edges of state s are trieEdges[trieFirst[s] ..
-    // trieFirst[s + 1]), by class; depthStart[d] is the first state of depth
-    // d. An edge's target carries kEndsItem when an item ends there, so that
-    // a walk along the trie looks at nothing but the edges.
-    static constexpr uint32_t kEndsItem = 0x80000000u;
+    // --- the trie -----------------------------------------------------------
+    static constexpr uint32_t kEndsItem = 0x80000000u; // marks a target where an item ends
+    static constexpr int32_t kMostStates = 0x7FFFFFFF;
+    int32_t states = 1;
+    int32_t denseCount = 1; // the shallow states, 0 .. denseCount-1
+    // The trie edges of the shallow states: those of s are trieEdges[trieFirst[s]
+    // .. trieFirst[s + 1]), by class.
     struct TrieEdge {
         uint16_t cls;
         uint32_t target; // state | kEndsItem
     };
-    int32_t states = 1;
     std::vector<int32_t> trieFirst;
     std::vector<TrieEdge> trieEdges;
-    std::vector<int32_t> depthStart;
-    std::vector<int32_t> outPattern; // per state: the pattern ending here
+    // Per state: the class of the edge into it, and for a deep state how many
+    // children it has (two bits: none, one, more).
+    PackedArray label;
+    std::vector<uint8_t> kinds;
+    enum Kind : unsigned { kLeaf = 0, kOneChild = 1, kBranch = 2 };
+    // The children of deep branch states past the first (which is the next
+    // state): by state, then class; branchSlots finds a state's first.
+    struct BranchEdge {
+        int32_t state;
+        uint16_t cls;
+        int32_t child;
+    };
+    std::vector<BranchEdge> branchEdges;
+    std::vector<int32_t> branchSlots; // open addressing: index into branchEdges, -1 free
+    int32_t receivedEnd = -1;         // the states where the labels end
+    int32_t messageIdEnd = -1;
 
-    int32_t child(size_t edge) const { return int32_t(trieEdges[edge].target & ~kEndsItem); }
-    // The target of the edge of s for class c, 0 (the root) when there is none.
+    // A set of states with constant-time rank: the number of members below a
+    // state gives each member a place in a plain array.
+    struct RankedSet {
+        std::vector<uint64_t> bits;
+        std::vector<uint32_t> before; // members in the words before each word
+        void reset(size_t size) {
+            bits.assign((size + 63) / 64, 0);
+            before.clear();
+        }
+        void insert(size_t s) { bits[s / 64] |= uint64_t(1) << (s % 64); }
+        bool contains(size_t s) const { return (bits[s / 64] >> (s % 64)) & 1; }
+        size_t finish() {
+            before.resize(bits.size());
+            uint32_t count = 0;
+            for (size_t w = 0; w < bits.size(); ++w) {
+                before[w] = count;
+                count += uint32_t(std::popcount(bits[w]));
+            }
+            return count;
+        }
+        size_t rank(size_t s) const {
+            const uint64_t below = bits[s / 64] & ((uint64_t(1) << (s % 64)) - 1);
+            return before[s / 64] + size_t(std::popcount(below));
+        }
+        size_t bytes() const {
+            return bits.capacity() * sizeof(uint64_t) + before.capacity() * sizeof(uint32_t);
+        }
+    };
+    // The runs of deep states, one per pattern that has states of its own:
+    // depths start .. end, the first state and its parent. Kept for the
+    // automaton's build, then dropped.
+    struct DeepRun {
+        int32_t first;
+        int32_t parent;
+        uint32_t start;
+        uint32_t end;
+    };
+    std::vector<DeepRun> runs;
+    // Calls f(state, parent) for every deep state whose parent is deep, in
+    // order of depth.
+    template <typename F> void forDeepStatesByDepth(F&& f) const;
+
+    RankedSet terminals;                  // states where a pattern ends
+    std::vector<int32_t> terminalPattern; // by rank among terminals
+    std::vector<int32_t> terminalState;   // by rank among terminals
+
+    int patternOf(int32_t terminal) const {
+        return terminalPattern[terminals.rank(size_t(terminal))];
+    }
+    bool endsItem(int32_t s) const {
+        if (!terminals.contains(size_t(s)))
+            return false;
+        if (s != receivedEnd && s != messageIdEnd)
+            return true;
+        return patternIsItem[size_t(patternOf(s))] != 0;
+    }
+    unsigned kindOf(int32_t s) const { return (kinds[size_t(s) / 4] >> (2 * (s % 4))) & 3u; }
+    void setKind(int32_t s, unsigned kind) {
+        uint8_t& byte = kinds[size_t(s) / 4];
+        byte = uint8_t((byte & ~(3u << (2 * (s % 4)))) | (kind << (2 * (s % 4))));
+    }
+    // The child of deep state s for class c, or -1.
+    int32_t deepChild(int32_t s, uint16_t c) const {
+        const unsigned kind = kindOf(s);
+        if (kind == kLeaf)
+            return -1;
+        if (label[size_t(s) + 1] == c)
+            return s + 1;
+        if (kind == kOneChild)
+            return -1;
+        const size_t mask = branchSlots.size() - 1;
+        for (size_t i = slotOf(s, mask);; i = (i + 1) & mask) {
+            const int32_t first = branchSlots[i];
+            if (branchEdges[size_t(first)].state != s)
+                continue; // another state's slot (a branch state always has one)
+            for (size_t e = size_t(first); e < branchEdges.size() && branchEdges[e].state == s; ++e)
+                if (branchEdges[e].cls == c)
+                    return branchEdges[e].child;
+            return -1;
+        }
+    }
+    static size_t slotOf(int32_t s, size_t mask) {
+        return size_t((uint64_t(uint32_t(s)) * 0x9E3779B97F4A7C15ull) >> 32) & mask;
+    }
+    // The target of the trie edge of s for class c (marked when an item ends
+    // there), 0 (the root) when there is none.
     uint32_t trieStep(uint32_t s, uint16_t c) const {
+        if (int32_t(s) >= denseCount) {
+            const int32_t t = deepChild(int32_t(s), c);
+            return t < 0 ? 0 : uint32_t(t) | (endsItem(t) ? kEndsItem : 0);
+        }
         const TrieEdge* first = trieEdges.data() + trieFirst[s];
         const TrieEdge* last = trieEdges.data() + trieFirst[s + 1];
         if (last - first > 8) {
@@ -219,35 +367,39 @@ struct ColourMatcher::Impl {
                 return true;
             if (i == size)
                 return false;
-            s = trieStep(s, classOf(text[i]));
+            s = trieStep(s & ~kEndsItem, classOf(text[i]));
             if (s == 0)
                 return false;
         }
     }
 
-    // The automaton, made by buildAutomaton().
+    // --- the automaton, made by buildAutomaton() ------------------------------
+    static constexpr uint32_t kOutput = 0x80000000u; // in link: a pattern ends here or at a suffix
+    static constexpr uint32_t kFailMask = 0x7FFFFFFFu;
     std::once_flag automatonOnce;
-    int32_t denseCount = 1;          // states 0 .. denseCount-1 have rows (set by build())
-    int32_t denseLimit = 0;          // denseCount × classes
-    std::vector<int32_t> delta;      // dense rows, encoded targets
-    std::vector<int32_t> edgeStart;  // per sparse state: its first edge; one more at the end
-    std::vector<uint16_t> edgeClass; // sparse edges, by state
-    std::vector<int32_t> edgeTarget; // encoded
-    std::vector<int32_t> sparseFail; // per sparse state: encoded failure target
-    std::vector<int32_t> outLink;    // per state: nearest proper suffix state ending a pattern
+    int32_t denseLimit = 0;     // denseCount × classes
+    std::vector<int32_t> delta; // dense rows, encoded targets
+    std::vector<uint32_t> link; // per state: failure state | kOutput
+    // The states whose failure state is or leads to the end of a pattern,
+    // and for each the nearest proper suffix state where one ends, by its
+    // rank among the terminals.
+    RankedSet suffixEnds;
+    PackedArray suffixEnd;
 
-    void build();
-    // Case folds of the patterns, one after another: the labels, then the
-    // items in their order.
-    struct FoldedPatterns {
-        std::u16string units;
-        std::vector<size_t> at{0}; // pattern j is units[at[j] .. at[j + 1])
-        size_t size() const { return at.size() - 1; }
-        std::u16string_view operator[](size_t j) const {
-            return std::u16string_view(units).substr(at[j], at[j + 1] - at[j]);
+    // The patterns, folded as they are read (nothing keeps a folded copy):
+    // the labels, then the items in their order.
+    struct Patterns {
+        std::vector<std::pair<const char16_t*, uint32_t>> text;
+        std::array<char16_t, 256> latinFold{};
+        size_t size() const { return text.size(); }
+        uint32_t length(size_t j) const { return text[j].second; }
+        char16_t at(size_t j, size_t k) const {
+            const char16_t u = text[j].first[k];
+            return u < 256 ? latinFold[u] : foldedUnit(text[j].first, k, text[j].second);
         }
     };
-    void buildStartFilter(const FoldedPatterns& folded);
+    void build();
+    void buildStartFilter(const Patterns& patterns);
     template <int Shift> static bool anyItemStarts(const Impl& f, const char* text, size_t size);
     void buildAutomaton();
     // The matcher with its automaton built (once, whichever thread asks first).
@@ -255,23 +407,27 @@ struct ColourMatcher::Impl {
         std::call_once(automatonOnce, [this] { buildAutomaton(); });
         return *this;
     }
-    int patternAt(int32_t terminal, size_t length);
 
     int32_t stateOf(int32_t v) const {
         return v < denseLimit ? v / classes : denseCount + (v - denseLimit);
     }
+    int32_t encode(int32_t t) const {
+        const int32_t v = t < denseCount ? t * classes : denseLimit + (t - denseCount);
+        return (link[size_t(t)] & kOutput) ? ~v : v;
+    }
 
-    // The transition from a sparse state: its own edge, else the failure
+    // The transition from a deep state: its own edge, else the failure
     // link's transition.
-    int32_t sparseStep(int32_t v, uint16_t c) const {
-        do {
-            const size_t st = size_t(v - denseLimit);
-            for (int32_t e = edgeStart[st]; e < edgeStart[st + 1]; ++e)
-                if (edgeClass[size_t(e)] == c)
-                    return edgeTarget[size_t(e)];
-            v = sparseFail[st];
-        } while (v >= denseLimit);
-        return delta[size_t(v) + c];
+    int32_t deepStep(int32_t v, uint16_t c) const {
+        int32_t s = denseCount + (v - denseLimit);
+        for (;;) {
+            const int32_t child = deepChild(s, c);
+            if (child >= 0)
+                return encode(child);
+            s = int32_t(link[size_t(s)] & kFailMask);
+            if (s < denseCount)
+                return delta[size_t(s) * size_t(classes) + c];
+        }
     }
 
     // Calls onMatch(pattern, end) for every pattern ending at each position,
@@ -283,66 +439,55 @@ struct ColourMatcher::Impl {
         int32_t v = 0;
         for (size_t i = 0; i < size; ++i) {
             const uint16_t c = classAt(text, i, size);
-            const int32_t next = v < limit ? d[v + c] : sparseStep(v, c);
+            const int32_t next = v < limit ? d[v + c] : deepStep(v, c);
             if (next >= 0) {
                 v = next;
                 continue;
             }
             v = ~next;
-            for (int32_t st = stateOf(v); st >= 0; st = outLink[size_t(st)]) {
-                const int32_t p = outPattern[size_t(st)];
-                if (p != kNoPattern && !onMatch(p, int(i + 1)))
+            int32_t st = stateOf(v);
+            for (;;) {
+                if (terminals.contains(size_t(st)) && !onMatch(patternOf(st), int(i + 1)))
                     return;
+                if (!suffixEnds.contains(size_t(st)))
+                    break;
+                st = terminalState[suffixEnd[suffixEnds.rank(size_t(st))]];
             }
         }
     }
 };
 
-int ColourMatcher::Impl::patternAt(int32_t terminal, size_t length) {
-    if (length == 0)
-        return kNoPattern;
-    int32_t& out = outPattern[size_t(terminal)];
-    if (out == kNoPattern) {
-        out = int32_t(patternLength.size());
-        patternLength.push_back(int(length));
-        patternIsItem.push_back(0);
-        patternLatin1.push_back(0);
-    }
-    return out;
-}
-
 void ColourMatcher::Impl::build() {
-    // Folds of the Latin-1 units, looked up rather than asked for.
-    std::array<char16_t, 256> latinFold{};
+    Patterns patterns;
     for (int u = 0; u < 256; ++u)
-        latinFold[size_t(u)] = char16_t(foldCase(QChar(char16_t(u))).unicode());
-    FoldedPatterns folded;
-    qsizetype total = 20;
-    for (const QString& item : items)
-        total += item.size();
-    folded.units.reserve(size_t(total));
-    folded.at.reserve(size_t(items.size()) + 3);
+        patterns.latinFold[size_t(u)] = char16_t(foldCase(QChar(char16_t(u))).unicode());
+    const QString labels[2] = {QStringLiteral("RECEIVED:"), QStringLiteral("MESSAGE-ID:")};
+    patterns.text.reserve(size_t(items.size()) + 2);
+    qsizetype total = 0;
     auto add = [&](const QString& s) {
-        const char16_t* units = reinterpret_cast<const char16_t*>(s.utf16());
-        const size_t size = size_t(s.size());
-        for (size_t i = 0; i < size; ++i) {
-            const char16_t u = units[i];
-            folded.units.push_back(u < 256 ? latinFold[u] : foldedUnit(units, i, size));
-        }
-        folded.at.push_back(folded.units.size());
+        if (s.size() >= kMostStates)
+            throw Failure(QStringLiteral("The interesting items are too many to search together"));
+        patterns.text.emplace_back(reinterpret_cast<const char16_t*>(s.utf16()),
+                                   uint32_t(s.size()));
+        total += s.size();
     };
-    add(QStringLiteral("RECEIVED:"));
-    add(QStringLiteral("MESSAGE-ID:"));
+    for (const QString& label : labels)
+        add(label);
     for (const QString& item : items)
         add(item);
+    if (total >= kMostStates)
+        throw Failure(QStringLiteral("The interesting items are too many to search together"));
 
     // Classes: one per distinct folded unit of the patterns, in unit order.
     // Unit sets are bitmaps of 65,536 bits.
     using UnitSet = std::array<uint64_t, 1024>;
     auto has = [](const UnitSet& set, char16_t u) { return (set[u / 64] >> (u % 64)) & 1; };
     UnitSet used{};
-    for (char16_t u : folded.units)
-        used[u / 64] |= uint64_t(1) << (u % 64);
+    for (size_t j = 0; j < patterns.size(); ++j)
+        for (size_t k = 0; k < patterns.length(j); ++k) {
+            const char16_t u = patterns.at(j, k);
+            used[u / 64] |= uint64_t(1) << (u % 64);
+        }
     uint16_t cls = 0;
     for (size_t word = 0; word < used.size(); ++word) {
         for (uint64_t bits = used[word]; bits != 0; bits &= bits - 1) {
@@ -360,105 +505,246 @@ void ColourMatcher::Impl::build() {
     classes = int(cls) + 1;
     UnitSet latin1Fold{}; // folds of the Latin-1 units
     for (size_t u = 0; u < 256; ++u) {
-        latinClass[u] = classOfFolded(latinFold[u]);
-        latin1Fold[latinFold[u] / 64] |= uint64_t(1) << (latinFold[u] % 64);
+        const char16_t f = patterns.latinFold[u];
+        latinClass[u] = classOfFolded(f);
+        latin1Fold[f / 64] |= uint64_t(1) << (f % 64);
     }
 
-    // The trie, one depth at a time over the patterns in sorted order: the
-    // children of a state come out together, in class order, and states are
-    // numbered breadth first; so the edges come grouped by parent, parents
-    // ascending. The sort looks at the first four units first; the patterns
-    // are then copied in sorted order, so that each depth reads them in turn.
+    // The patterns in sorted order of their folds (the first four units
+    // first, as one number), and how many units each shares with the one
+    // before it.
     struct Row {
         uint64_t start; // the first four units, zero after the end
         uint32_t pattern;
     };
     std::vector<Row> rows;
-    rows.reserve(folded.size());
-    for (size_t j = 0; j < folded.size(); ++j) {
-        const std::u16string_view f = folded[j];
-        if (f.empty())
+    rows.reserve(patterns.size());
+    for (size_t j = 0; j < patterns.size(); ++j) {
+        if (patterns.length(j) == 0)
             continue;
         uint64_t start = 0;
         for (size_t k = 0; k < 4; ++k)
-            start = (start << 16) | (k < f.size() ? f[k] : 0);
+            start = (start << 16) | (k < patterns.length(j) ? patterns.at(j, k) : 0);
         rows.push_back({start, uint32_t(j)});
     }
+    auto shared = [&](size_t a, size_t b) {
+        const size_t n = std::min(patterns.length(a), patterns.length(b));
+        size_t k = 0;
+        while (k < n && patterns.at(a, k) == patterns.at(b, k))
+            ++k;
+        return k;
+    };
     std::sort(rows.begin(), rows.end(), [&](const Row& x, const Row& y) {
         if (x.start != y.start)
             return x.start < y.start;
-        return folded[x.pattern] < folded[y.pattern];
+        const size_t k = shared(x.pattern, y.pattern);
+        const size_t nx = patterns.length(x.pattern);
+        const size_t ny = patterns.length(y.pattern);
+        if (k == nx || k == ny)
+            return nx < ny;
+        return patterns.at(x.pattern, k) < patterns.at(y.pattern, k);
     });
-    FoldedPatterns sorted;
-    sorted.units.reserve(folded.units.size());
-    sorted.at.reserve(rows.size() + 1);
-    for (const Row& row : rows) {
-        const std::u16string_view f = folded[row.pattern];
-        sorted.units.append(f.begin(), f.end());
-        sorted.at.push_back(sorted.units.size());
-    }
+    const size_t n = rows.size();
+    std::vector<uint32_t> lcp(n, 0);
+    for (size_t r = 1; r < n; ++r)
+        lcp[r] = uint32_t(shared(rows[r - 1].pattern, rows[r].pattern));
+    auto length = [&](size_t r) { return size_t(patterns.length(rows[r].pattern)); };
 
-    std::vector<int32_t> state(rows.size(), 0); // by row
-    std::vector<uint32_t> active(rows.size());
-    for (size_t r = 0; r < rows.size(); ++r)
+    // States per depth, as far as dense rows could reach: row r adds one at
+    // each depth past what it shares with the row before it.
+    const size_t rowBytes = size_t(classes) * sizeof(int32_t);
+    size_t longest = 0;
+    for (size_t r = 0; r < n; ++r)
+        longest = std::max(longest, length(r));
+    const size_t reach = std::min(longest, denseBudget / rowBytes + 1);
+    std::vector<int64_t> depthStart(reach + 2, 0); // states shallower than each depth
+    for (size_t r = 0; r < n; ++r) {
+        if (lcp[r] + 1 <= reach) {
+            ++depthStart[lcp[r] + 1];
+            --depthStart[std::min(length(r), reach) + 1];
+        }
+    }
+    for (size_t d = 1; d < depthStart.size(); ++d)
+        depthStart[d] += depthStart[d - 1]; // states at depth d
+    {
+        int64_t shallower = 1; // the root
+        for (size_t d = 1; d < depthStart.size(); ++d) {
+            const int64_t at = depthStart[d];
+            depthStart[d] = shallower;
+            shallower += at;
+        }
+        depthStart[0] = 0;
+    }
+    // Dense rows for the root and for every further depth while the rows
+    // stay within the budget.
+    size_t dense = 1;
+    while (dense + 1 < depthStart.size() && size_t(depthStart[dense + 1]) * rowBytes <= denseBudget)
+        ++dense;
+    denseCount = int32_t(depthStart[dense]);
+    if (size_t(denseCount) * size_t(classes) > size_t(kMostStates / 2))
+        throw Failure(QStringLiteral("The interesting items are too many to search together"));
+    depthStart = {};
+
+    // Deep states: each row's own states below the dense depth, one run per
+    // row in sorted order.
+    std::vector<int32_t> firstDeep(n, -1);
+    int64_t next = denseCount;
+    for (size_t r = 0; r < n; ++r) {
+        const size_t start = std::max<size_t>(lcp[r], dense - 1) + 1;
+        if (length(r) >= start) {
+            firstDeep[r] = int32_t(next);
+            next += int64_t(length(r) - start + 1);
+        }
+    }
+    if (next > kMostStates / 2 ||
+        int64_t(denseCount) * classes + (next - denseCount) > kMostStates / 2)
+        throw Failure(QStringLiteral("The interesting items are too many to search together"));
+    states = int32_t(next);
+    label.assign(size_t(states), uint32_t(classes - 1));
+    kinds.assign((size_t(states) + 3) / 4, 0);
+
+    // The shallow trie, one depth at a time over the rows: the children of a
+    // state come out together, in class order, and shallow states are
+    // numbered breadth first; so the edges come grouped by parent, parents
+    // ascending. The edges into the first deep depth lead to deep states.
+    std::vector<int32_t> state(n, 0);       // per row: its state at the depth reached
+    std::vector<int32_t> deepParent(n, -1); // per row: the parent of its first deep state
+    std::vector<uint32_t> active(n);
+    for (size_t r = 0; r < n; ++r)
         active[r] = uint32_t(r);
     std::vector<uint32_t> deeper;
-    deeper.reserve(rows.size());
     std::vector<int32_t> parents;
-    parents.reserve(sorted.units.size());
-    trieEdges.reserve(sorted.units.size());
-    depthStart = {0, 1};
-    states = 1;
-    for (size_t depth = 0; !active.empty(); ++depth) {
+    int32_t shallow = 1;
+    for (size_t depth = 0; depth < dense && !active.empty(); ++depth) {
         deeper.clear();
         int32_t lastParent = -1;
         char16_t lastUnit = 0;
         for (uint32_t r : active) {
-            const size_t first = sorted.at[r];
-            const char16_t u = sorted.units[first + depth];
+            const char16_t u = patterns.at(rows[r].pattern, depth);
             if (state[r] != lastParent || u != lastUnit) {
                 lastParent = state[r];
                 lastUnit = u;
+                const int32_t target = depth + 1 < dense ? shallow++ : firstDeep[r];
+                if (depth + 1 == dense)
+                    deepParent[r] = state[r];
                 parents.push_back(state[r]);
-                trieEdges.push_back({classOfFolded(u), uint32_t(states++)});
+                trieEdges.push_back({classOfFolded(u), uint32_t(target)});
+                label.set(size_t(target), classOfFolded(u));
             }
             state[r] = int32_t(trieEdges.back().target);
-            if (sorted.at[r + 1] - first > depth + 1)
+            if (length(r) > depth + 1 && depth + 1 < dense)
                 deeper.push_back(r);
         }
-        depthStart.push_back(states);
         active.swap(deeper);
     }
-    // The state where each pattern ends (the root for an empty one).
-    std::vector<int32_t> patternEnd(folded.size(), 0);
-    for (size_t r = 0; r < rows.size(); ++r)
-        patternEnd[rows[r].pattern] = state[r];
-
-    // Dense rows for the root and for every further depth while the rows
-    // stay within the budget.
-    const size_t rowBytes = size_t(classes) * sizeof(int32_t);
-    size_t dense = 1;
-    while (dense + 1 < depthStart.size() && size_t(depthStart[dense + 1]) * rowBytes <= denseBudget)
-        ++dense;
-    denseCount = depthStart[dense];
-    if (size_t(denseCount) * size_t(classes) > size_t(std::numeric_limits<int32_t>::max() / 2) ||
-        size_t(states) > size_t(std::numeric_limits<int32_t>::max() / 2))
-        throw Failure(QStringLiteral("The interesting items are too many to search together"));
-    denseLimit = denseCount * classes;
-
-    trieFirst.assign(size_t(states) + 1, 0);
+    active = {};
+    deeper = {};
+    trieFirst.assign(size_t(denseCount) + 1, 0);
     for (int32_t parent : parents)
         ++trieFirst[size_t(parent) + 1];
-    for (size_t s = 0; s < size_t(states); ++s)
+    for (size_t s = 0; s < size_t(denseCount); ++s)
         trieFirst[s + 1] += trieFirst[s];
+    parents = {};
 
-    outPattern.assign(size_t(states), kNoPattern);
-    receivedPattern = patternAt(patternEnd[0], folded[0].size());
-    messageIdPattern = patternAt(patternEnd[1], folded[1].size());
+    // The deep states, row by row. A stack holds the runs of deep states on
+    // the path of the row before: where a row leaves that path, the state
+    // it leaves from gains a child.
+    struct Run {
+        size_t start; // depth of the run's first state
+        int32_t first;
+        size_t end; // depth of its last state
+    };
+    std::vector<Run> path;
+    std::vector<int32_t> terminal(patterns.size(), 0);
+    auto onPath = [&](size_t depth) {
+        while (path.back().start > depth)
+            path.pop_back();
+        return path.back().first + int32_t(depth - path.back().start);
+    };
+    for (size_t r = 0; r < n; ++r) {
+        const size_t len = length(r);
+        const size_t start = std::max<size_t>(lcp[r], dense - 1) + 1;
+        if (lcp[r] < dense)
+            path.clear();
+        else
+            deepParent[r] = onPath(lcp[r]);
+        if (len < start) { // no state of its own: the same fold as the row before
+            terminal[rows[r].pattern] = len < dense ? state[r] : onPath(len);
+            continue;
+        }
+        const int32_t first = firstDeep[r];
+        for (size_t d = start; d <= len; ++d) {
+            const int32_t t = first + int32_t(d - start);
+            label.set(size_t(t), classOfFolded(patterns.at(rows[r].pattern, d - 1)));
+            setKind(t, d < len ? kOneChild : kLeaf);
+        }
+        if (lcp[r] >= dense) {
+            const int32_t p = deepParent[r];
+            const unsigned kind = kindOf(p);
+            if (kind == kLeaf) {
+                setKind(p, kOneChild); // the row before ended at p: first is p + 1
+            } else {
+                setKind(p, kBranch);
+                branchEdges.push_back({p, uint16_t(label[size_t(first)]), first});
+            }
+        }
+        path.push_back({start, first, len});
+        runs.push_back({first, deepParent[r], uint32_t(start), uint32_t(len)});
+        terminal[rows[r].pattern] = first + int32_t(len - start);
+    }
+    path = {};
+    firstDeep = {};
+    lcp = {};
+    state = {};
+    deepParent = {};
+    rows = {};
+
+    std::stable_sort(branchEdges.begin(), branchEdges.end(),
+                     [](const BranchEdge& a, const BranchEdge& b) { return a.state < b.state; });
+    size_t slotCount = 16;
+    while (slotCount < 2 * branchEdges.size())
+        slotCount *= 2;
+    branchSlots.assign(slotCount, -1);
+    for (size_t e = 0; e < branchEdges.size(); ++e) {
+        if (e > 0 && branchEdges[e - 1].state == branchEdges[e].state)
+            continue;
+        size_t i = slotOf(branchEdges[e].state, slotCount - 1);
+        while (branchSlots[i] >= 0)
+            i = (i + 1) & (slotCount - 1);
+        branchSlots[i] = int32_t(e);
+    }
+
+    // Patterns: one per state where a fold ends, numbered as first met in
+    // the order labels, items.
+    terminals.reset(size_t(states));
+    for (size_t j = 0; j < patterns.size(); ++j)
+        if (patterns.length(j) > 0)
+            terminals.insert(size_t(terminal[j]));
+    terminalPattern.assign(terminals.finish(), kNoPattern);
+    terminalState.reserve(terminalPattern.size());
+    for (size_t w = 0; w < terminals.bits.size(); ++w)
+        for (uint64_t bits = terminals.bits[w]; bits != 0; bits &= bits - 1)
+            terminalState.push_back(int32_t(w * 64 + size_t(std::countr_zero(bits))));
+    auto patternAt = [&](size_t j) {
+        if (patterns.length(j) == 0)
+            return kNoPattern;
+        int32_t& p = terminalPattern[terminals.rank(size_t(terminal[j]))];
+        if (p == kNoPattern) {
+            p = int32_t(patternLength.size());
+            patternLength.push_back(int(patterns.length(j)));
+            patternIsItem.push_back(0);
+            patternLatin1.push_back(0);
+        }
+        return int(p);
+    };
+    receivedPattern = patternAt(0);
+    messageIdPattern = patternAt(1);
+    receivedEnd = terminal[0];
+    messageIdEnd = terminal[1];
     itemPattern.resize(size_t(items.size()));
     for (qsizetype i = 0; i < items.size(); ++i) {
-        const std::u16string_view f = folded[size_t(i) + 2];
-        const int p = patternAt(patternEnd[size_t(i) + 2], f.size());
+        const size_t j = size_t(i) + 2;
+        const int p = patternAt(j);
         itemPattern[size_t(i)] = p;
         if (p == kNoPattern)
             continue;
@@ -466,21 +752,20 @@ void ColourMatcher::Impl::build() {
         if (!patternIsItem[size_t(p)]) {
             patternIsItem[size_t(p)] = 1;
             ++itemPatternCount;
-            const bool latin1 =
-                std::all_of(f.begin(), f.end(), [&](char16_t u) { return has(latin1Fold, u); });
+            bool latin1 = true;
+            for (size_t k = 0; k < patterns.length(j) && latin1; ++k)
+                latin1 = has(latin1Fold, patterns.at(j, k));
             patternLatin1[size_t(p)] = latin1;
             latin1ItemPatternCount += latin1;
         }
     }
-    for (TrieEdge& e : trieEdges) {
-        const int32_t p = outPattern[e.target];
-        if (p != kNoPattern && patternIsItem[size_t(p)])
+    for (TrieEdge& e : trieEdges)
+        if (endsItem(int32_t(e.target)))
             e.target |= kEndsItem;
-    }
-    buildStartFilter(folded);
+    buildStartFilter(patterns);
 }
 
-void ColourMatcher::Impl::buildStartFilter(const FoldedPatterns& folded) {
+void ColourMatcher::Impl::buildStartFilter(const Patterns& patterns) {
     // Small numbers for the classes Latin-1 bytes fall in, and for each such
     // class the filter's byte: one of its bytes with bit 0x20 set.
     std::vector<uint8_t> codeOfClass(size_t(classes), 0);
@@ -499,14 +784,14 @@ void ColourMatcher::Impl::buildStartFilter(const FoldedPatterns& folded) {
         }
     }
 
-    std::vector<size_t> starts; // the items (folded index) a Latin-1 text may hold
+    std::vector<size_t> starts; // the items (pattern index) a Latin-1 text may hold
     size_t shortest = 8;
     for (qsizetype i = 0; i < items.size(); ++i) {
         const int p = itemPattern[size_t(i)];
         if (p == kNoPattern || !patternLatin1[size_t(p)])
             continue;
         starts.push_back(size_t(i) + 2);
-        shortest = std::min(shortest, folded[size_t(i) + 2].size());
+        shortest = std::min<size_t>(shortest, patterns.length(size_t(i) + 2));
     }
     if (starts.empty())
         return;
@@ -522,7 +807,7 @@ void ColourMatcher::Impl::buildStartFilter(const FoldedPatterns& folded) {
         uint32_t target = 0; // the root
         unsigned char bytes[8] = {};
         for (int k = 0; k < gramLength; ++k) {
-            const uint16_t c = classOfFolded(folded[i][size_t(k)]);
+            const uint16_t c = classOfFolded(patterns.at(i, size_t(k)));
             key |= uint64_t(codeOfClass[c]) << (8 * k);
             target = trieStep(target & ~kEndsItem, c);
             bytes[k] = static_cast<unsigned char>(filterByte[c]);
@@ -564,60 +849,108 @@ void ColourMatcher::Impl::buildStartFilter(const FoldedPatterns& folded) {
     }
 }
 
+template <typename F> void ColourMatcher::Impl::forDeepStatesByDepth(F&& f) const {
+    // The runs by the depth of their first state; a sweep down the depths
+    // keeps the runs that reach the current one.
+    std::vector<uint32_t> order(runs.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = uint32_t(i);
+    std::sort(order.begin(), order.end(),
+              [&](uint32_t a, uint32_t b) { return runs[a].start < runs[b].start; });
+    std::vector<uint32_t> reaching;
+    size_t next = 0;
+    for (uint32_t depth = order.empty() ? 0 : runs[order[0]].start;
+         next < order.size() || !reaching.empty(); ++depth) {
+        if (reaching.empty() && next < order.size())
+            depth = std::max(depth, runs[order[next]].start);
+        while (next < order.size() && runs[order[next]].start == depth)
+            reaching.push_back(order[next++]);
+        for (size_t k = 0; k < reaching.size();) {
+            const DeepRun& run = runs[reaching[k]];
+            const int32_t t = run.first + int32_t(depth - run.start);
+            const int32_t parent = depth == run.start ? run.parent : t - 1;
+            if (parent >= denseCount)
+                f(t, parent);
+            if (run.end == depth) {
+                reaching[k] = reaching.back();
+                reaching.pop_back();
+            } else {
+                ++k;
+            }
+        }
+    }
+}
+
 void ColourMatcher::Impl::buildAutomaton() {
-    // Failure links breadth first, working in plain state numbers; a dense
-    // row is complete before any deeper state needs it.
-    std::vector<int32_t> fail(size_t(states), 0);
-    outLink.assign(size_t(states), -1);
+    // Failure links breadth first, in plain state numbers: the shallow
+    // states in their order, then the deep ones depth by depth. A dense row
+    // is complete before any deeper state needs it.
+    link.assign(size_t(states), 0);
+    denseLimit = denseCount * classes;
     delta.assign(size_t(denseLimit), 0);
+    auto failOf = [&](int32_t s) { return int32_t(link[size_t(s)] & kFailMask); };
+    auto output = [&](int32_t s) { return (link[size_t(s)] & kOutput) != 0; };
     auto step = [&](int32_t s, uint16_t c) {
         for (;;) {
             if (s < denseCount)
                 return delta[size_t(s) * size_t(classes) + c];
-            for (int32_t e = trieFirst[size_t(s)]; e < trieFirst[size_t(s) + 1]; ++e)
-                if (trieEdges[size_t(e)].cls == c)
-                    return child(size_t(e));
-            s = fail[size_t(s)];
+            const int32_t child = deepChild(s, c);
+            if (child >= 0)
+                return child;
+            s = failOf(s);
         }
     };
-    for (int32_t s = 0; s < states; ++s) {
-        if (s < denseCount) {
-            int32_t* row = &delta[size_t(s) * size_t(classes)];
-            for (int c = 0; c < classes; ++c)
-                row[c] = s == 0 ? 0 : step(fail[size_t(s)], uint16_t(c));
-            for (int32_t e = trieFirst[size_t(s)]; e < trieFirst[size_t(s) + 1]; ++e)
-                row[trieEdges[size_t(e)].cls] = child(size_t(e));
-        }
+    auto setFail = [&](int32_t t, int32_t f) {
+        link[size_t(t)] = uint32_t(f) | (terminals.contains(size_t(t)) || output(f) ? kOutput : 0u);
+    };
+    for (int32_t s = 0; s < denseCount; ++s) {
+        int32_t* row = &delta[size_t(s) * size_t(classes)];
+        for (int c = 0; c < classes; ++c)
+            row[c] = s == 0 ? 0 : step(failOf(s), uint16_t(c));
         for (int32_t e = trieFirst[size_t(s)]; e < trieFirst[size_t(s) + 1]; ++e) {
-            const int32_t t = child(size_t(e));
-            const int32_t f = s == 0 ? 0 : step(fail[size_t(s)], trieEdges[size_t(e)].cls);
-            fail[size_t(t)] = f;
-            outLink[size_t(t)] = outPattern[size_t(f)] != kNoPattern ? f : outLink[size_t(f)];
+            const TrieEdge& edge = trieEdges[size_t(e)];
+            const auto t = int32_t(edge.target & ~kEndsItem);
+            setFail(t, s == 0 ? 0 : step(failOf(s), edge.cls));
+            row[edge.cls] = t;
         }
     }
+    forDeepStatesByDepth([&](int32_t t, int32_t parent) {
+        setFail(t, step(failOf(parent), uint16_t(label[size_t(t)])));
+    });
 
-    // Encode every target.
-    auto encode = [&](int32_t t, bool mark) {
-        const int32_t v = t < denseCount ? t * classes : denseLimit + (t - denseCount);
-        const bool output = outPattern[size_t(t)] != kNoPattern || outLink[size_t(t)] >= 0;
-        return mark && output ? ~v : v;
+    // For each state whose failure state ends a pattern or leads to one, the
+    // nearest such proper suffix, again breadth first.
+    suffixEnds.reset(size_t(states));
+    for (int32_t t = 1; t < states; ++t)
+        if (output(failOf(t)))
+            suffixEnds.insert(size_t(t));
+    suffixEnd.assign(suffixEnds.finish(), uint32_t(terminalState.size()));
+    auto nearestEnd = [&](int32_t t) {
+        if (!suffixEnds.contains(size_t(t)))
+            return;
+        const int32_t f = failOf(t);
+        suffixEnd.set(suffixEnds.rank(size_t(t)), terminals.contains(size_t(f))
+                                                      ? uint32_t(terminals.rank(size_t(f)))
+                                                      : suffixEnd[suffixEnds.rank(size_t(f))]);
     };
-    for (int32_t& t : delta)
-        t = encode(t, true);
-    const size_t sparse = size_t(states - denseCount);
-    edgeStart.resize(sparse + 1);
-    sparseFail.resize(sparse);
-    const int32_t firstSparseEdge = trieFirst[size_t(denseCount)];
-    for (size_t i = 0; i <= sparse; ++i)
-        edgeStart[i] = trieFirst[size_t(denseCount) + i] - firstSparseEdge;
-    for (size_t i = 0; i < sparse; ++i)
-        sparseFail[i] = encode(fail[size_t(denseCount) + i], false);
-    edgeClass.resize(trieEdges.size() - size_t(firstSparseEdge));
-    edgeTarget.resize(edgeClass.size());
-    for (size_t e = 0; e < edgeClass.size(); ++e) {
-        edgeClass[e] = trieEdges[size_t(firstSparseEdge) + e].cls;
-        edgeTarget[e] = encode(child(size_t(firstSparseEdge) + e), true);
+    for (int32_t t = 1; t < states; ++t) {
+        if (t == denseCount)
+            break;
+        nearestEnd(t);
     }
+    // The deep states whose parent is shallow come first among the deep
+    // ones, as their parents' edges list them.
+    for (int32_t s = 0; s < denseCount; ++s)
+        for (int32_t e = trieFirst[size_t(s)]; e < trieFirst[size_t(s) + 1]; ++e) {
+            const auto t = int32_t(trieEdges[size_t(e)].target & ~kEndsItem);
+            if (t >= denseCount)
+                nearestEnd(t);
+        }
+    forDeepStatesByDepth([&](int32_t t, int32_t) { nearestEnd(t); });
+
+    for (int32_t& t : delta)
+        t = encode(t);
+    runs = {};
 }
 
 ColourMatcher::ColourMatcher(const QStringList& items, size_t denseBytes)
@@ -712,11 +1045,12 @@ ColourResult ColourMatcher::colour(const QString& text, int option) const {
 size_t ColourMatcher::memoryBytes() const {
     const Impl& m = d->automaton();
     auto bytes = [](const auto& v) { return v.capacity() * sizeof(v[0]); };
-    return bytes(m.delta) + bytes(m.edgeStart) + bytes(m.edgeClass) + bytes(m.edgeTarget) +
-           bytes(m.sparseFail) + bytes(m.outPattern) + bytes(m.outLink) + bytes(m.foldedHighClass) +
-           sizeof(m.latinClass) + sizeof(m.foldedLowClass) + bytes(m.patternLength) +
-           bytes(m.itemPattern) + bytes(m.patternIsItem) + bytes(m.patternLatin1) +
-           bytes(m.trieFirst) + bytes(m.trieEdges) + bytes(m.depthStart) + bytes(m.gramBits) +
+    return bytes(m.delta) + bytes(m.link) + m.suffixEnds.bytes() + m.suffixEnd.bytes() +
+           m.label.bytes() + bytes(m.kinds) + bytes(m.branchEdges) + bytes(m.branchSlots) +
+           m.terminals.bytes() + bytes(m.terminalPattern) + bytes(m.terminalState) + bytes(m.runs) +
+           bytes(m.foldedHighClass) + sizeof(m.latinClass) + sizeof(m.foldedLowClass) +
+           bytes(m.patternLength) + bytes(m.itemPattern) + bytes(m.patternIsItem) +
+           bytes(m.patternLatin1) + bytes(m.trieFirst) + bytes(m.trieEdges) + bytes(m.gramBits) +
            sizeof(m.byteCode) + bytes(m.gramKeys) + bytes(m.gramTargets);
 }
 
