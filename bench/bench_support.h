@@ -1,8 +1,12 @@
 #pragma once
 // What the benchmark programs share: the corpus messages named by its
-// manifest, a dialogs service that never waits, and a Google Benchmark main
-// for programs that need a QApplication (offscreen by default).
+// manifest, a dialogs service that never waits, the shown main window over a
+// temporary program folder, and a Google Benchmark main for programs that
+// need a QApplication (offscreen by default).
 
+#include "app/widgets/main_form.h"
+#include "desktop/desktop_services.h"
+#include "util/clipboard.h"
 #include "util/dialogs.h"
 
 #include <QApplication>
@@ -10,10 +14,12 @@
 #include <QLatin1Char>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
+#include <memory>
 
 namespace jl::bench {
 
@@ -32,6 +38,16 @@ inline QStringList corpusMessages(const QString& corpus) {
     return paths;
 }
 
+// count paths spread evenly over the corpus manifest, so that every source of
+// the corpus is in the sample.
+inline QStringList corpusSample(const QString& corpus, int count) {
+    const QStringList paths = corpusMessages(corpus);
+    QStringList sample;
+    for (int i = 0; i < count && !paths.isEmpty(); ++i)
+        sample << paths[static_cast<qsizetype>(i) * paths.size() / count];
+    return sample;
+}
+
 // Answers every question with No and counts the notices.
 class SilentDialogs : public Dialogs {
 public:
@@ -41,15 +57,41 @@ public:
     int messages = 0;
 };
 
-inline int runWidgetBenchmarks(int argc, char** argv) {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    QApplication app(argc, argv);
+// The main window, shown, over a temporary program folder (which HOME and
+// the XDG folders point at too). Files put into the folder before open() are
+// the window's own files at its start.
+struct ShownWindow {
+    QTemporaryDir folder;
+    SilentDialogs dialogs;
+    MemoryClipboard clipboard;
+    std::unique_ptr<DesktopServices> desktop;
+    std::unique_ptr<TMainForm1> form;
+
+    void open() {
+        for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME"})
+            qputenv(name, folder.path().toUtf8());
+        desktop = std::make_unique<DesktopServices>();
+        form = std::make_unique<TMainForm1>(
+            ProgramFolder(folder.path() + QLatin1Char('/'), QStringLiteral("junkloupe")), dialogs,
+            clipboard, *desktop);
+        form->show();
+        QApplication::processEvents();
+    }
+};
+
+inline int runBenchmarks(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;
+}
+
+inline int runWidgetBenchmarks(int argc, char** argv) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    QApplication app(argc, argv);
+    return runBenchmarks(argc, argv);
 }
 
 } // namespace jl::bench

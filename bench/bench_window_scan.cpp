@@ -8,7 +8,6 @@
 
 #include "app/widgets/main_form.h"
 #include "app/widgets/radio_group.h"
-#include "desktop/desktop_services.h"
 #include "util/clipboard.h"
 #include "util/dialogs.h"
 #include "util/list_ops.h"
@@ -33,39 +32,14 @@ namespace {
 const QString kCorpus = QStringLiteral(JUNKLOUPE_CORPUS_DIR);
 constexpr int kMessages = 1000;
 
-using jl::bench::SilentDialogs;
-
-// kMessages paths spread evenly over the corpus manifest, so every source of
-// the corpus is in the pile.
-QStringList corpusSample() {
-    const QStringList paths = jl::bench::corpusMessages(kCorpus);
-    QStringList sample;
-    for (int i = 0; i < kMessages && !paths.isEmpty(); ++i)
-        sample << paths[static_cast<qsizetype>(i) * paths.size() / kMessages];
-    return sample;
-}
-
-// The shown window over a temporary program folder with the 1,000-item list
-// and the sample in its file list, colour coding everything.
-struct ScanWindow {
-    QTemporaryDir folder;
-    SilentDialogs dialogs;
-    jl::MemoryClipboard clipboard;
-    std::unique_ptr<jl::DesktopServices> desktop;
-    std::unique_ptr<jl::TMainForm1> form;
-
+// The shown window with the 1,000-item list and kMessages corpus messages
+// (spread over the whole corpus) in its file list, colour coding everything.
+struct ScanWindow : jl::bench::ShownWindow {
     bool open(int filter) {
-        const QStringList sample = corpusSample();
+        const QStringList sample = jl::bench::corpusSample(kCorpus, kMessages);
         if (sample.size() < kMessages)
             return false;
-        for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME"})
-            qputenv(name, folder.path().toUtf8());
-        desktop = std::make_unique<jl::DesktopServices>();
-        form = std::make_unique<jl::TMainForm1>(
-            jl::ProgramFolder(folder.path() + QLatin1Char('/'), QStringLiteral("junkloupe")),
-            dialogs, clipboard, *desktop);
-        form->show();
-        QApplication::processEvents();
+        ShownWindow::open();
         form->File_Contents_Filter_RadioGroup->setItemIndex(filter);
         form->File_Contents_Colour_Coding_RadioGroup->setItemIndex(3);
         jl::Load_List_File(form->Interesting_Items_ListBox->list(),
