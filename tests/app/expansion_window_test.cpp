@@ -43,6 +43,8 @@ TEST_F(ExpansionWindowTest, EveryEdgeCaseThroughTheButton) {
         {"at the end after a delimiter", "hello ", 6, 0, 6, 0},
         {"a user selection counts by its start only", "one two three", 4, 9, 4, 3},
         {"a line break is a delimiter", "ab\ncd", 1, 0, 0, 2},
+        {"just left of an emoji: the whole emoji and the word after it", "hi \U0001F600there", 3, 0,
+         3, 7},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);

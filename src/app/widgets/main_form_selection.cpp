@@ -20,11 +20,7 @@ void TMainForm1::Expand_Selection_BitBtnClick() {
     const SelectionRange range = Expand_Selection(view->wholeText(), view->selectionStart());
     // The whole selection is set at once: the view moves (and scrolls) only to
     // the result, never over the characters examined.
-    QTextCursor cursor = view->textCursor();
-    cursor.setPosition(range.start);
-    cursor.setPosition(range.start + range.length, QTextCursor::KeepAnchor);
-    view->setTextCursor(cursor);
-    view->ensureCursorVisible();
+    view->select(range.start, range.length);
     SelStart_Edit->setText(QString::number(view->selectionStart()));
     SelLength_Edit->setText(QString::number(view->selectionLength()));
     view->setFocus();
