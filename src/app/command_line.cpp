@@ -94,6 +94,7 @@ CommandLine parseCommandLine(const QStringList& arguments) {
             }
             if (!parseShowValue(value, &result.show))
                 return fail(QStringLiteral("'%1' is not a window state for '--show'").arg(value));
+            result.showGiven = true;
             continue;
         }
         // A picture of the window for the documentation (not in the usage).

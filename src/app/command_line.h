@@ -23,6 +23,7 @@ struct CommandLine {
     enum class Action { Run, Help, Version, Error };
     Action action = Action::Run;
     StartUpShow show = StartUpShow::Normal;
+    bool showGiven = false; // --show was on the command line
     QStringList paths;
     QString screenshot;                            // --screenshot FILE, for the documentation
     QString error;                                 // what is wrong with the command line

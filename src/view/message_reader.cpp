@@ -491,6 +491,8 @@ LoadResult Load_File_Into_View(const QString& path, LineSink& sink, const Reader
         openError = fd.get() < 0 ? errno : 0;
         opened = {};
         regular = fd.get() >= 0 && ::fstat(fd.get(), &opened) == 0 && S_ISREG(opened.st_mode);
+        if (hooks.stop && hooks.stop())
+            return result;
     }
     if (fd.get() < 0) {
         result.status = kStatusCannotRead;
@@ -511,6 +513,7 @@ LoadResult Load_File_Into_View(const QString& path, LineSink& sink, const Reader
     qint64 done = 0;
     int sincePump = 0;
     int readError = 0;
+    bool stopped = false;
 
     for (;;) {
         const ssize_t got = ::read(fd.get(), chunk.get(), kChunkSize);
@@ -534,13 +537,17 @@ LoadResult Load_File_Into_View(const QString& path, LineSink& sink, const Reader
             if (sincePump >= kPumpEvery) {
                 sincePump = 0;
                 pump();
+                if (hooks.stop && hooks.stop()) {
+                    stopped = true;
+                    break;
+                }
             }
             if (used < piece || lines.stopped())
                 break;
         }
         done += got;
         progress(done);
-        if (lines.stopped() || sink.full())
+        if (stopped || lines.stopped() || sink.full())
             break;
     }
 

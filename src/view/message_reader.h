@@ -128,6 +128,9 @@ struct ReaderHooks {
     std::function<void()> pumpEvents; // after gauge set-up, every 10,001 bytes
     std::function<void(qint64 maximum)> gaugeRange;
     std::function<void(qint64 progress)> gaugeProgress;
+    // Asked after every pump: true ends the reading there (the window that
+    // reads has closed); what was read so far stands.
+    std::function<bool()> stop;
 };
 
 struct LoadResult {

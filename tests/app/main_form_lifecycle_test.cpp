@@ -7,6 +7,8 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QPushButton>
 
@@ -84,18 +86,25 @@ TEST_F(LifecycleTest, UnreadableListFileIsReportedAndTheProgramGoesOn) {
     EXPECT_EQ(program.read("Junkloupe.ini_int"), QByteArray("kept\r\n"));
 }
 
-TEST_F(LifecycleTest, SaveFailureOfOneListStillSavesTheOther) {
+TEST_F(LifecycleTest, SaveFailureOfOneListStillSavesTheOtherAndKeepsTheWindow) {
     shown();
     files().insert(QStringLiteral("/a"));
     items().insert(QStringLiteral("item"));
     // A directory where the file list should go cannot be replaced.
     program.mkdir("Junkloupe.ini_file");
     program.write("Junkloupe.ini_file/inside", "x");
-    form->close();
-    EXPECT_FALSE(form->isVisible());
+    EXPECT_FALSE(form->close());
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_FALSE(form->closeAccepted());
     ASSERT_EQ(dialogs.count(), 1u);
     EXPECT_TRUE(dialogs.lastText().startsWith("The " + fileListPath() + " could not be saved !"));
     EXPECT_EQ(program.read("Junkloupe.ini_int"), QByteArray("item\r\n"));
+
+    // Room made: the next close goes through and saves the list.
+    QFile::remove(program.file("Junkloupe.ini_file/inside"));
+    QDir().rmdir(program.file("Junkloupe.ini_file"));
+    EXPECT_TRUE(form->close());
+    EXPECT_EQ(program.read("Junkloupe.ini_file"), QByteArray("/a\r\n"));
 }
 
 TEST_F(LifecycleTest, RememberedFileNumberSelectsOnlyAnExistingEntry) {

@@ -141,7 +141,7 @@ TEST_F(FullDiskWindowTest, CloseIsRefusedWhileTheSettingsCannotBeWritten) {
               QStringList{"spam-token"});
 }
 
-TEST_F(FullDiskWindowTest, ListFileFailureAtCloseIsReportedAndTheCloseGoesOn) {
+TEST_F(FullDiskWindowTest, ListFileFailureAtCloseIsReportedAndTheCloseIsRefused) {
     // The previous session saved a short file list.
     QStringList before;
     for (int i = 0; i < 5; ++i)
@@ -159,7 +159,9 @@ TEST_F(FullDiskWindowTest, ListFileFailureAtCloseIsReportedAndTheCloseGoesOn) {
         FileSizeLimit limit(4096);
         closed = form->close();
     }
-    EXPECT_TRUE(closed);
+    // The window stays with the list in it, so that nothing is lost.
+    EXPECT_FALSE(closed);
+    EXPECT_TRUE(form->isVisible());
     ASSERT_EQ(dialogs.count(), 1u) << qPrintable(dialogs.texts().join(" | "));
     EXPECT_EQ(dialogs.lastType(), Shown::Type::Information);
     EXPECT_EQ(dialogs.lastText(), couldNotBeSaved(program.file("Junkloupe.ini_file")));
@@ -169,6 +171,13 @@ TEST_F(FullDiskWindowTest, ListFileFailureAtCloseIsReportedAndTheCloseGoesOn) {
     EXPECT_TRUE(QFile::exists(program.file("Junkloupe.ini")));
     EXPECT_EQ(folderNames(program.path()),
               (QStringList{"Junkloupe.ini", "Junkloupe.ini_file", "Junkloupe.ini_int"}));
+
+    // With room again the close saves the whole list.
+    dialogs.clear();
+    EXPECT_TRUE(form->close());
+    EXPECT_EQ(dialogs.count(), 0u) << qPrintable(dialogs.texts().join(" | "));
+    EXPECT_EQ(decodeListFile(program.read(QStringLiteral("Junkloupe.ini_file"))),
+              files().entries());
 }
 
 // A real full file system: a 64 KiB tmpfs mounted in a mount namespace of a

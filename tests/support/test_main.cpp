@@ -12,8 +12,9 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include <sys/stat.h>
+
 int main(int argc, char** argv) {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
     // No test may touch the real home: every freedesktop location (and Qt's
     // own configuration, which a file dialog writes) points into one
     // temporary folder for the whole run.
@@ -28,6 +29,24 @@ int main(int argc, char** argv) {
     setenv("XDG_DATA_HOME", (root + "/.local/share").constData(), 1);
     setenv("XDG_CACHE_HOME", (root + "/.cache").constData(), 1);
     setenv("XDG_CONFIG_DIRS", (root + "/etc-xdg").constData(), 1);
+    // Where a running window's lock and socket go: the user's own, no one
+    // else's (mode 0700), as a session's runtime folder is.
+    if (::mkdir((root + "/run").constData(), 0700) == 0)
+        setenv("XDG_RUNTIME_DIR", (root + "/run").constData(), 1);
+    // The offscreen platform's one screen is 800 x 600 unless told otherwise;
+    // the window's design size needs more, as on any desktop.
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    if (platform == "offscreen") {
+        const QByteArray config = root + "/offscreen.json";
+        if (std::FILE* f = std::fopen(config.constData(), "w")) {
+            std::fputs("{\"screens\": [{\"name\": \"OffscreenScreen\", \"x\": 0, \"y\": 0, "
+                       "\"width\": 1920, \"height\": 1080, \"logicalDpi\": 96}]}\n",
+                       f);
+            std::fclose(f);
+            setenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + config).constData(), 1);
+        }
+    }
     // A fixed locale keeps list order and number formats the same everywhere.
     setenv("LC_ALL", "C", 0);
     testing::InitGoogleTest(&argc, argv);

@@ -230,6 +230,11 @@ void TMainForm1::wireCommands() {
 // --- the default failure report ---------------------------------------------------
 
 void TMainForm1::runCommand(const std::function<void()>& command) {
+    struct Depth {
+        int& depth;
+        explicit Depth(int& d) : depth(d) { ++depth; }
+        ~Depth() { --depth; }
+    } depth(m_commandDepth);
     try {
         command();
     } catch (const Failure& failure) {

@@ -11,7 +11,7 @@
 //   main_form_controls.cpp    building the controls and menus
 //   main_form_layout.cpp      the design layout table and proportional scaling
 //   main_form_lifecycle.cpp   the first-show sequence, the close, Exit, Always
-//                             On Top
+//                             On Top, a later start's hand-off
 //   main_form_settings.cpp    reading and writing the settings file, Restore
 //                             Factory Defaults
 //   main_form_desktop.cpp     auto-run, shortcuts, companion documents, About
@@ -34,6 +34,7 @@
 #include <QPointer>
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 class QAction;
@@ -190,9 +191,22 @@ public:
     void FormShow();
     // Asked before every close: saves, and tells whether the close may go on.
     bool FormCloseQuery();
-    // The settings (when that unit is present) and both list files; false
-    // when the settings could not be written, which stops a close.
-    bool Save_Settings();
+    // The settings file and both list files; false when any of them could
+    // not be written (each failure reported), which stops a close. Before a
+    // close a maximised window is restored to its normal size;
+    // keepWindowState leaves it as it is (a save while the window stays).
+    bool Save_Settings(bool keepWindowState = false);
+    // The session manager's commit-data request (before a log-out): every
+    // file saved, the window left as it is; false when a save failed.
+    bool saveAtSessionEnd() { return Save_Settings(true); }
+    // The last save before the process ends without a close: the settings
+    // file and both list files, each tried whatever became of the others;
+    // false when any failed.
+    bool saveBeforeForcedEnd();
+    // A close was accepted: the settings and lists are saved and the window
+    // is gone. Work that lets events run (reading a file, a folder, a scan)
+    // stops at its next step, and nothing starts any more.
+    bool closeAccepted() const { return m_closed; }
     void Record_Design_Layout();
     void Scale_Layout();
     void FormResize();
@@ -278,6 +292,17 @@ public:
     // The paths given on the command line, handled as a drop of those names
     // (relative paths taken from the current directory).
     void dropCommandLinePaths(const QStringList& paths);
+    // A later start of the tool found this window running and handed over
+    // its --show (when given) and its paths: the window comes to the front as
+    // asked and takes the paths as a drop, once no command of the window is
+    // under way (one may be asking a question, or reading a file or a folder
+    // while it lets events run). Paths still waiting at a close join the list
+    // before it is saved.
+    void takeHandedOverStart(std::optional<StartUpShow> show, const QStringList& paths);
+
+signals:
+    // The window accepted a close (after saving).
+    void closedForGood();
 
 protected:
     bool event(QEvent* event) override;
@@ -317,8 +342,11 @@ private:
     void checkAutoRunStep();
     void loadListsStep();
     void processRememberedFileStep();
-    // Writes the settings file; false when a key could not be written.
-    bool writeSettingsStep();
+    // Writes the settings file (a maximised window restored to its normal
+    // size first unless keepWindowState); false when it could not be written.
+    bool writeSettingsStep(bool keepWindowState);
+    // Saves both list files; false when either failed.
+    bool saveListFiles();
 
     // The busy state and the gauge (main_form_processing.cpp).
     void focusView();
@@ -329,6 +357,13 @@ private:
     // Interesting items: writes the items list file after a change when the
     // auto-save option is on (main_form_items.cpp).
     void autoSaveInterestingItems();
+
+    // Hand-offs of later starts (main_form_lifecycle.cpp).
+    void deliverHandOffs();
+    void addWaitingHandOffPaths();
+    void comeToFront(std::optional<StartUpShow> show);
+    // Whether work that lets events run should stop (the window has closed).
+    bool stopRequested() const { return m_closed; }
 
     ProgramFolder m_programFolder;
     Dialogs& m_dialogs;
@@ -356,6 +391,17 @@ private:
 
     TAboutBox* m_aboutBox = nullptr;
     StartUpShow m_startUpShow = StartUpShow::Normal;
+
+    // Commands under way (nested ones counted), the close.
+    int m_commandDepth = 0;
+    bool m_inCloseQuery = false;
+    bool m_closed = false;
+    struct HandOff {
+        std::optional<StartUpShow> show;
+        QStringList paths;
+    };
+    std::vector<HandOff> m_handOffs;
+    bool m_handOffRetryPending = false;
 };
 
 } // namespace jl

@@ -130,7 +130,7 @@ void TMainForm1::FormDropFiles(const QStringList& names) {
             Processing_File_Name_Label->setText(name);
         };
     options.pumpEvents = [] { QCoreApplication::processEvents(); };
-    options.stop = [this] { return Abort_All_Processing_CheckBox->isChecked(); };
+    options.stop = [this] { return Abort_All_Processing_CheckBox->isChecked() || stopRequested(); };
     dropNamesIntoList(files, names, options);
 
     if (!files.isEmpty()) {
@@ -144,7 +144,7 @@ void TMainForm1::FormDropFiles(const QStringList& names) {
 }
 
 void TMainForm1::dropCommandLinePaths(const QStringList& paths) {
-    if (paths.isEmpty())
+    if (paths.isEmpty() || m_closed)
         return;
     QStringList names;
     for (const QString& path : paths)

@@ -1,16 +1,20 @@
-// The first-show sequence, the close and the Exit commands, and Always On Top.
+// The first-show sequence, the close and the Exit commands, Always On Top,
+// and the hand-offs of later starts.
 
 #include "app/widgets/main_form.h"
 #include "util/product.h"
 
+#include "filelist/file_enumeration.h"
 #include "util/dialogs.h"
 #include "util/list_ops.h"
 #include "util/widgets/sorted_list_box.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
-#include <QGuiApplication>
+#include <QFileInfo>
 #include <QTabWidget>
+#include <QTimer>
 
 namespace jl {
 
@@ -97,35 +101,57 @@ void TMainForm1::processRememberedFileStep() {
 // --- the close ------------------------------------------------------------------------
 
 void TMainForm1::closeEvent(QCloseEvent* event) {
+    // A close asked for again while one is saving (from the events its
+    // message boxes let run) is left to that one.
+    if (m_inCloseQuery || m_closed) {
+        event->setAccepted(m_closed);
+        return;
+    }
+    m_inCloseQuery = true;
+    addWaitingHandOffPaths();
     bool allowed = true;
     runCommand([&] { allowed = FormCloseQuery(); });
-    if (allowed) {
-        // Work under way ends with the window; its command sees the window
-        // closed and leaves the saved lists alone.
-        stopAllWork();
-        event->accept();
-    } else {
+    m_inCloseQuery = false;
+    if (!allowed) {
         event->ignore();
+        return;
     }
+    // Work under way ends with the window; its command sees the window
+    // closed and leaves the saved lists alone.
+    m_closed = true;
+    stopAllWork();
+    event->accept();
+    emit closedForGood();
 }
 
 bool TMainForm1::FormCloseQuery() {
     return Save_Settings();
 }
 
-bool TMainForm1::Save_Settings() {
-    if (!writeSettingsStep())
-        return false;
+bool TMainForm1::Save_Settings(bool keepWindowState) {
+    return writeSettingsStep(keepWindowState) && saveListFiles();
+}
+
+bool TMainForm1::saveBeforeForcedEnd() {
+    const bool settings = writeSettingsStep(true);
+    const bool lists = saveListFiles();
+    return settings && lists;
+}
+
+bool TMainForm1::saveListFiles() {
     // Each list file is saved on its own: a failure of one (reported by the
-    // save itself) does not stop the other. A list whose file could not be
-    // read at start-up is not written over that file while it stays empty.
+    // save itself) does not stop the other, and any failure keeps the window
+    // open, so that the user can make room and close again without losing
+    // the list. A list whose file could not be read at start-up is not
+    // written over that file while it stays empty.
+    bool saved = true;
     const SortedList& files = File_List_ListBox->list();
     if (!(m_fileListLoadFailed && files.isEmpty()))
-        Save_List_File(files, m_programFolder.fileListFile(), m_dialogs);
+        saved = Save_List_File(files, m_programFolder.fileListFile(), m_dialogs) == 0;
     const SortedList& items = Interesting_Items_ListBox->list();
     if (!(m_itemsListLoadFailed && items.isEmpty()))
-        Save_List_File(items, m_programFolder.itemsListFile(), m_dialogs);
-    return true;
+        saved = Save_List_File(items, m_programFolder.itemsListFile(), m_dialogs) == 0 && saved;
+    return saved;
 }
 
 void TMainForm1::ExitOptionClick() {
@@ -166,6 +192,73 @@ void TMainForm1::Toggle_Always_On_Top() {
         show();
         setAttribute(Qt::WA_ShowWithoutActivating, noActivate);
     }
+}
+
+// --- a later start's hand-off -------------------------------------------------------
+
+void TMainForm1::takeHandedOverStart(std::optional<StartUpShow> show, const QStringList& paths) {
+    if (m_closed)
+        return;
+    m_handOffs.push_back({show, paths});
+    deliverHandOffs();
+}
+
+void TMainForm1::deliverHandOffs() {
+    if (m_closed) {
+        m_handOffs.clear();
+        return;
+    }
+    // A command under way goes on over the list as it was; the drop waits.
+    if (m_commandDepth > 0 || m_busy || !m_firstShowDone || QApplication::activeModalWidget()) {
+        if (!m_handOffRetryPending) {
+            m_handOffRetryPending = true;
+            QTimer::singleShot(100, this, [this] {
+                m_handOffRetryPending = false;
+                deliverHandOffs();
+            });
+        }
+        return;
+    }
+    while (!m_handOffs.empty() && !m_closed) {
+        const HandOff handOff = m_handOffs.front();
+        m_handOffs.erase(m_handOffs.begin());
+        comeToFront(handOff.show);
+        dropCommandLinePaths(handOff.paths);
+    }
+}
+
+void TMainForm1::addWaitingHandOffPaths() {
+    if (m_handOffs.empty())
+        return;
+    QStringList names;
+    for (const HandOff& handOff : m_handOffs) {
+        for (const QString& path : handOff.paths)
+            names.append(QFileInfo(path).absoluteFilePath());
+    }
+    m_handOffs.clear();
+    runCommand([&] { dropNamesIntoList(File_List_ListBox->list(), names, fileListOptions()); });
+}
+
+void TMainForm1::comeToFront(std::optional<StartUpShow> state) {
+    if (!state) {
+        // As it was before it was minimised: normal or maximised.
+        if (isMinimized())
+            setWindowState(windowState() & ~Qt::WindowMinimized);
+    } else {
+        switch (*state) {
+        case StartUpShow::Normal:
+            showNormal();
+            break;
+        case StartUpShow::Maximized:
+            showMaximized();
+            break;
+        case StartUpShow::Minimized:
+            showMinimized();
+            return;
+        }
+    }
+    raise();
+    activateWindow();
 }
 
 } // namespace jl

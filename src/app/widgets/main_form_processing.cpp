@@ -130,6 +130,7 @@ void TMainForm1::Process_The_Selected_File_BitBtnClick() {
     ReaderHooks hooks;
     hooks.filter = [this] { return viewFilter(); };
     hooks.pumpEvents = pumpEvents;
+    hooks.stop = [this] { return stopRequested(); };
     hooks.gaugeRange = [this](qint64 maximum) { setGaugeRange(maximum); };
     hooks.gaugeProgress = [this](qint64 progress) { setGaugeProgress(progress); };
 
@@ -138,7 +139,7 @@ void TMainForm1::Process_The_Selected_File_BitBtnClick() {
     view->beginUpdate();
     guard.updateOpen = true;
     const LoadResult result = Load_File_Into_View(path, text, hooks);
-    if (run != m_processRuns)
+    if (run != m_processRuns || stopRequested())
         return; // the guard ends the update and leaves the busy state
     view->setWholeText(text.toQString());
     guard.updateOpen = false;

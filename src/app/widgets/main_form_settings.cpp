@@ -7,29 +7,54 @@
 #include "app/settings.h"
 #include "app/widgets/outer_size_keeper.h"
 #include "app/widgets/radio_group.h"
+#include "app/window_place.h"
 #include "util/dialogs.h"
 #include "util/list_ops.h"
 #include "util/widgets/sorted_list_box.h"
 
 #include <QAction>
 #include <QCheckBox>
+#include <QGuiApplication>
 #include <QLineEdit>
+#include <QScreen>
 
 namespace jl {
+
+namespace {
+
+// Every screen, the primary first.
+QList<ScreenArea> screenAreas() {
+    QList<ScreenArea> areas;
+    const QScreen* primary = QGuiApplication::primaryScreen();
+    if (primary)
+        areas.append({primary->geometry(), primary->availableGeometry()});
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        if (screen != primary)
+            areas.append({screen->geometry(), screen->availableGeometry()});
+    }
+    return areas;
+}
+
+} // namespace
 
 void TMainForm1::readSettingsStep() {
     const SettingsValues v = readSettings(m_programFolder.settingsFile());
 
-    // The stored numbers describe the outer frame; move() places the frame,
-    // resize() sizes what lies inside it.
+    // The stored numbers describe the outer frame, taken only as far as they
+    // fit the screens there are now; the close writes back what was applied.
+    // move() places the frame, resize() sizes what lies inside it.
+    const SettingsValues d;
+    const WindowPlace place =
+        fitWindowPlace({v.windowLeft, v.windowTop, v.windowWidth, v.windowHeight},
+                       {d.windowLeft, d.windowTop, d.windowWidth, d.windowHeight}, screenAreas());
     const QMargins margins = frameMargins(*this);
     const int extraWidth = margins.left() + margins.right();
     const int extraHeight = margins.top() + margins.bottom();
-    move(pos().x(), v.windowTop);
-    move(v.windowLeft, pos().y());
-    resize(v.windowWidth - extraWidth, height());
-    resize(width(), v.windowHeight - extraHeight);
-    OuterSizeKeeper::keep(this, QSize(v.windowWidth, v.windowHeight));
+    move(pos().x(), place.top);
+    move(place.left, pos().y());
+    resize(place.width - extraWidth, height());
+    resize(width(), place.height - extraHeight);
+    OuterSizeKeeper::keep(this, QSize(place.width, place.height));
 
     Always_On_Top_Option->setChecked(v.alwaysOnTop);
     Auto_Run_at_Windows_Startup_Option->setChecked(v.autoRunAtStartup);
@@ -43,14 +68,14 @@ void TMainForm1::readSettingsStep() {
     Auto_Save_Interesting_Items_List_CheckBox->setChecked(v.autoSaveInterestingItems);
 }
 
-bool TMainForm1::writeSettingsStep() {
+bool TMainForm1::writeSettingsStep(bool keepWindowState) {
     SettingsValues v;
     // The geometry written is the normal one, also of a maximised or
     // minimised window; it is taken before the window is restored, since a
     // window manager answers the restore only later.
     v.maximized = isMaximized();
     const QRect outer = normalGeometry().marginsAdded(frameMargins(*this));
-    if (v.maximized)
+    if (v.maximized && !keepWindowState)
         setWindowState(windowState() & ~Qt::WindowMaximized);
     v.windowTop = outer.top();
     v.windowLeft = outer.left();

@@ -2,6 +2,8 @@
 
 #include "about/widgets/app_icon.h"
 #include "app/command_line.h"
+#include "app/single_instance.h"
+#include "app/termination_signals.h"
 #include "app/widgets/main_form.h"
 #include "desktop/desktop_services.h"
 #include "util/clipboard.h"
@@ -10,7 +12,13 @@
 #include "util/widgets/qt_dialogs.h"
 
 #include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QFileInfo>
+#include <QSessionManager>
 
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
 
 namespace jl {
@@ -18,13 +26,33 @@ namespace jl {
 namespace {
 
 // The dialogs service of the running program: Qt boxes parented to the main
-// window, which exists only after the service is handed to it.
+// window, which exists only after the service is handed to it. While quiet,
+// messages go to standard error and every question is answered No: nobody
+// may be there to answer (the program ends on a signal, the session ends).
 class WindowDialogs : public Dialogs {
 public:
+    explicit WindowDialogs(QString program) : m_program(std::move(program)) {}
     void setWindow(QWidget* window) { m_real = std::make_unique<QtDialogs>(window); }
-    void message(MessageKind kind, const QString& text) override { real().message(kind, text); }
-    bool ask(QuestionKind kind, const QString& text) override { return real().ask(kind, text); }
-    QString chooseDirectory(const QString& start) override { return real().chooseDirectory(start); }
+    void setQuiet(bool quiet) { m_quiet = quiet; }
+    void message(MessageKind kind, const QString& text) override {
+        if (m_quiet)
+            printLine(text);
+        else
+            real().message(kind, text);
+    }
+    bool ask(QuestionKind kind, const QString& text) override {
+        return !m_quiet && real().ask(kind, text);
+    }
+    QString chooseDirectory(const QString& start) override {
+        return m_quiet ? QString() : real().chooseDirectory(start);
+    }
+    // program: text, each line break of the text as one.
+    void printLine(const QString& text) const {
+        QString line = m_program + QStringLiteral(": ") + text;
+        line.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        std::fputs((line + QLatin1Char('\n')).toLocal8Bit().constData(), stderr);
+        std::fflush(stderr);
+    }
 
 private:
     QtDialogs& real() {
@@ -32,22 +60,45 @@ private:
             m_real = std::make_unique<QtDialogs>(nullptr);
         return *m_real;
     }
+    QString m_program;
     std::unique_ptr<QtDialogs> m_real;
+    bool m_quiet = false;
 };
+
+// Whether a message box can be seen by anyone: not on the platforms that
+// draw into memory only.
+bool boxesAreSeen() {
+    const QString platform = QGuiApplication::platformName();
+    return platform != QLatin1String("offscreen") && platform != QLatin1String("minimal");
+}
+
+QString noAnswerMessage(const ProgramFolder& folder) {
+    return QStringLiteral("Junkloupe is already running with the files in %1, but that window "
+                          "does not answer.\n\nClose it (or end its process) and start Junkloupe "
+                          "again.")
+        .arg(QDir::toNativeSeparators(folder.userFilesFolder()));
+}
+
+// Ends the modal dialogs that are open as if cancelled: the window they
+// belong to has closed.
+void cancelModalDialogs() {
+    for (int guard = 0; guard < 16; ++guard) {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal)
+            return;
+        if (auto* dialog = qobject_cast<QDialog*>(modal))
+            dialog->reject();
+        else
+            modal->close();
+    }
+}
 
 } // namespace
 
-int runJunkloupe(QApplication& app, const CommandLine& commandLine) {
-    // The tool's icon on every window; the desktop matches the windows with
-    // the menu entry junkloupe.desktop.
-    QApplication::setWindowIcon(applicationIcon());
-    QGuiApplication::setDesktopFileName(QStringLiteral("junkloupe"));
-    WindowDialogs dialogs;
-    SystemClipboard clipboard;
-    DesktopServices desktop; // autostart folder, desktop entries, xdg-open of this session
-    // Where the user's files are kept is decided here, once for the run.
-    TMainForm1 form(ProgramFolder::ofExecutable(), dialogs, clipboard, desktop);
-    dialogs.setWindow(&form);
+int runMainWindow(QApplication& app, TMainForm1& form, const CommandLine& commandLine) {
+    // Every accepted close ends the event loop, whatever other window is up.
+    QObject::connect(&form, &TMainForm1::closedForGood, &app, &QCoreApplication::quit,
+                     Qt::QueuedConnection);
     // The start-up show command applies at every first show; the paths are
     // handled once, after the first.
     form.setStartUpShowCommand(commandLine.show);
@@ -61,7 +112,109 @@ int runJunkloupe(QApplication& app, const CommandLine& commandLine) {
             QCoreApplication::processEvents();
         return form.grab().save(commandLine.screenshot) ? 0 : 1;
     }
+    // A close during the first show or the first drop has saved already; a
+    // quit asked for before the event loop runs is lost, so the loop would
+    // wait for ever for a window that is gone.
+    if (form.closeAccepted())
+        return 0;
     return app.exec();
+}
+
+int runJunkloupe(QApplication& app, const CommandLine& commandLine) {
+    // The tool's icon on every window; the desktop matches the windows with
+    // the menu entry junkloupe.desktop.
+    QApplication::setWindowIcon(applicationIcon());
+    QGuiApplication::setDesktopFileName(QStringLiteral("junkloupe"));
+    // Where the user's files are kept is decided here, once for the run.
+    const ProgramFolder folder = ProgramFolder::ofExecutable();
+    WindowDialogs dialogs(commandLine.program);
+
+    // One window per folder of user files: a later start hands its command
+    // line over to the window that runs and ends. A screenshot saves nothing
+    // and keeps out of it.
+    SingleInstance instance(instanceRuntimeFolder(qEnvironmentVariable("XDG_RUNTIME_DIR")),
+                            instanceName(folder.userFilesFolder()));
+    if (commandLine.screenshot.isEmpty()) {
+        HandOffRequest request;
+        if (commandLine.showGiven)
+            request.show = commandLine.show;
+        for (const QString& path : commandLine.paths)
+            request.paths.append(QFileInfo(path).absoluteFilePath());
+        QString problem;
+        switch (instance.start(request, kHandOffTimeout, &problem)) {
+        case SingleInstance::Role::HandedOver:
+            return 0;
+        case SingleInstance::Role::NoAnswer:
+            // Launched from a menu or a file manager nobody reads standard
+            // error: the box is what the user sees.
+            dialogs.printLine(noAnswerMessage(folder));
+            if (boxesAreSeen())
+                dialogs.error(noAnswerMessage(folder));
+            return 1;
+        case SingleInstance::Role::Primary:
+            if (!problem.isEmpty())
+                dialogs.printLine(problem);
+            break;
+        }
+    }
+
+    // Caught before the window exists: a signal during the first show is
+    // taken as soon as events run.
+    TerminationSignals terminationSignals;
+    SystemClipboard clipboard;
+    DesktopServices desktop; // autostart folder, desktop entries, xdg-open of this session
+    TMainForm1 form(folder, dialogs, clipboard, desktop);
+    dialogs.setWindow(&form);
+
+    QObject::connect(&instance, &SingleInstance::handedOver, &form,
+                     [&form](const HandOffRequest& request) {
+                         form.takeHandedOverStart(request.show, request.paths);
+                     });
+    // A closed window takes no more starts: the next one waits for this
+    // process to end and then runs its own window over the saved files.
+    QObject::connect(&form, &TMainForm1::closedForGood, &instance, &SingleInstance::stopListening);
+
+    int signalsReceived = 0;
+    QObject::connect(&terminationSignals, &TerminationSignals::received, &form, [&](int) {
+        if (++signalsReceived == 1 && !form.closeAccepted()) {
+            form.close();
+            if (form.closeAccepted()) {
+                cancelModalDialogs();
+                return;
+            }
+            dialogs.printLine(QStringLiteral(
+                "the window stays open: a file could not be saved. Make room and close it "
+                "again, or send the signal once more to end after one more try."));
+            return;
+        }
+        // Asked again: one more try of every save, then the end, whatever
+        // the window is doing.
+        dialogs.setQuiet(true);
+        const bool saved = form.closeAccepted() || form.saveBeforeForcedEnd();
+        std::fflush(nullptr);
+        std::_Exit(saved ? 0 : 1);
+    });
+
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &form,
+                     [&](QSessionManager& manager) {
+                         if (form.closeAccepted())
+                             return;
+                         dialogs.setQuiet(true);
+                         bool saved = form.saveAtSessionEnd();
+                         dialogs.setQuiet(false);
+                         if (saved)
+                             return;
+                         // Tell the user why the log-out stops, when the
+                         // session manager lets us.
+                         if (manager.allowsErrorInteraction()) {
+                             saved = form.saveAtSessionEnd();
+                             manager.release();
+                         }
+                         if (!saved)
+                             manager.cancel();
+                     });
+
+    return runMainWindow(app, form, commandLine);
 }
 
 } // namespace jl

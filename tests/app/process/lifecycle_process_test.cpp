@@ -1,0 +1,229 @@
+// The window program's lifecycle as real processes: one window per folder of
+// user files (later starts hand over and end, two starts at once give one
+// window, a crash keeps no one out, a window that does not answer is
+// reported) and the endings by signal (each saves as Exit does, also while
+// the first file is read; a failed save keeps the window, and a second signal
+// ends it after one more try).
+
+#include "program_process.h"
+
+#include "util/list_file.h"
+
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <sys/resource.h>
+
+namespace jl::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+class LifecycleProcessTest : public ::testing::Test, public ProgramFolderProcesses {
+protected:
+    void SetUp() override {
+        if (!available())
+            GTEST_SKIP() << "the program is not built";
+    }
+    QStringList listed() const { return decodeListFile(fileList()); }
+    // A small message file in the messages folder; returns its path.
+    QString message(const QString& name) const {
+        return folder.write(QStringLiteral("messages/") + name,
+                            "Received: from a\r\nMessage-ID: <" + name.toUtf8() + ">\r\n");
+    }
+    // Ends the window with SIGTERM and waits for the process.
+    Ended terminate(QProcess& window) const {
+        sendSignal(window, SIGTERM);
+        return waitForEnd(window, 30s);
+    }
+};
+
+TEST_F(LifecycleProcessTest, LaterStartsHandTheirPathsToTheRunningWindowAndEnd) {
+    const QString a = message("a.eml");
+    message("dir/b.eml");
+    message("dir/c.eml");
+    auto window = start({});
+    ASSERT_TRUE(waitUntilAnswering());
+
+    // A relative path is taken from the later start's own folder.
+    const Ended relative = run({"a.eml"}, 30s, folder.file("messages"));
+    EXPECT_TRUE(relative.ended);
+    EXPECT_EQ(relative.status, 0) << relative.err.constData();
+    const Ended withShow = run({"--show=maximized", folder.file("messages/dir")}, 30s);
+    EXPECT_EQ(withShow.status, 0) << withShow.err.constData();
+    EXPECT_EQ(window->state(), QProcess::Running);
+
+    const Ended ended = terminate(*window);
+    ASSERT_TRUE(ended.ended);
+    EXPECT_EQ(ended.status, 0) << ended.err.constData();
+    EXPECT_EQ(listed(), (QStringList{a, folder.file("messages/dir/b.eml"),
+                                     folder.file("messages/dir/c.eml")}));
+}
+
+TEST_F(LifecycleProcessTest, StartsAtTheSameMomentGiveOneWindowThatGetsEveryPath) {
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        QStringList paths;
+        std::vector<std::unique_ptr<QProcess>> starts;
+        for (int i = 0; i < 3; ++i) {
+            paths << message(QStringLiteral("r%1-%2.eml").arg(round).arg(i));
+            starts.push_back(start({paths.back()}));
+        }
+        // All but one end with success; the one left runs the window.
+        QProcess* window = nullptr;
+        const QDeadlineTimer deadline(60s);
+        int ended = 0;
+        while (ended < 2 && !deadline.hasExpired()) {
+            ended = 0;
+            for (auto& process : starts) {
+                if (process->state() == QProcess::NotRunning || process->waitForFinished(50)) {
+                    ++ended;
+                    EXPECT_EQ(process->exitStatus(), QProcess::NormalExit);
+                    EXPECT_EQ(process->exitCode(), 0) << process->readAllStandardError().data();
+                }
+            }
+        }
+        ASSERT_EQ(ended, 2);
+        for (auto& process : starts) {
+            if (process->state() == QProcess::Running)
+                window = process.get();
+        }
+        ASSERT_NE(window, nullptr);
+        QThread::msleep(300);
+        EXPECT_EQ(window->state(), QProcess::Running);
+        const Ended end = terminate(*window);
+        EXPECT_EQ(end.status, 0) << end.err.constData();
+        for (const QString& path : paths)
+            EXPECT_TRUE(listed().contains(path)) << path.toStdString();
+    }
+}
+
+TEST_F(LifecycleProcessTest, AWindowKilledLeavesNothingThatKeepsTheNextStartOut) {
+    auto crashed = start({});
+    ASSERT_TRUE(waitUntilAnswering());
+    sendSignal(*crashed, SIGKILL);
+    ASSERT_TRUE(waitForEnd(*crashed, 30s).ended);
+    ASSERT_FALSE(folder.path().isEmpty());
+    // Its socket is still there; the next start runs the window all the same.
+    const QString a = message("a.eml");
+    auto window = start({a});
+    ASSERT_TRUE(waitUntilAnswering());
+    EXPECT_EQ(window->state(), QProcess::Running);
+    EXPECT_EQ(terminate(*window).status, 0);
+    EXPECT_EQ(listed(), QStringList{a});
+}
+
+TEST_F(LifecycleProcessTest, AWindowThatDoesNotAnswerIsReportedAndTheLaterStartFails) {
+    auto window = start({});
+    ASSERT_TRUE(waitUntilAnswering());
+    sendSignal(*window, SIGSTOP);
+    const auto started = std::chrono::steady_clock::now();
+    const Ended later = run({message("a.eml")}, 60s);
+    const auto took = std::chrono::steady_clock::now() - started;
+    sendSignal(*window, SIGCONT);
+    EXPECT_TRUE(later.ended);
+    EXPECT_EQ(later.status, 1);
+    EXPECT_TRUE(later.err.contains("is already running with the files in " +
+                                   QFile::encodeName(folder.path()) +
+                                   ", but that window does not answer."))
+        << later.err.constData();
+    EXPECT_GE(took, 9s);
+    // The running window goes on and ends as usual, without the path.
+    EXPECT_EQ(terminate(*window).status, 0);
+    EXPECT_EQ(listed(), QStringList());
+}
+
+TEST_F(LifecycleProcessTest, EachTerminationSignalSavesAsExitDoes) {
+    for (const int signalNumber : {SIGTERM, SIGHUP, SIGINT}) {
+        SCOPED_TRACE(signalNumber);
+        QFile::remove(folder.file("Junkloupe.ini_file"));
+        QFile::remove(settingsFile());
+        const QString path = message(QStringLiteral("s%1.eml").arg(signalNumber));
+        auto window = start({path});
+        ASSERT_TRUE(waitUntilAnswering());
+        sendSignal(*window, signalNumber);
+        const Ended ended = waitForEnd(*window, 30s);
+        ASSERT_TRUE(ended.ended);
+        EXPECT_EQ(ended.status, 0) << ended.err.constData();
+        EXPECT_EQ(listed(), QStringList{path});
+        EXPECT_TRUE(QFile::exists(settingsFile()));
+    }
+}
+
+TEST_F(LifecycleProcessTest, SignalWhileTheFirstFileIsReadSavesAndEndsTheProcess) {
+    // Many megabytes of header lines: reading takes a while.
+    QByteArray line = "Received: from relay.example (relay [192.0.2.1]) by mx; x\r\n";
+    QByteArray big;
+    big.reserve(64 * 1024 * 1024);
+    while (big.size() < 60 * 1024 * 1024)
+        big += line;
+    const QString path = folder.write("messages/big.eml", big);
+    big.clear();
+
+    auto window = start({path});
+    const QDeadlineTimer opened(60s);
+    while (!holdsOpen(*window, path) && !opened.hasExpired() &&
+           window->state() == QProcess::Running)
+        QThread::msleep(5);
+    const auto signalled = std::chrono::steady_clock::now();
+    sendSignal(*window, SIGTERM);
+    const Ended ended = waitForEnd(*window, 60s);
+    ASSERT_TRUE(ended.ended) << "the process did not end after the signal";
+    EXPECT_EQ(ended.status, 0) << ended.err.constData();
+    EXPECT_LT(std::chrono::steady_clock::now() - signalled, 30s);
+    EXPECT_EQ(listed(), QStringList{path});
+}
+
+TEST_F(LifecycleProcessTest, FailedSaveKeepsTheWindowAndASecondSignalEndsItAfterOneMoreTry) {
+    for (const bool roomMade : {true, false}) {
+        SCOPED_TRACE(roomMade ? "room made before the second signal" : "disk still full");
+        // The last session's file list, too big for the "disk" below.
+        QStringList before;
+        for (int i = 0; i < 3000; ++i)
+            before << QStringLiteral("/old/messages/entry-%1.eml").arg(i, 5, 10, QChar('0'));
+        folder.write("Junkloupe.ini_file", encodeListFile(before));
+        folder.write("Junkloupe.ini", "[Junkloupe]\r\nSelected_File_Num=-1\r\n");
+        const QByteArray savedList = fileList();
+
+        // Files past 64 KiB cannot be written (EFBIG, as on a full disk).
+        auto window = start({}, [] {
+            ::signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{64 * 1024, RLIM_INFINITY};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+        });
+        ASSERT_TRUE(waitUntilAnswering());
+        const QString added = message(roomMade ? "new-1.eml" : "new-2.eml");
+        ASSERT_EQ(run({added}, 30s).status, 0);
+
+        sendSignal(*window, SIGTERM);
+        QThread::msleep(1500);
+        EXPECT_EQ(window->state(), QProcess::Running) << "a failed save must not end the window";
+        EXPECT_EQ(fileList(), savedList);
+
+        if (roomMade) {
+            const rlimit unlimited{RLIM_INFINITY, RLIM_INFINITY};
+            ASSERT_EQ(::prlimit(pid_t(window->processId()), RLIMIT_FSIZE, &unlimited, nullptr), 0)
+                << std::strerror(errno);
+        }
+        sendSignal(*window, SIGTERM);
+        const Ended ended = waitForEnd(*window, 30s);
+        ASSERT_TRUE(ended.ended);
+        if (roomMade) {
+            EXPECT_EQ(ended.status, 0) << ended.err.constData();
+            EXPECT_EQ(listed(), QStringList(before) << added);
+        } else {
+            EXPECT_EQ(ended.status, 1);
+            EXPECT_TRUE(ended.err.contains("could not be saved")) << ended.err.constData();
+            EXPECT_EQ(fileList(), savedList);
+        }
+    }
+}
+
+} // namespace
+} // namespace jl::test

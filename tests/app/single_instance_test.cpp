@@ -1,0 +1,241 @@
+// One window per folder of user files, in one process: the hand-off message
+// both ways, the names every spelling of a folder meets at, and the lock and
+// socket between a running window and later starts (a second start taken,
+// one that gets no answer, a socket left by a crash). The same with real
+// processes is in tests/app/process.
+
+#include "app/single_instance.h"
+#include "app/termination_signals.h"
+#include "support/temp_folder.h"
+#include "util/qstring_printer.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QThread>
+#include <QtEndian>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include <csignal>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace jl::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+TEST(HandOff, EveryRequestComesBackWholeAndDamagedOnesAreRefused) {
+    QRandomGenerator random(12);
+    const std::optional<StartUpShow> shows[] = {std::nullopt, StartUpShow::Normal,
+                                                StartUpShow::Minimized, StartUpShow::Maximized};
+    for (int round = 0; round < 300; ++round) {
+        HandOffRequest request;
+        request.show = shows[random.bounded(4)];
+        const int count = random.bounded(6);
+        for (int i = 0; i < count; ++i) {
+            QString path = QStringLiteral("/");
+            const int length = 1 + random.bounded(40);
+            for (int j = 0; j < length; ++j) // any character but NUL, line breaks included
+                path += QChar(char16_t(1 + random.bounded(0x2FF)));
+            request.paths.append(path);
+        }
+        const QByteArray message = encodeHandOff(request);
+        HandOffRequest decoded;
+        ASSERT_EQ(decodeHandOff(message, &decoded), HandOffDecode::Complete);
+        EXPECT_EQ(decoded, request);
+        // Any cut is incomplete; anything after the end is refused.
+        const qsizetype cut = random.bounded(int(message.size()));
+        EXPECT_EQ(decodeHandOff(message.left(cut), &decoded), HandOffDecode::Incomplete);
+        EXPECT_EQ(decodeHandOff(message + 'x', &decoded), HandOffDecode::Invalid);
+    }
+
+    auto framed = [](const QByteArray& payload) {
+        QByteArray message(4, '\0');
+        qToBigEndian<quint32>(quint32(payload.size()), message.data());
+        return message + payload;
+    };
+    HandOffRequest decoded;
+    const QByteArray refused[] = {
+        framed(QByteArray("junkloupe-hand-off-2\0\0", 22)),           // another version
+        framed(QByteArray("junkloupe-hand-off-1\0sideways\0", 30)),   // no such state
+        framed(QByteArray("junkloupe-hand-off-1\0\0relative\0", 31)), // not absolute
+        framed(QByteArray("junkloupe-hand-off-1\0\0/a", 24)),         // not ended
+        framed(QByteArray()),
+        QByteArray("\xff\xff\xff\xff", 4), // past the limit
+    };
+    for (const QByteArray& message : refused)
+        EXPECT_EQ(decodeHandOff(message, &decoded), HandOffDecode::Invalid)
+            << message.toHex().data();
+}
+
+TEST(InstanceName, EverySpellingOfAFolderMeetsAndOtherFoldersDoNot) {
+    TempFolder tmp;
+    const QString real = tmp.mkdir("real");
+    ASSERT_TRUE(QFile::link(real, tmp.file("link")));
+    const QString name = instanceName(real);
+    EXPECT_TRUE(name.startsWith(QStringLiteral("junkloupe-%1-").arg(::geteuid())))
+        << qPrintable(name);
+    for (const QString& spelling : {real + "/", real + "//", tmp.file("link"), tmp.file("link/"),
+                                    tmp.file("real/../real"), tmp.path() + "./real"})
+        EXPECT_EQ(instanceName(spelling), name) << qPrintable(spelling);
+    EXPECT_NE(instanceName(tmp.mkdir("other")), name);
+    // A folder not made yet (the configuration folder before the first save)
+    // meets the same folder once it exists, also through a link above it.
+    const QString later = instanceName(tmp.file("link/later/junkloupe"));
+    tmp.mkdir("real/later/junkloupe");
+    EXPECT_EQ(instanceName(tmp.file("real/later/junkloupe")), later);
+}
+
+TEST(InstanceName, RuntimeFolderOnlyWhenItIsTheUsersAlone) {
+    TempFolder tmp;
+    const QString own = tmp.mkdir("own");
+    ASSERT_TRUE(QFile::setPermissions(own, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    const QString open = tmp.mkdir("open"); // the umask's 0755
+    const QString temp = QDir::cleanPath(QDir::tempPath());
+    EXPECT_EQ(instanceRuntimeFolder(own), QDir::cleanPath(own));
+    EXPECT_EQ(instanceRuntimeFolder(open), temp);
+    EXPECT_EQ(instanceRuntimeFolder(QString()), temp);
+    EXPECT_EQ(instanceRuntimeFolder(QStringLiteral("relative/run")), temp);
+    EXPECT_EQ(instanceRuntimeFolder(tmp.file("missing")), temp);
+}
+
+class InstanceTest : public ::testing::Test {
+protected:
+    TempFolder run;
+    QString name = QStringLiteral("junkloupe-test");
+    HandOffRequest request{StartUpShow::Maximized, {QStringLiteral("/m/a.eml")}};
+
+    // A later start, on a thread of its own (its waits block), while this
+    // thread runs the events of the running window.
+    struct Later {
+        std::unique_ptr<QThread> thread;
+        SingleInstance::Role role = SingleInstance::Role::NoAnswer;
+    };
+    std::unique_ptr<Later> startLater(std::chrono::milliseconds timeout) {
+        auto later = std::make_unique<Later>();
+        Later* l = later.get();
+        later->thread.reset(QThread::create([this, timeout, l] {
+            SingleInstance instance(run.path(), name);
+            l->role = instance.start(request, timeout);
+        }));
+        later->thread->start();
+        return later;
+    }
+    static SingleInstance::Role await(Later& later, bool runEvents = true) {
+        const QDeadlineTimer deadline(30s);
+        while (!later.thread->wait(10) && !deadline.hasExpired()) {
+            if (runEvents)
+                QCoreApplication::processEvents();
+        }
+        return later.role;
+    }
+};
+
+TEST_F(InstanceTest, LaterStartHandsItsRequestToTheRunningOne) {
+    SingleInstance first(run.path(), name);
+    ASSERT_EQ(first.start({}, 1s), SingleInstance::Role::Primary);
+    EXPECT_TRUE(first.listening());
+    std::vector<HandOffRequest> taken;
+    QObject::connect(&first, &SingleInstance::handedOver,
+                     [&](const HandOffRequest& r) { taken.push_back(r); });
+
+    auto later = startLater(10s);
+    EXPECT_EQ(await(*later), SingleInstance::Role::HandedOver);
+    for (int i = 0; i < 10 && taken.empty(); ++i)
+        QCoreApplication::processEvents();
+    ASSERT_EQ(taken.size(), 1u);
+    EXPECT_EQ(taken[0], request);
+
+    // Once the window has closed it takes nothing more: a later start waits
+    // for the process to end and then runs its own window.
+    first.stopListening();
+    EXPECT_FALSE(QFile::exists(first.socketPath()));
+    auto afterClose = startLater(300ms);
+    EXPECT_EQ(await(*afterClose), SingleInstance::Role::NoAnswer);
+}
+
+TEST_F(InstanceTest, LaterStartWithoutAnAnswerGivesUpInTime) {
+    SingleInstance first(run.path(), name);
+    ASSERT_EQ(first.start({}, 1s), SingleInstance::Role::Primary);
+    // The running one lets no events run: connections wait unanswered.
+    const auto started = std::chrono::steady_clock::now();
+    SingleInstance later(run.path(), name);
+    EXPECT_EQ(later.start(request, 500ms), SingleInstance::Role::NoAnswer);
+    const auto took = std::chrono::steady_clock::now() - started;
+    EXPECT_GE(took, 500ms);
+    EXPECT_LT(took, 5s);
+}
+
+TEST_F(InstanceTest, ALeftSocketOrAnEndedHolderLetsTheNextStartRun) {
+    // A crash leaves the socket file behind, bound by no one.
+    const QString socketPath = run.file(name + ".socket");
+    {
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strncpy(address.sun_path, QFile::encodeName(socketPath).constData(),
+                     sizeof address.sun_path - 1);
+        ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        ::close(fd);
+    }
+    ASSERT_TRUE(QFile::exists(socketPath));
+    auto first = std::make_unique<SingleInstance>(run.path(), name);
+    ASSERT_EQ(first->start({}, 1s), SingleInstance::Role::Primary);
+    EXPECT_TRUE(first->listening());
+
+    // A later start that waits while the holder ends takes over.
+    auto later = startLater(10s);
+    QThread::msleep(200);
+    first.reset();
+    EXPECT_EQ(await(*later, false), SingleInstance::Role::Primary);
+}
+
+TEST_F(InstanceTest, LockFileOfSomeoneElseOrALinkIsNeverUsed) {
+    // A link planted where the lock goes is not followed.
+    const QString target = run.write("target", "keep");
+    ASSERT_TRUE(QFile::link(target, run.file(name + ".lock")));
+    SingleInstance first(run.path(), name);
+    QString problem;
+    EXPECT_EQ(first.start({}, 1s, &problem), SingleInstance::Role::Primary);
+    EXPECT_FALSE(problem.isEmpty());
+    EXPECT_FALSE(first.listening());
+    EXPECT_EQ(run.read("target"), QByteArray("keep"));
+}
+
+TEST(TerminationSignals, EachSignalArrivesAsAnEventAndAnIgnoredOneStaysIgnored) {
+    ::signal(SIGHUP, SIG_IGN); // as under nohup
+    {
+        TerminationSignals caught;
+        std::vector<int> received;
+        QObject::connect(&caught, &TerminationSignals::received,
+                         [&](int number) { received.push_back(number); });
+        EXPECT_FALSE(caught.catches(SIGHUP));
+        EXPECT_TRUE(caught.catches(SIGTERM));
+        EXPECT_TRUE(caught.catches(SIGINT));
+        ::raise(SIGTERM);
+        ::raise(SIGHUP);
+        ::raise(SIGINT);
+        ::raise(SIGTERM);
+        EXPECT_TRUE(received.empty()); // nothing happens inside the handler
+        for (int i = 0; i < 10 && received.size() < 3; ++i)
+            QCoreApplication::processEvents();
+        EXPECT_EQ(received, (std::vector<int>{SIGTERM, SIGINT, SIGTERM}));
+    }
+    // The handlers that were there before are back.
+    struct sigaction action {};
+    ::sigaction(SIGTERM, nullptr, &action);
+    EXPECT_EQ(action.sa_handler, SIG_DFL);
+    ::sigaction(SIGHUP, nullptr, &action);
+    EXPECT_EQ(action.sa_handler, SIG_IGN);
+    ::signal(SIGHUP, SIG_DFL);
+}
+
+} // namespace
+} // namespace jl::test
