@@ -265,6 +265,7 @@ TEST_F(CliPile, ScanListsFilesWithoutItems) {
     const QByteArray allText = lines({"A-clean.eml", "e-empty.eml"});
     const QByteArray deep = lines({"sub/deep.eml"});
     const QByteArray named = path("e-empty.eml") + '\n' + path("A-clean.eml") + '\n';
+    const QString namesFile = folder.write(QStringLiteral("names.txt"), named);
     const Case cases[] = {
         {{"scan", "--items", items, dir}, {}, headers},
         {{"scan", dir, "--items", items}, {}, headers},
@@ -284,6 +285,10 @@ TEST_F(CliPile, ScanListsFilesWithoutItems) {
          path("e-empty.eml") + "\r\n\n" + path("b-evil.eml") + "\n" + path("A-clean.eml"),
          named,
          false},
+        {{"scan", "-f2", "-i", items, "-T", namesFile, "--files-from=" + namesFile},
+         {},
+         named + named,
+         false}, // every name as often as given
         {{"scan", "-0", "-f2", "-i", items, "-T", "-"},
          path("e-empty.eml") + '\0' + path("A-clean.eml") + '\0',
          path("e-empty.eml") + '\0' + path("A-clean.eml") + '\0',
