@@ -14,6 +14,8 @@
 #include <QTabWidget>
 #include <QTimer>
 
+#include <random>
+
 #include <sys/stat.h>
 
 namespace jl::test {
@@ -311,6 +313,50 @@ TEST_F(FilesTest, UserSelectionInTheListShowsThatFile) {
     EXPECT_EQ(viewText(), shownFor(3));
     EXPECT_EQ(caption(), "File 3 of 3 :  m3.eml ");
     EXPECT_EQ(focused(), form->File_Contents_RichEdit);
+}
+
+// Whatever the user does in the file list, the view shows the entry selected
+// afterwards, so Remove File offers the file shown and Next File steps from it.
+TEST_F(FilesTest, TheViewShowsWhatTheUserLeavesSelectedInTheList) {
+    const QStringList paths = threeMessages();
+    SortedListBox* list = form->File_List_ListBox;
+    QWidget* port = list->viewport();
+    Select_List_Index(files(), 0);
+    form->Process_The_Selected_File_BitBtnClick();
+    const Qt::MouseButton buttons[] = {Qt::LeftButton, Qt::RightButton, Qt::MiddleButton};
+    const Qt::KeyboardModifiers mods[] = {{}, Qt::ControlModifier, Qt::ShiftModifier};
+    const Qt::Key keys[] = {Qt::Key_Up, Qt::Key_Down, Qt::Key_Home, Qt::Key_End, Qt::Key_Space};
+    std::mt19937 random(11);
+    auto pick = [&random](int n) { return int(random() % unsigned(n)); };
+    for (int step = 0; step < 80; ++step) {
+        QString what;
+        if (pick(2) == 0) {
+            const int row = pick(4); // 3: below the last entry
+            const QPoint at = row < 3 ? list->visualRect(files().index(row)).center()
+                                      : QPoint(5, port->height() - 2);
+            const Qt::MouseButton button = buttons[pick(3)];
+            QTest::mouseClick(port, button, mods[pick(3)], at);
+            what = QStringLiteral("click %1 on row %2").arg(int(button)).arg(row);
+        } else {
+            const Qt::Key key = keys[pick(5)];
+            QTest::keyClick(list, key, mods[pick(2)]);
+            what = QStringLiteral("key %1").arg(int(key), 0, 16);
+        }
+        const int shown = current();
+        ASSERT_GE(shown, 0) << what.toStdString();
+        ASSERT_EQ(caption(), QStringLiteral("File %1 of 3 :  m%1.eml ").arg(shown + 1))
+            << what.toStdString();
+        ASSERT_EQ(viewText(), shownFor(shown + 1)) << what.toStdString();
+    }
+    const int shown = current();
+    dialogs.answerNo();
+    form->File_List_Delete_Selected_Files_BitBtn->click();
+    EXPECT_EQ(dialogs.lastText(), "Remove \"" + paths[shown] + "\" ?   Are you sure ?");
+    Select_List_Index(files(), 0);
+    form->Process_The_Selected_File_BitBtnClick();
+    QTest::mouseClick(port, Qt::RightButton, {}, list->visualRect(files().index(2)).center());
+    form->Next_File_BitBtn->click();
+    EXPECT_EQ(caption(), "File 2 of 3 :  m2.eml ");
 }
 
 TEST_F(FilesTest, FilterClickWithAnEmptyListOnlyEmptiesTheView) {

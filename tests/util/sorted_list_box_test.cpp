@@ -3,11 +3,15 @@
 
 #include "qstring_printer.h"
 
+#include <QApplication>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
+#include <QWheelEvent>
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 namespace jl {
 namespace {
@@ -56,6 +60,91 @@ TEST_F(ListBox, UserSelectionIsSignalledCodeSelectionIsNot) {
     // Clicking below the last entry selects nothing and says nothing.
     QTest::mouseClick(box.viewport(), Qt::LeftButton, {}, QPoint(5, box.viewport()->height() - 2));
     EXPECT_EQ(spy.count(), 5);
+}
+
+// Every way a user can act on the list either changes the selection and says
+// so once, or leaves the selection (and the current entry) alone and says
+// nothing; only a left click on an entry says so without a change.
+TEST_F(ListBox, EveryUserActionReportsTheSelectionItMakes) {
+    using Act = std::function<void()>;
+    QWidget* port = box.viewport();
+    auto at = [this](int row) { return centreOf(row); };
+    auto click = [=](Qt::MouseButton button, int row, Qt::KeyboardModifiers mods = {}) {
+        return Act([=] { QTest::mouseClick(port, button, mods, at(row)); });
+    };
+    // Press, release, the second press (a double click), release.
+    auto doubleClick = [=](Qt::MouseButton button, int row) {
+        return Act([=] {
+            QTest::mouseClick(port, button, {}, at(row));
+            QTest::mouseDClick(port, button, {}, at(row));
+            QTest::mouseRelease(port, button, {}, at(row));
+        });
+    };
+    auto key = [this](Qt::Key k, Qt::KeyboardModifiers mods = {}) {
+        return Act([this, k, mods] { QTest::keyClick(&box, k, mods); });
+    };
+    auto drag = [=](Qt::MouseButton button, int from, int to) {
+        return Act([=] {
+            QTest::mousePress(port, button, {}, at(from));
+            QMouseEvent move(QEvent::MouseMove, at(to), port->mapToGlobal(at(to)), Qt::NoButton,
+                             button, {});
+            QApplication::sendEvent(port, &move);
+            QTest::mouseRelease(port, button, {}, at(to));
+        });
+    };
+    auto wheel = [=](Qt::KeyboardModifiers mods) {
+        return Act([=] {
+            QWheelEvent event(at(1), port->mapToGlobal(at(1)), QPoint(), QPoint(0, -120),
+                              Qt::NoButton, mods, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(port, &event);
+        });
+    };
+    auto both = [](Act first, Act second) {
+        return Act([=] {
+            first();
+            second();
+        });
+    };
+    struct Case {
+        const char* what;
+        Act act;
+        int selected; // the one selected row afterwards (row 0 was)
+        int reports;
+    };
+    const Case cases[] = {
+        {"right click", click(Qt::RightButton, 2), 0, 0},
+        {"middle click", click(Qt::MiddleButton, 2), 0, 0},
+        {"right double click", doubleClick(Qt::RightButton, 1), 0, 0},
+        {"right drag", drag(Qt::RightButton, 1, 2), 0, 0},
+        {"ctrl click on the selected entry", click(Qt::LeftButton, 0, Qt::ControlModifier), 0, 1},
+        {"ctrl space", key(Qt::Key_Space, Qt::ControlModifier), 0, 0},
+        {"ctrl click elsewhere", click(Qt::LeftButton, 2, Qt::ControlModifier), 2, 1},
+        {"shift click", click(Qt::LeftButton, 1, Qt::ShiftModifier), 1, 1},
+        {"left double click", doubleClick(Qt::LeftButton, 1), 1, 1},
+        {"left click below the last entry",
+         [=] { QTest::mouseClick(port, Qt::LeftButton, {}, QPoint(5, port->height() - 2)); }, 0, 0},
+        {"down", key(Qt::Key_Down), 1, 1},
+        {"ctrl down", key(Qt::Key_Down, Qt::ControlModifier), 1, 1},
+        {"end", key(Qt::Key_End), 2, 1},
+        {"page down", key(Qt::Key_PageDown), 2, 1},
+        {"wheel", wheel({}), 0, 0},
+        {"ctrl wheel", wheel(Qt::ControlModifier), 0, 0},
+        {"shift wheel", wheel(Qt::ShiftModifier), 0, 0},
+        {"left drag", drag(Qt::LeftButton, 0, 2), 2, 2}, // the press, then the release
+        {"right click, then down from the selected entry",
+         both(click(Qt::RightButton, 2), key(Qt::Key_Down)), 1, 1},
+        {"space after code cleared the selection",
+         both([this] { box.list().clearSelection(); }, key(Qt::Key_Space)), 0, 1},
+    };
+    for (const Case& c : cases) {
+        Select_List_Index(box.list(), 0);
+        box.setFocus();
+        QSignalSpy spy(&box, &SortedListBox::userSelected);
+        c.act();
+        EXPECT_EQ(box.list().selectedIndices(), std::vector<int>{c.selected}) << c.what;
+        EXPECT_EQ(box.currentIndex().row(), c.selected) << c.what;
+        EXPECT_EQ(spy.count(), c.reports) << c.what;
+    }
 }
 
 TEST_F(ListBox, SelectionModeFollowsTheListKind) {

@@ -45,30 +45,87 @@ SortedListBox::SortedListBox(SortedList::Selection selection, QWidget* parent)
     setSelectionModel(m_list->selectionModel());
     if (created && created != m_list->selectionModel())
         created->deleteLater();
+    // A selection changed while an input event is handled is the user's.
+    connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        if (m_inputDepth > 0)
+            m_selectedByInput = true;
+    });
 }
 
+template <typename Handler> bool SortedListBox::handleInput(QEvent* event, Handler&& handler) {
+    ++m_inputDepth;
+    const bool handled = handler();
+    --m_inputDepth;
+    // While a button is held and moved the choice is not final yet: it is
+    // reported with the release (or the next input event).
+    if (m_inputDepth == 0 && m_selectedByInput && event->type() != QEvent::MouseMove) {
+        m_selectedByInput = false;
+        emit userSelected();
+    }
+    return handled;
+}
+
+namespace {
+
+bool isUserInput(const QEvent* event) {
+    return event->isInputEvent() || event->type() == QEvent::InputMethod;
+}
+
+} // namespace
+
+bool SortedListBox::event(QEvent* event) {
+    if (!isUserInput(event))
+        return QListView::event(event);
+    return handleInput(event, [this, event] { return QListView::event(event); });
+}
+
+bool SortedListBox::viewportEvent(QEvent* event) {
+    if (!isUserInput(event))
+        return QListView::viewportEvent(event);
+    return handleInput(event, [this, event] { return QListView::viewportEvent(event); });
+}
+
+// Only the left button chooses an entry; the other buttons leave the
+// selection and the current entry as they are.
 void SortedListBox::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        event->accept();
+        return;
+    }
     const bool onEntry = indexAt(event->position().toPoint()).isValid();
     QListView::mousePressEvent(event);
-    m_currentAfterPress = currentIndex();
-    if (onEntry && event->button() == Qt::LeftButton)
-        emit userSelected();
+    // A click on the entry already selected shows it again.
+    if (onEntry)
+        m_selectedByInput = true;
 }
 
 void SortedListBox::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        event->accept();
+        return;
+    }
     QListView::mouseReleaseEvent(event);
-    // Dragging with the button held moves the current entry too.
-    if (event->button() == Qt::LeftButton && currentIndex().isValid() &&
-        currentIndex() != m_currentAfterPress)
-        emit userSelected();
-    m_currentAfterPress = QPersistentModelIndex();
 }
 
-void SortedListBox::keyPressEvent(QKeyEvent* event) {
-    const QPersistentModelIndex before = currentIndex();
-    QListView::keyPressEvent(event);
-    if (currentIndex().isValid() && currentIndex() != before)
-        emit userSelected();
+void SortedListBox::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        event->accept();
+        return;
+    }
+    QListView::mouseDoubleClickEvent(event);
+}
+
+QItemSelectionModel::SelectionFlags SortedListBox::selectionCommand(const QModelIndex& index,
+                                                                    const QEvent* event) const {
+    const QItemSelectionModel::SelectionFlags flags = QListView::selectionCommand(index, event);
+    // In a single-selection list the user moves the selection but never
+    // takes it away (Ctrl with a click or the space bar would, and so would
+    // a click below the last entry).
+    if (selectionMode() == QAbstractItemView::SingleSelection &&
+        ((flags & QItemSelectionModel::Deselect) ||
+         (!index.isValid() && (flags & QItemSelectionModel::Clear))))
+        return QItemSelectionModel::NoUpdate;
+    return flags;
 }
 
 void SortedListBox::setScrollWidth(int pixels) {

@@ -23,19 +23,30 @@ public:
     int scrollWidth() const;
 
 signals:
-    // The user made an entry current (mouse click or keyboard); not emitted
-    // when code changes the selection.
+    // The user clicked an entry with the left button, or changed the
+    // selection by any other means the view offers (keyboard, a drag, ...);
+    // emitted once per such event, after it. Not emitted when code changes
+    // the selection. A drag is reported when the button is released.
     void userSelected();
 
 protected:
+    bool event(QEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
+                                                         const QEvent* event) const override;
 
 private:
+    // Runs the view's own handling of an input event and then emits
+    // userSelected when the event changed the selection or clicked an entry.
+    template <typename Handler> bool handleInput(QEvent* event, Handler&& handler);
+
     SortedList* m_list;
     QStyledItemDelegate* m_delegate;
-    QPersistentModelIndex m_currentAfterPress;
+    int m_inputDepth = 0;           // input events being handled
+    bool m_selectedByInput = false; // a user selection not reported yet
 };
 
 // Lets the list scroll sideways over 1500 pixels.
