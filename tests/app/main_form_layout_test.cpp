@@ -2,6 +2,7 @@
 // the status line.
 
 #include "support/window_fixture.h"
+#include "util/widgets/qt_dialogs.h"
 
 #include <QAction>
 #include <QApplication>
@@ -225,8 +226,15 @@ TEST_F(WindowTest, MenusHaveEveryItemInOrder) {
               QStringList({"View_Readme_file_Option|&View Readme file",
                            "View_Shareware_Catalog_Option|View &Shareware Catalog", "N1|-",
                            "AboutOption|&About"}));
-    for (QAction* a : form->FileMenu->actions())
-        EXPECT_TRUE(a->statusTip().isEmpty());
+    for (QMenu* menu : {form->FileMenu, form->HelpMenu}) {
+        for (QAction* a : menu->actions()) {
+            EXPECT_TRUE(a->statusTip().isEmpty());
+            // A separator's text would be drawn beside its line.
+            if (a->isSeparator()) {
+                EXPECT_EQ(a->text(), "") << a->objectName().toStdString();
+            }
+        }
+    }
 }
 
 TEST_F(WindowTest, AlwaysOnTopFlipsTickAndBandKeepingGeometry) {
@@ -248,7 +256,7 @@ TEST_F(WindowTest, AlwaysOnTopFlipsTickAndBandKeepingGeometry) {
 TEST_F(WindowTest, FirstShowFixesClientAreaAndRecordsTheDesignTable) {
     shown();
     EXPECT_EQ(form->windowTitle(), "Junkloupe v1.0f");
-    EXPECT_EQ(QGuiApplication::applicationDisplayName(), "Junkloupe v1.0f");
+    EXPECT_EQ(applicationTitle(), "Junkloupe v1.0f");
     EXPECT_EQ(form->PageControl1->currentWidget(), form->TabSheet1);
 
     QListWidget* table = form->Scaling_ListBox;

@@ -89,6 +89,29 @@ click_control 0 0 10 $((group_y + 20)) 200 "$row"
 click_at 46 "$tab_y"
 add_item_from_first_view_line
 
+# Dialogs carry exactly their own titles: the desktop adds nothing to them.
+# Opens a dialog with the keys or the click given, checks its title and
+# closes it with Escape.
+check_dialog_title() { # title command...
+    local title=$1 dialog name
+    shift
+    "$@"
+    dialog=$(timeout 10 xdotool search --sync --onlyvisible --name "^$(sed 's/[.]/[.]/g' <<<"$title")" | head -n1) ||
+        fail "no dialog titled \"$title\" appeared"
+    name=$(xdotool getwindowname "$dialog")
+    [ "$name" = "$title" ] || fail "the dialog \"$title\" is titled \"$name\""
+    xdotool windowfocus --sync "$dialog" key Escape
+    sleep 0.4
+}
+open_about() {
+    xdotool windowfocus --sync "$window" key alt+h
+    sleep 0.3
+    xdotool key a
+}
+check_dialog_title "About Junkloupe v1.0f ..." open_about
+# Files in Directory (6, 16 inside the file group); Escape cancels it.
+check_dialog_title "Select Directory" click_control 4 2 6 16 133 28
+
 close_with_file_exit
 
 ini=$(tr -d '\r' <"$prog/Junkloupe.ini")

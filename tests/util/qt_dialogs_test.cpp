@@ -1,3 +1,4 @@
+#include "support/modal.h"
 #include "support/temp_folder.h"
 #include "util/widgets/qt_dialogs.h"
 
@@ -19,6 +20,8 @@
 namespace jl {
 namespace {
 
+using test::whenModal;
+
 // The file dialog keeps its history in the user's settings: point those at a
 // temporary folder so the tests never write into the real home directory.
 class QtDialogsTest : public testing::Test {
@@ -30,19 +33,6 @@ protected:
     test::TempFolder settingsFolder;
 };
 
-// Runs step on the next modal window once it is up.
-void whenModal(std::function<void(QWidget*)> step) {
-    auto* timer = new QTimer;
-    QObject::connect(timer, &QTimer::timeout, [timer, step] {
-        if (QWidget* modal = QApplication::activeModalWidget()) {
-            timer->stop();
-            timer->deleteLater();
-            step(modal);
-        }
-    });
-    timer->start(20);
-}
-
 void answer(QWidget* modal, QMessageBox::StandardButton button, QString* seenText) {
     auto* box = qobject_cast<QMessageBox*>(modal);
     ASSERT_NE(box, nullptr);
@@ -51,7 +41,7 @@ void answer(QWidget* modal, QMessageBox::StandardButton button, QString* seenTex
 }
 
 TEST_F(QtDialogsTest, MessageBoxesCarryTheTitleIconAndButtons) {
-    QApplication::setApplicationDisplayName(QStringLiteral("Junkloupe v1.0f"));
+    setApplicationTitle(QStringLiteral("Junkloupe v1.0f"));
     QtDialogs dialogs;
     QMessageBox::Icon icon{};
     QString title;
@@ -59,7 +49,7 @@ TEST_F(QtDialogsTest, MessageBoxesCarryTheTitleIconAndButtons) {
         auto* box = qobject_cast<QMessageBox*>(modal);
         ASSERT_NE(box, nullptr);
         icon = box->icon();
-        title = box->windowTitle();
+        title = test::titleAsShown(box);
         box->button(QMessageBox::No)->click();
     });
     EXPECT_FALSE(dialogs.confirm(QStringLiteral("Remove \"x\" ?   Are you sure ?")));
@@ -88,7 +78,7 @@ TEST_F(QtDialogsTest, TypedDirectoryIsCreatedAfterAYes) {
     auto typeAndAccept = [&](QWidget* modal) {
         auto* dialog = qobject_cast<QFileDialog*>(modal);
         ASSERT_NE(dialog, nullptr);
-        title = dialog->windowTitle();
+        title = test::titleAsShown(dialog);
         dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(wanted);
         QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
     };

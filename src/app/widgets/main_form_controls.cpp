@@ -320,10 +320,10 @@ void TMainForm1::createMenus() {
         action->setCheckable(tick);
         return action;
     };
+    // A separator is a line only: a style draws any text of it beside the line.
     auto separator = [](QMenu* menu, const char* name) {
         QAction* action = menu->addSeparator();
         action->setObjectName(QString::fromLatin1(name));
-        action->setText(QStringLiteral("-"));
         return action;
     };
 

@@ -7,6 +7,7 @@
 #include "filelist/file_enumeration.h"
 #include "util/dialogs.h"
 #include "util/list_ops.h"
+#include "util/widgets/qt_dialogs.h"
 #include "util/widgets/sorted_list_box.h"
 
 #include <QAction>
@@ -45,7 +46,7 @@ void TMainForm1::FormShow() {
 
 void TMainForm1::setCaptionStep() {
     setWindowTitle(productCaption());
-    QGuiApplication::setApplicationDisplayName(productCaption());
+    setApplicationTitle(productCaption());
 }
 
 void TMainForm1::applyStartUpShowCommand() {

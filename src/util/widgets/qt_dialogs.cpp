@@ -5,19 +5,61 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLabel>
+#include <QLayout>
 #include <QMessageBox>
+#include <QScreen>
+
+#include <algorithm>
 
 namespace jl {
 
 namespace {
 
-QString title() {
-    return QGuiApplication::applicationDisplayName();
+QString& titleHolder() {
+    static QString title;
+    return title;
 }
+
+// A message box that shows the lines of its text as they are: the toolkit
+// would wrap every line longer than about half the screen's width, so the
+// text is given the width of its longest line, as far as the widest box the
+// toolkit allows. Only a line longer than that is wrapped.
+class LineKeepingMessageBox : public QMessageBox {
+public:
+    using QMessageBox::QMessageBox;
+
+protected:
+    void showEvent(QShowEvent* event) override {
+        keepLines();
+        QMessageBox::showEvent(event); // sizes the box for the text's width
+    }
+
+private:
+    void keepLines() {
+        auto* label = findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+        if (!label || !layout())
+            return;
+        label->setMinimumWidth(0);
+        label->setWordWrap(true);
+        layout()->activate();
+        // What the box needs beside the text: icon, margins, spacing.
+        const int besideText =
+            layout()->totalMinimumSize().width() - label->minimumSizeHint().width();
+        label->setWordWrap(false);
+        const int longestLine = label->sizeHint().width();
+        const QRect screen = this->screen() ? this->screen()->availableGeometry() : QRect();
+        // The widest box the toolkit makes: the screen's width on a small
+        // screen, else 480 pixels less, and never more than 1000.
+        const int widest =
+            screen.width() <= 1024 ? screen.width() : std::min(screen.width() - 480, 1000);
+        label->setMinimumWidth(std::max(0, std::min(longestLine, widest - besideText)));
+    }
+};
 
 int showBox(QWidget* parent, QMessageBox::Icon icon, const QString& text,
             QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton) {
-    QMessageBox box(icon, title(), text, buttons, parent);
+    LineKeepingMessageBox box(icon, applicationTitle(), text, buttons, parent);
     box.setDefaultButton(defaultButton);
     box.setTextFormat(Qt::PlainText);
     return box.exec();
@@ -62,6 +104,15 @@ public:
 };
 
 } // namespace
+
+void setApplicationTitle(const QString& title) {
+    titleHolder() = title;
+}
+
+QString applicationTitle() {
+    const QString& title = titleHolder();
+    return title.isEmpty() ? QCoreApplication::applicationName() : title;
+}
 
 void QtDialogs::message(MessageKind kind, const QString& text) {
     showBox(m_parent, kind == MessageKind::Error ? QMessageBox::Critical : QMessageBox::Information,

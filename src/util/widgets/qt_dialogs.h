@@ -9,6 +9,12 @@ class QWidget;
 
 namespace jl {
 
+// The application title, the title of every message box; until it is set,
+// the program's name. It is not the toolkit's display name: the desktop
+// would append that to every window title that does not already end in it.
+void setApplicationTitle(const QString& title);
+QString applicationTitle();
+
 class QtDialogs : public Dialogs {
 public:
     explicit QtDialogs(QWidget* parent = nullptr) : m_parent(parent) {}
