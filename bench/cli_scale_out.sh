@@ -57,7 +57,7 @@ median_time() {
     for ((i = 0; i < runs; i++)); do
         start=$(now)
         cpu=$( ("$@" <"$work/names" >"$work/out" 2>/dev/null || true; times) | tail -1 |
-            sed 's/m/ /g; s/s//g' | awk '{ printf "%d", ($1 * 60 + $2 + $3 * 60 + $4) * 1e9 }')
+            sed 's/m/ /g; s/s//g' | awk '{ printf "%d", ($1 * 60 + $2 + $3 * 60 + $4) * 1e3 }')
         end=$(now)
         walls+=($((end - start)))
         cpus+=("$cpu")
@@ -65,7 +65,7 @@ median_time() {
     local wall cpu_median
     wall=$(printf '%s\n' "${walls[@]}" | sort -n | sed -n "$(((runs + 1) / 2))p")
     cpu_median=$(printf '%s\n' "${cpus[@]}" | sort -n | sed -n "$(((runs + 1) / 2))p")
-    awk -v w="$wall" -v c="$cpu_median" 'BEGIN { printf "%.2f %.2f\n", w / 1e9, c / 1e9 }'
+    awk -v w="$wall" -v c="$cpu_median" 'BEGIN { printf "%.2f %.2f\n", w / 1e9, c / 1e3 }'
 }
 speedup() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 

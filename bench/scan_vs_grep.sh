@@ -49,7 +49,7 @@ median_time() {
     for ((i = 0; i < runs; i++)); do
         start=$(now)
         cpu=$( ("$@" >/dev/null 2>&1 || true; times) | tail -1 |
-            sed 's/m/ /g; s/s//g' | awk '{ printf "%d", ($1 * 60 + $2 + $3 * 60 + $4) * 1e9 }')
+            sed 's/m/ /g; s/s//g' | awk '{ printf "%d", ($1 * 60 + $2 + $3 * 60 + $4) * 1e3 }')
         end=$(now)
         walls+=($((end - start)))
         cpus+=("$cpu")
@@ -57,7 +57,7 @@ median_time() {
     local wall cpu_median
     wall=$(printf '%s\n' "${walls[@]}" | sort -n | sed -n "$(((runs + 1) / 2))p")
     cpu_median=$(printf '%s\n' "${cpus[@]}" | sort -n | sed -n "$(((runs + 1) / 2))p")
-    awk -v w="$wall" -v c="$cpu_median" 'BEGIN { printf "%.3f %.3f\n", w / 1e9, c / 1e9 }'
+    awk -v w="$wall" -v c="$cpu_median" 'BEGIN { printf "%.3f %.3f\n", w / 1e9, c / 1e3 }'
 }
 
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "-" }'; }
