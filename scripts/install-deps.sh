@@ -5,7 +5,12 @@ set -euo pipefail
 packages=(qt6-base-dev qt6-svg-dev fonts-liberation2 cmake g++ make googletest libgtest-dev
           libbenchmark-dev xvfb xauth xdotool parallel man-db groff-base dpkg-dev desktop-file-utils
           appstream)
-if [ "${1:-}" = "--with-bench-peers" ]; then packages+=(ripgrep); fi
+for option in "$@"; do
+    case "$option" in
+        --with-bench-peers) packages+=(ripgrep) ;;
+        --with-checks) packages+=(clang-tidy-14 clang-format-14) ;; # .ci/run's code checks
+    esac
+done
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -304,7 +304,7 @@ std::optional<QString> TallySum::addJson(const QByteArray& text) {
         return QStringLiteral("\"items\" must be an array");
     QSet<QString> seen;
     const QJsonArray items = object.value(QStringLiteral("items")).toArray();
-    for (const QJsonValue& value : items) {
+    for (const QJsonValue value : items) {
         const QJsonObject entry = value.toObject();
         const std::optional<qint64> count = jsonCount(entry.value(QStringLiteral("count")));
         if (entry.size() != 2 || !entry.value(QStringLiteral("item")).isString() || !count)
@@ -324,7 +324,7 @@ std::optional<QString> TallySum::addJson(const QByteArray& text) {
                                std::pair{&m_unreadable, numbers[3]}})
         if (auto problem = addTo(*sum, *number))
             return problem;
-    for (const QJsonValue& value : items) {
+    for (const QJsonValue value : items) {
         const QJsonObject entry = value.toObject();
         if (auto problem = addItem(entry.value(QStringLiteral("item")).toString(),
                                    *jsonCount(entry.value(QStringLiteral("count")))))

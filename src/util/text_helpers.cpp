@@ -97,7 +97,7 @@ QString Get_File_Name(const QString& path) {
 }
 
 QString Get_File_Base_Name(const QString& path) {
-    const QString name = Get_File_Name(path);
+    QString name = Get_File_Name(path);
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
     if (dot < 0)
         return name;

@@ -755,7 +755,7 @@ void ColourMatcher::Impl::build() {
             bool latin1 = true;
             for (size_t k = 0; k < patterns.length(j) && latin1; ++k)
                 latin1 = has(latin1Fold, patterns.at(j, k));
-            patternLatin1[size_t(p)] = latin1;
+            patternLatin1[size_t(p)] = latin1 ? 1 : 0;
             latin1ItemPatternCount += latin1;
         }
     }
@@ -983,7 +983,8 @@ ColourResult ColourMatcher::colour(const QString& text, int option) const {
     }
     if (itemsOn)
         for (size_t p = 0; p < active.size(); ++p)
-            active[p] |= m.patternIsItem[p];
+            if (m.patternIsItem[p])
+                active[p] = 1;
     if (itemsOn && m.itemPatternCount == 0 && !labels)
         return result;
 

@@ -43,7 +43,7 @@ public:
     // Transition rows are dense for the shallow states, as deep as denseBytes
     // allows (the root's always); deeper states keep only
     // their own edges.
-    static constexpr size_t DefaultDenseBytes = 4 * 1024 * 1024;
+    static constexpr size_t DefaultDenseBytes = size_t{4} * 1024 * 1024;
     explicit ColourMatcher(const QStringList& items = {}, size_t denseBytes = DefaultDenseBytes);
     ~ColourMatcher();
     ColourMatcher(ColourMatcher&&) noexcept;

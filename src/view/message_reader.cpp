@@ -338,7 +338,9 @@ void LineFilter::endLine(std::string_view line) {
         findLabels(line, received, messageId);
     const int filter = m_filter ? m_filter() : AllHeaders;
 
-    if (received) {
+    // A Received line opens a block; with every line shown, so does any line
+    // but a Message-ID line.
+    if (received || (!messageId && filter == AllText)) {
         m_sink.appendLine({});
         m_sink.appendLine(line);
         m_inBlock = true;
@@ -352,10 +354,6 @@ void LineFilter::endLine(std::string_view line) {
         m_inBlock = false;
         if (filter == FirstHeaderOnly)
             m_stop = true;
-    } else if (filter == AllText) {
-        m_sink.appendLine({});
-        m_sink.appendLine(line);
-        m_inBlock = true;
     } else if (m_inBlock) {
         m_sink.appendLine(line);
     }

@@ -14,7 +14,7 @@ namespace jl {
 namespace {
 
 constexpr quint64 KiB = 1024;
-constexpr quint64 GiB = 1024 * 1024 * 1024;
+constexpr quint64 GiB = KiB * 1024 * 1024;
 
 TEST(FreeMemory, FormulaOnFixedFigures) {
     MemoryStatus s{4 * GiB, 16 * GiB, 1 * GiB, 4 * GiB}; // (4 + 1) / (16 + 4)

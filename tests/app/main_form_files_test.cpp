@@ -204,8 +204,8 @@ TEST_F(FilesTest, ColourCodingOptionRecoloursWithoutRereading) {
     form->Process_The_Selected_File_BitBtnClick();
     MessageView* view = form->File_Contents_RichEdit;
     const QString text = viewText();
-    const int received = text.indexOf("Received:");
-    const int item = text.indexOf("example.com");
+    const int received = static_cast<int>(text.indexOf("Received:"));
+    const int item = static_cast<int>(text.indexOf("example.com"));
     EXPECT_EQ(view->colourAt(received), QColor(0, 0, 255));
     EXPECT_EQ(view->colourAt(item), QColor(255, 0, 0));
     EXPECT_TRUE(form->File_Contains_Any_Interesting_Items_CheckBox->isChecked());
@@ -224,7 +224,7 @@ TEST_F(FilesTest, ColourCodingOptionRecoloursWithoutRereading) {
 
     // A change of the items list is seen by the next colour coding.
     form->File_Contents_Colour_Coding_RadioGroup->setItemIndex(2);
-    const int by = text.indexOf("by b");
+    const int by = static_cast<int>(text.indexOf("by b"));
     EXPECT_FALSE(view->colourAt(by).isValid());
     items().insert(QStringLiteral("by b"));
     form->Colour_Code_File_Contents_BitBtnClick();

@@ -211,14 +211,15 @@ TEST_F(WindowTest, MenusHaveEveryItemInOrder) {
                        (a->isCheckable() ? "|tick" : "");
         return out;
     };
+    const char* programsItem =
+        "Create_Shortcut_on_Start_Programs_Menu_Option|Create Shortcut on Start -> Programs Menu";
     EXPECT_EQ(describe(form->FileMenu),
               QStringList({"Always_On_Top_Option|Always &On Top|tick",
                            "Auto_Run_at_Windows_Startup_Option|&Auto-Run at Windows Startup|tick",
                            "Restore_Factory_Defaults_Option|&Restore Factory Defaults", "N2|-",
                            "Create_Shortcut_on_Desktop_Option|Create Shortcut on Desktop",
                            "Create_Shortcut_on_Start_Menu_Option|Create Shortcut on Start Menu",
-                           "Create_Shortcut_on_Start_Programs_Menu_Option|Create Shortcut on Start "
-                           "-> Programs Menu",
+                           programsItem,
                            "Create_Shortcut_on_SendTo_Menu_Option|Create Shortcut on SendTo Menu",
                            "Delete_All_Shortcuts_Option|Delete ALL Shortcuts", "N9|-",
                            "ExitOption|E&xit"}));

@@ -11,7 +11,7 @@
 namespace jl::test {
 
 // Runs step on the next modal window once it is up.
-inline void whenModal(std::function<void(QWidget*)> step) {
+inline void whenModal(const std::function<void(QWidget*)>& step) {
     auto* timer = new QTimer;
     QObject::connect(timer, &QTimer::timeout, [timer, step] {
         if (QWidget* modal = QApplication::activeModalWidget()) {

@@ -5,8 +5,8 @@
 namespace jl::test {
 
 void ScriptedDialogs::message(MessageKind kind, const QString& text) {
-    m_shown.push_back({kind == MessageKind::Error ? Shown::Type::Error : Shown::Type::Information,
-                       text});
+    m_shown.push_back(
+        {kind == MessageKind::Error ? Shown::Type::Error : Shown::Type::Information, text});
 }
 
 bool ScriptedDialogs::ask(QuestionKind kind, const QString& text) {

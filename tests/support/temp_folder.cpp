@@ -8,9 +8,13 @@ namespace jl::test {
 
 TempFolder::TempFolder() : m_dir(QDir::tempPath() + QStringLiteral("/junkloupe-test-XXXXXX")) {}
 
-QString TempFolder::path() const { return m_dir.path() + QLatin1Char('/'); }
+QString TempFolder::path() const {
+    return m_dir.path() + QLatin1Char('/');
+}
 
-QString TempFolder::file(const QString& name) const { return path() + name; }
+QString TempFolder::file(const QString& name) const {
+    return path() + name;
+}
 
 QString TempFolder::write(const QString& name, const QByteArray& bytes) const {
     const QString full = file(name);

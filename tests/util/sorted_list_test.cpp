@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <ranges>
 
 namespace jl {
 namespace {
@@ -194,8 +195,8 @@ TEST(SortedList, LargeListsMatchASortedReference) {
     for (int i = 3000; i < list.count(); i += 11)
         doomed.push_back(i);
     list.removeIndices(doomed);
-    for (auto it = doomed.rbegin(); it != doomed.rend(); ++it)
-        reference.removeAt(*it);
+    for (const int index : doomed | std::views::reverse) // ascending, so from the back
+        reference.removeAt(index);
     ASSERT_EQ(list.entries(), reference);
     while (list.count() > 0)
         list.removeAt(rng.bounded(list.count()));

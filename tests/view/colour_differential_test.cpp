@@ -208,9 +208,9 @@ TEST(ColourDifferential, RealItemsOnRealMessagesAgreeWithThePlainProcedure) {
         jl::Load_File_Into_View(it.next(), view, hooks);
     const QString text = view.toQString();
 
-    const jl::ColourMatcher dense(items, size_t(1) << 30);
+    const jl::ColourMatcher dense(items, size_t{1} << 30);
     const jl::ColourMatcher sparse(items, 0);
-    const jl::ColourMatcher mixed(items, 64 * 1024);
+    const jl::ColourMatcher mixed(items, size_t{64} * 1024);
     for (int option = 1; option < 4; ++option) {
         SCOPED_TRACE(option);
         const ColourResult plain = PlainView(text).colourCode(items, option);

@@ -11,6 +11,7 @@
 #include <QTextLayout>
 
 #include <algorithm>
+#include <ranges>
 
 namespace jl {
 
@@ -312,10 +313,10 @@ QColor MessageView::colourAt(int position) const {
     // What is drawn: the layout's formats over the document's own format.
     if (const QTextLayout* layout = block.layout()) {
         const QList<QTextLayout::FormatRange> formats = layout->formats();
-        for (auto it = formats.crbegin(); it != formats.crend(); ++it) {
-            if (offset >= it->start && offset < it->start + it->length &&
-                it->format.hasProperty(QTextFormat::ForegroundBrush))
-                return it->format.foreground().color();
+        for (const QTextLayout::FormatRange& range : formats | std::views::reverse) {
+            if (offset >= range.start && offset < range.start + range.length &&
+                range.format.hasProperty(QTextFormat::ForegroundBrush))
+                return range.format.foreground().color();
         }
     }
     for (QTextBlock::iterator it = block.begin(); !it.atEnd(); ++it) {
