@@ -10,7 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <ranges>
 
 namespace jl {
 namespace {
@@ -195,8 +194,8 @@ TEST(SortedList, LargeListsMatchASortedReference) {
     for (int i = 3000; i < list.count(); i += 11)
         doomed.push_back(i);
     list.removeIndices(doomed);
-    for (const int index : doomed | std::views::reverse) // ascending, so from the back
-        reference.removeAt(index);
+    // doomed is ascending: removed from the back, the indices stay valid.
+    std::for_each(doomed.rbegin(), doomed.rend(), [&reference](int i) { reference.removeAt(i); });
     ASSERT_EQ(list.entries(), reference);
     while (list.count() > 0)
         list.removeAt(rng.bounded(list.count()));

@@ -46,7 +46,7 @@ public:
             if (at < 0)
                 return found;
             for (int k = 0; k < search.size(); ++k)
-                m_colour[size_t(at + k)] = colour;
+                m_colour[size_t(at) + size_t(k)] = colour;
             m_caret = at + int(search.size());
             found = true;
         }

@@ -11,7 +11,6 @@
 #include <QTextLayout>
 
 #include <algorithm>
-#include <ranges>
 
 namespace jl {
 
@@ -313,11 +312,14 @@ QColor MessageView::colourAt(int position) const {
     // What is drawn: the layout's formats over the document's own format.
     if (const QTextLayout* layout = block.layout()) {
         const QList<QTextLayout::FormatRange> formats = layout->formats();
-        for (const QTextLayout::FormatRange& range : formats | std::views::reverse) {
-            if (offset >= range.start && offset < range.start + range.length &&
-                range.format.hasProperty(QTextFormat::ForegroundBrush))
-                return range.format.foreground().color();
-        }
+        // The last range over the offset that sets a colour wins.
+        const auto range =
+            std::find_if(formats.crbegin(), formats.crend(), [offset](const auto& candidate) {
+                return offset >= candidate.start && offset < candidate.start + candidate.length &&
+                       candidate.format.hasProperty(QTextFormat::ForegroundBrush);
+            });
+        if (range != formats.crend())
+            return range->format.foreground().color();
     }
     for (QTextBlock::iterator it = block.begin(); !it.atEnd(); ++it) {
         const QTextFragment fragment = it.fragment();
