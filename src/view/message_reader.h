@@ -44,9 +44,9 @@ public:
 // A text that has ended (full()) takes nothing more, and the reader stops.
 class ViewTextBuilder : public LineSink {
 public:
-    static constexpr qsizetype DefaultCap = qsizetype{64} * 1024 * 1024;// characters
-    static constexpr qsizetype DefaultLineCap = qsizetype{256} * 1024; // characters of one line
-    static constexpr int DefaultMaxLines = 256 * 1024;        // lines
+    static constexpr qsizetype DefaultCap = qsizetype{64} * 1024 * 1024; // characters
+    static constexpr qsizetype DefaultLineCap = qsizetype{256} * 1024;   // characters of one line
+    static constexpr int DefaultMaxLines = 256 * 1024;                   // lines
     // Keep::Nothing counts the text against the cap without holding it; a
     // subclass sees every line the text takes in took().
     enum class Keep { Text, Nothing };
