@@ -1,15 +1,15 @@
 #include "filelist/file_enumeration.h"
 
+#include "util/list_file.h"
 #include "util/text_helpers.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
-#include <algorithm>
+#include <QSet>
+
 #include <cstring>
-#include <numeric>
-#include <vector>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -20,8 +20,9 @@ namespace jl {
 
 namespace {
 
-bool holdsLineBreak(const QString& text) {
-    return text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r'));
+// A text the list file could not give back as one entry.
+bool cannotStandInTheList(const QString& text) {
+    return listEntryFault(text) != EntryFault::None;
 }
 
 // One trailing "/", runs of "/" collapsed. Blanks are part of Linux names and
@@ -117,7 +118,7 @@ void collectDirectory(const QString& path, const AddFilesOptions& options, QStri
         const QByteArray rawName(raw);
         QString name = QFile::decodeName(rawName);
         if (rawName.contains('\n') || rawName.contains('\r') ||
-            (options.fullPath && holdsLineBreak(prefix))) {
+            (options.fullPath && cannotStandInTheList(prefix))) {
             if (options.skippedName)
                 options.skippedName(encodedPrefix + rawName,
                                     QStringLiteral("the name holds a line break"));
@@ -155,8 +156,9 @@ void collectDirectory(const QString& path, const AddFilesOptions& options, QStri
 }
 
 // Merges new names into the list in one batch. With the duplicate test, a
-// name is left out when the list holds an equal entry (by the list
-// comparison) or when an equal name came earlier in names.
+// name is left out when the list holds the same path or when the same path
+// came earlier in names. Paths are the same only when they are equal
+// character for character: Spam.eml, spam.eml and SPAM.EML are three files.
 int mergeIntoList(SortedList& list, const QStringList& names, bool skipDuplicates) {
     if (names.isEmpty())
         return 0;
@@ -164,52 +166,16 @@ int mergeIntoList(SortedList& list, const QStringList& names, bool skipDuplicate
         list.insertMany(names);
         return int(names.size());
     }
-    const ListCollator& collator = list.collator();
-    std::vector<QCollatorSortKey> keys;
-    keys.reserve(size_t(names.size()));
-    for (const QString& name : names)
-        keys.push_back(collator.key(name));
-    std::vector<int> order(keys.size());
-    std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(), [&keys](int a, int b) {
-        return keys[size_t(a)].compare(keys[size_t(b)]) < 0;
-    });
-
-    // Membership in the sorted list: a bisection per name for a few names,
-    // one walk along the list for many (the names come in list order).
-    const bool walk = qint64(order.size()) * 20 >= list.count();
-    int position = 0;
-    auto listHolds = [&list, walk, &position](const QCollatorSortKey& key) {
-        if (walk) {
-            while (position < list.count() && list.compareWithEntry(key, position) > 0)
-                ++position;
-            return position < list.count() && list.compareWithEntry(key, position) == 0;
-        }
-        int low = 0;
-        int high = list.count() - 1;
-        while (low <= high) {
-            const int middle = low + (high - low) / 2;
-            const int c = list.compareWithEntry(key, middle);
-            if (c == 0)
-                return true;
-            if (c < 0)
-                high = middle - 1;
-            else
-                low = middle + 1;
-        }
-        return false;
-    };
-
     QStringList kept;
     kept.reserve(names.size());
-    const QCollatorSortKey* runStart = nullptr;
-    for (const int index : order) {
-        const QCollatorSortKey& key = keys[size_t(index)];
-        if (runStart && runStart->compare(key) == 0)
-            continue; // an equal name came earlier (stable sort keeps the first first)
-        runStart = &key;
-        if (!listHolds(key))
-            kept.append(names[index]);
+    QSet<QString> seen;
+    seen.reserve(names.size());
+    for (const QString& name : names) {
+        if (seen.contains(name))
+            continue;
+        seen.insert(name);
+        if (list.indexOfExact(name) < 0)
+            kept.append(name);
     }
     if (!kept.isEmpty())
         list.insertMany(kept);
@@ -247,7 +213,7 @@ DropOutcome dropNamesIntoList(SortedList& list, const QStringList& names,
     bool listedDirectory = false;
     for (const QString& name : names) {
         if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..") ||
-            holdsLineBreak(name)) {
+            cannotStandInTheList(name)) {
             outcome.ignored.append(name);
             continue;
         }

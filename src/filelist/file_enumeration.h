@@ -15,8 +15,9 @@
 namespace jl {
 
 struct AddFilesOptions {
-    // A name that the list already holds (letter case ignored by the list
-    // comparison), or that came earlier in the same enumeration, is not added.
+    // A path that the list already holds, or that came earlier in the same
+    // enumeration, is not added. Paths are the same only when they are equal
+    // character for character (letter case counts, as it does in file names).
     bool skipDuplicates = true;
     // Add directory prefix + file name instead of the bare file name.
     bool fullPath = true;
@@ -63,15 +64,14 @@ int mergeNamesIntoList(SortedList& target, const QStringList& names, bool skipDu
 struct DropOutcome {
     int added = 0;
     // Names passed over: empty, ".", "..", names of nothing that exists, and
-    // names holding a line break.
+    // names a list file cannot keep (a line break, a NUL, half a character).
     QStringList ignored;
 };
 
 // Adds dropped names to the file list, in the order given: an existing
 // directory gives its own files (as Add_Files_From_Directory on path + "/"),
-// an existing file is added when the list does not hold it yet (letter case
-// ignored). The options are used for the directories (progress, stop flag,
-// events); callers pass the same as "Files in Directory".
+// an existing file is added when the list does not hold the same path yet. The options are used for
+// the directories (progress, stop flag, events); callers pass the same as "Files in Directory".
 DropOutcome dropNamesIntoList(SortedList& list, const QStringList& names,
                               const AddFilesOptions& options);
 

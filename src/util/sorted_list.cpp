@@ -158,8 +158,25 @@ int SortedList::lowerBound(const QCollatorSortKey& key) const {
 }
 
 std::pair<int, int> SortedList::equalRange(const QString& text) const {
-    const QCollatorSortKey k = m_collator.key(text);
-    return {lowerBound(k), upperBound(k)};
+    return equalRange(m_collator.key(text));
+}
+
+std::pair<int, int> SortedList::equalRange(const QCollatorSortKey& key) const {
+    return {lowerBound(key), upperBound(key)};
+}
+
+int SortedList::indexOfExact(const QString& text) const {
+    return indexOfExact(text, m_collator.key(text));
+}
+
+int SortedList::indexOfExact(const QString& text, const QCollatorSortKey& key) const {
+    // The text itself compares equal to itself, so only equal entries count.
+    const auto [first, last] = equalRange(key);
+    for (int i = first; i < last; ++i) {
+        if (at(i) == text)
+            return i;
+    }
+    return -1;
 }
 
 int SortedList::insert(const QString& text) {

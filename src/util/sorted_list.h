@@ -69,6 +69,11 @@ public:
     int compareWithEntry(const QCollatorSortKey& key, int index) const;
     // The half-open range [first, second) of entries equal to text.
     std::pair<int, int> equalRange(const QString& text) const;
+    std::pair<int, int> equalRange(const QCollatorSortKey& key) const;
+    // The index of an entry that is text itself, character for character
+    // (letter case counts), or -1. key is text's key.
+    int indexOfExact(const QString& text) const;
+    int indexOfExact(const QString& text, const QCollatorSortKey& key) const;
 
     // --- selection -----------------------------------------------------------
     QItemSelectionModel* selectionModel() const { return m_selection.get(); }
