@@ -1,6 +1,7 @@
 #include "about/memory_status.h"
 
-#include <QFile>
+#include "util/file_helpers.h"
+
 #include <QList>
 
 #include <cmath>
@@ -56,11 +57,10 @@ std::optional<MemoryStatus> parseMeminfo(const QByteArray& text) {
 }
 
 QByteArray readMeminfo(const QString& path) {
-    QFile file(path);
-    // /proc files report no size: read until the end.
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray();
-    return file.readAll();
+    // Through the one reader, which reads /proc files (of no stated size) to
+    // their end and never waits on a pipe put in their place.
+    const RegularFileContents file = readRegularFile(path, qint64(1) << 20);
+    return file.status == RegularFileRead::Ok ? file.bytes : QByteArray();
 }
 
 std::optional<MemoryStatus> currentMemoryStatus() {

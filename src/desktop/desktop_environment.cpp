@@ -1,9 +1,9 @@
 #include "desktop/desktop_environment.h"
 
+#include "util/file_helpers.h"
 #include "util/program_folder.h"
 
 #include <QDir>
-#include <QFile>
 #include <QProcessEnvironment>
 
 namespace jl {
@@ -15,6 +15,9 @@ QString withoutTrailingSlash(QString path) {
         path.chop(1);
     return path;
 }
+
+// user-dirs.dirs holds a handful of short lines.
+constexpr qint64 kUserDirsSizeLimit = qint64(1) << 20;
 
 QString absoluteOr(const QString& value, const QString& fallback) {
     if (value.isEmpty() || !QDir::isAbsolutePath(value))
@@ -75,14 +78,17 @@ QString DesktopEnvironment::systemConfigDir() const {
 
 QString DesktopEnvironment::desktopDir() const {
     const QString fallback = withoutTrailingSlash(home) + QStringLiteral("/Desktop");
-    QFile file(configHome() + QStringLiteral("/user-dirs.dirs"));
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+    // Through the one reader: a pipe or device in the file's place is not
+    // waited on, and a file of absurd size is not read.
+    const RegularFileContents file =
+        readRegularFile(configHome() + QStringLiteral("/user-dirs.dirs"), kUserDirsSizeLimit);
+    if (file.status != RegularFileRead::Ok)
         return fallback;
     const QString h = withoutTrailingSlash(home);
     // The file is read by a shell: a later assignment wins.
     QString found;
-    while (!file.atEnd()) {
-        const QString line = QString::fromUtf8(file.readLine()).trimmed();
+    for (const QByteArray& raw : file.bytes.split('\n')) {
+        const QString line = QString::fromUtf8(raw).trimmed();
         if (line.startsWith(QLatin1Char('#')))
             continue;
         const qsizetype eq = line.indexOf(QLatin1Char('='));

@@ -2,10 +2,13 @@
 
 #include "desktop/desktop_entry.h"
 #include "util/atomic_file.h"
+#include "util/file_helpers.h"
 
 #include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace jl {
@@ -25,6 +28,22 @@ bool sameKeyPath(const QString& a, const QString& b) {
 bool mayCreateAndDeleteIn(const QString& folder) {
     const QFileInfo info(folder);
     return info.isDir() && ::access(QFile::encodeName(folder).constData(), W_OK | X_OK) == 0;
+}
+
+// A desktop entry is a few lines.
+constexpr qint64 kEntrySizeLimit = qint64(1) << 20;
+
+// Creates the folder and its missing parents, each with mode 0700, as the
+// freedesktop base directory rules ask for folders made on the user's behalf.
+void makeFolders(const QString& folder) {
+    const QByteArray path = QFile::encodeName(folder);
+    for (qsizetype slash = path.indexOf('/', 1);; slash = path.indexOf('/', slash + 1)) {
+        const QByteArray part = slash < 0 ? path : path.left(slash);
+        if (::mkdir(part.constData(), 0700) != 0 && errno != EEXIST)
+            return;
+        if (slash < 0)
+            return;
+    }
 }
 
 bool entryExists(const QString& path) {
@@ -51,12 +70,25 @@ QString FreedesktopRegistry::shellFolder(const QString& name) const {
     return QString();
 }
 
-FreedesktopRegistry::Key FreedesktopRegistry::keyFor(const QString& keyPath) const {
-    if (m_root == RegistryRoot::LocalMachine && sameKeyPath(keyPath, kRunKeyPath))
+FreedesktopRegistry::Key FreedesktopRegistry::keyFor(RegistryRoot root, const QString& keyPath) {
+    if (root == RegistryRoot::LocalMachine && sameKeyPath(keyPath, kRunKeyPath))
         return Key::Run;
-    if (m_root == RegistryRoot::CurrentUser && sameKeyPath(keyPath, kShellFoldersKeyPath))
+    if (root == RegistryRoot::CurrentUser && sameKeyPath(keyPath, kShellFoldersKeyPath))
         return Key::ShellFolders;
     return Key::None;
+}
+
+QString FreedesktopRegistry::placeOf(RegistryRoot root, const QString& keyPath,
+                                     const QString& name) const {
+    switch (keyFor(root, keyPath)) {
+    case Key::Run:
+        return autostartFolder();
+    case Key::ShellFolders:
+        return shellFolder(name);
+    case Key::None:
+        break;
+    }
+    return QString();
 }
 
 QString FreedesktopRegistry::runValueFile(const QString& name) const {
@@ -71,7 +103,7 @@ void FreedesktopRegistry::selectRoot(RegistryRoot root) {
 }
 
 bool FreedesktopRegistry::keyOpensWithFullAccess(const QString& keyPath) {
-    switch (keyFor(keyPath)) {
+    switch (keyFor(m_root, keyPath)) {
     case Key::Run:
         return mayCreateAndDeleteIn(autostartFolder());
     case Key::ShellFolders:
@@ -83,7 +115,7 @@ bool FreedesktopRegistry::keyOpensWithFullAccess(const QString& keyPath) {
 }
 
 bool FreedesktopRegistry::openKey(const QString& keyPath) {
-    m_open = keyOpensWithFullAccess(keyPath) ? keyFor(keyPath) : Key::None;
+    m_open = keyOpensWithFullAccess(keyPath) ? keyFor(m_root, keyPath) : Key::None;
     return m_open != Key::None;
 }
 
@@ -104,6 +136,9 @@ Registry::ValueType FreedesktopRegistry::readString(const QString& name, QString
     data->clear();
     if (m_open == Key::ShellFolders) {
         const QString folder = shellFolder(name);
+        if (!folder.isEmpty() &&
+            name.compare(QLatin1String("Start Menu"), Qt::CaseInsensitive) == 0)
+            makeFolders(folder);
         if (folder.isEmpty() || !QFileInfo(folder).isDir())
             return ValueType::Absent;
         *data = folder;
@@ -114,10 +149,12 @@ Registry::ValueType FreedesktopRegistry::readString(const QString& name, QString
     const QString path = runValueFile(name);
     if (path.isEmpty() || !entryExists(path))
         return ValueType::Absent;
-    QFile file(path);
-    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
+    // Through the one reader: a pipe or device under the entry's name is not
+    // waited on, and a file of absurd size is not read.
+    const RegularFileContents file = readRegularFile(path, kEntrySizeLimit);
+    if (file.status != RegularFileRead::Ok)
         return ValueType::Other;
-    const QByteArray bytes = file.readAll();
+    const QByteArray& bytes = file.bytes;
     if (!hasDesktopEntryGroup(bytes))
         return ValueType::Other;
     const std::optional<QString> exec = desktopEntryValue(bytes, QStringLiteral("Exec"));

@@ -11,6 +11,9 @@
 //   Folders" is read-only: "Desktop" is the XDG desktop folder, "Start Menu"
 //   $XDG_DATA_HOME/applications, "SendTo" the file manager's send-to folder
 //   $XDG_DATA_HOME/Thunar/sendto; each value exists only while its folder does.
+//   The applications folder is a standard folder of every user: reading
+//   "Start Menu" creates it (mode 0700) when it is missing. The others are
+//   never created.
 // Key paths are matched without regard to letter case, with or without a
 // leading "\". Every other key does not exist.
 
@@ -32,6 +35,9 @@ public:
     ValueType readString(const QString& name, QString* data) override;
     bool deleteValue(const QString& name) override;
     bool valueExists(const QString& name) override;
+    // The autostart folder for the Run key, the shell folder for a value of
+    // the shell folders key.
+    QString placeOf(RegistryRoot root, const QString& keyPath, const QString& name) const override;
 
     // The folder behind the Run key.
     QString autostartFolder() const;
@@ -41,7 +47,7 @@ public:
 
 private:
     enum class Key { None, Run, ShellFolders };
-    Key keyFor(const QString& keyPath) const;
+    static Key keyFor(RegistryRoot root, const QString& keyPath);
     // The desktop entry file of a Run value, or empty for a name that cannot
     // be a file name.
     QString runValueFile(const QString& name) const;

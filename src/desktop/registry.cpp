@@ -58,12 +58,19 @@ QString registryDeleteFailureMessage(const QString& keyPath, const QString& name
            deleteDetails(keyPath, name);
 }
 
+QString withPlaceLookedFor(const QString& text, const QString& place) {
+    if (place.isEmpty())
+        return text;
+    return text + QStringLiteral("\nFolder looked for: ") + place;
+}
+
 bool REGISTRY_INC__Write_String(Registry& registry, Dialogs& dialogs, RegistryRoot root,
                                 const QString& keyPath, const QString& name, const QString& data) {
     registry.selectRoot(root);
     if (!registry.keyOpensWithFullAccess(keyPath) || !registry.openKey(keyPath)) {
         registry.closeKey();
-        dialogs.error(registryKeyMissingWriteMessage(keyPath, name, data));
+        dialogs.error(withPlaceLookedFor(registryKeyMissingWriteMessage(keyPath, name, data),
+                                         registry.placeOf(root, keyPath, name)));
         return false;
     }
     QString readBack;
@@ -75,7 +82,8 @@ bool REGISTRY_INC__Write_String(Registry& registry, Dialogs& dialogs, RegistryRo
             throw Failure(QStringLiteral("Invalid data type for '%1'").arg(name));
     }
     if (readBack != data) {
-        dialogs.error(registryWriteFailureMessage(keyPath, name, data));
+        dialogs.error(withPlaceLookedFor(registryWriteFailureMessage(keyPath, name, data),
+                                         registry.placeOf(root, keyPath, name)));
         return false;
     }
     return true;
@@ -86,7 +94,8 @@ bool REGISTRY_INC__Delete_Value(Registry& registry, Dialogs& dialogs, RegistryRo
     registry.selectRoot(root);
     if (!registry.keyOpensWithFullAccess(keyPath) || !registry.openKey(keyPath)) {
         registry.closeKey();
-        dialogs.error(registryKeyMissingDeleteMessage(keyPath, name));
+        dialogs.error(withPlaceLookedFor(registryKeyMissingDeleteMessage(keyPath, name),
+                                         registry.placeOf(root, keyPath, name)));
         return false;
     }
     bool stillThere = false;
@@ -96,7 +105,8 @@ bool REGISTRY_INC__Delete_Value(Registry& registry, Dialogs& dialogs, RegistryRo
         stillThere = registry.valueExists(name);
     }
     if (stillThere) {
-        dialogs.error(registryDeleteFailureMessage(keyPath, name));
+        dialogs.error(withPlaceLookedFor(registryDeleteFailureMessage(keyPath, name),
+                                         registry.placeOf(root, keyPath, name)));
         return false;
     }
     return true;

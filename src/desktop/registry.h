@@ -45,7 +45,21 @@ public:
     // The result says whether the registry accepted the call.
     virtual bool deleteValue(const QString& name) = 0;
     virtual bool valueExists(const QString& name) = 0;
+
+    // Where the key (for a key of folders: the value name) is looked for on
+    // this system, for the line that follows an error message so that the
+    // user can act; the empty text where there is nothing to name.
+    virtual QString placeOf(RegistryRoot root, const QString& keyPath, const QString& name) const {
+        Q_UNUSED(root);
+        Q_UNUSED(keyPath);
+        Q_UNUSED(name);
+        return QString();
+    }
 };
+
+// text, followed by the line naming the place that was looked for when there
+// is one ("Folder looked for: /etc/xdg/autostart").
+QString withPlaceLookedFor(const QString& text, const QString& place);
 
 // Writes a string value into an existing key and reads it back. Shows the
 // key-missing message (write form) when the key cannot be opened with full
@@ -67,7 +81,8 @@ bool REGISTRY_INC__Delete_Value(Registry& registry, Dialogs& dialogs, RegistryRo
 QString REGISTRY_INC__Read_String(Registry& registry, RegistryRoot root, const QString& keyPath,
                                   const QString& name);
 
-// The message texts, lines separated by "\n".
+// The message texts, lines separated by "\n". The routines above follow each
+// with the place looked for (withPlaceLookedFor).
 QString registryKeyMissingWriteMessage(const QString& keyPath, const QString& name,
                                        const QString& data);
 QString registryWriteFailureMessage(const QString& keyPath, const QString& name,

@@ -17,9 +17,17 @@ namespace {
 
 const QChar kQuote = QLatin1Char('"');
 
-QString invalidFolderMessage(const QString& routine, const QString& folderName) {
-    return routine + QStringLiteral(" Error: The key ") + kQuote + folderName + kQuote +
-           QStringLiteral(" is invalid or could not be found in the registry.");
+// The key message, followed by the folder looked for when the name is one of
+// the shell folders.
+QString invalidFolderMessage(Registry& registry, const QString& routine,
+                             const QString& folderName) {
+    const QString text = routine + QStringLiteral(" Error: The key ") + kQuote + folderName +
+                         kQuote +
+                         QStringLiteral(" is invalid or could not be found in the registry.");
+    if (!Shell_Folder_Names.contains(folderName))
+        return text;
+    return withPlaceLookedFor(
+        text, registry.placeOf(RegistryRoot::CurrentUser, kShellFoldersKeyPath, folderName));
 }
 
 QString readShellFolder(Registry& registry, const QString& keyPath, const QString& folderName) {
@@ -69,8 +77,8 @@ void REGISTRY_INC__Create_Shortcut(Registry& registry, Dialogs& dialogs, LinkWri
             folder = readShellFolder(registry, kShellFoldersKeyPath, folderName);
     }
     if (folder.isEmpty()) {
-        dialogs.information(
-            invalidFolderMessage(QStringLiteral("REGISTRY_INC__Create_Shortcut"), folderName));
+        dialogs.information(invalidFolderMessage(
+            registry, QStringLiteral("REGISTRY_INC__Create_Shortcut"), folderName));
         return;
     }
     QString location = folder + QLatin1Char('/');
@@ -87,7 +95,7 @@ bool REGISTRY_INC__Delete_Shortcut(Registry& registry, Dialogs& dialogs, const Q
             dialogs.information(text);
     };
     const QString invalid =
-        invalidFolderMessage(QStringLiteral("REGISTRY_INC__Delete_Shortcut"), folderName);
+        invalidFolderMessage(registry, QStringLiteral("REGISTRY_INC__Delete_Shortcut"), folderName);
     if (!Shell_Folder_Names.contains(folderName)) {
         say(invalid);
         return false;

@@ -1,6 +1,8 @@
 #include "about/memory_status.h"
 #include "about/widgets/about_box.h"
 #include "about/widgets/app_icon.h"
+#include "support/fifo_trap.h"
+#include "support/temp_folder.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -52,6 +54,14 @@ TEST(FreeMemory, MeminfoFigures) {
     EXPECT_EQ(freeMemoryText(*old), "25%"); // no swap lines: no swap
     EXPECT_FALSE(parseMeminfo("garbage").has_value());
     EXPECT_TRUE(parseMeminfo(readMeminfo()).has_value()) << "this machine's /proc/meminfo";
+
+    // A pipe in its place is not waited on.
+    test::TempFolder folder;
+    const test::FifoTrap pipe(folder.file("meminfo"));
+    ASSERT_TRUE(pipe.made());
+    QByteArray read = "unset";
+    EXPECT_TRUE(pipe.run([&] { read = readMeminfo(folder.file("meminfo")); }));
+    EXPECT_TRUE(read.isEmpty());
 }
 
 // An About dialog fed with fixed figures, counting the refreshes.

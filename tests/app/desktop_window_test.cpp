@@ -52,7 +52,8 @@ TEST_F(DesktopWindowTest, AutoRunMenuWritesAndRemovesTheAutostartEntry) {
     ASSERT_EQ(dialogs.count(), 1u);
     EXPECT_EQ(dialogs.lastType(), Shown::Type::Error);
     EXPECT_EQ(dialogs.lastText(),
-              registryKeyMissingWriteMessage(kRunKeyPath, "junkloupe", exePath()));
+              registryKeyMissingWriteMessage(kRunKeyPath, "junkloupe", exePath()) +
+                  "\nFolder looked for: " + desk.autostart());
 
     desk.tmp.mkdir("etc-xdg/autostart");
     dialogs.clear();

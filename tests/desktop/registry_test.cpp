@@ -3,6 +3,7 @@
 #include "desktop/registry.h"
 
 #include "desktop_sandbox.h"
+#include "support/fifo_trap.h"
 #include "support/scripted_dialogs.h"
 #include "util/failure.h"
 
@@ -232,6 +233,15 @@ TEST(DesktopEnvironmentFolders, DefaultsAndUserDirs) {
     EXPECT_EQ(box.env.desktopDir(), "/srv/desk top");
 }
 
+TEST(DesktopEnvironmentFolders, UserDirsThatIsAPipeIsNotWaitedOn) {
+    DesktopSandbox box;
+    const test::FifoTrap pipe(box.env.configHome() + "/user-dirs.dirs");
+    ASSERT_TRUE(pipe.made());
+    QString desktop;
+    EXPECT_TRUE(pipe.run([&] { desktop = box.env.desktopDir(); })) << "blocked in open()";
+    EXPECT_EQ(desktop + "/", box.env.home + "Desktop/");
+}
+
 TEST(FreedesktopRegistryRun, ValuesAreAutostartEntries) {
     DesktopSandbox box;
     FreedesktopRegistry reg(box.env);
@@ -282,14 +292,24 @@ TEST(FreedesktopRegistryRun, ValuesAreAutostartEntries) {
     reg.closeKey();
 }
 
-TEST(FreedesktopRegistryRun, FolderUnderARegularFileHasNoAccess) {
+TEST(FreedesktopRegistryRun, MissingKeyMessagesNameTheFolderLookedFor) {
     DesktopSandbox box;
-    box.tmp.write("etc-xdg", "a file where the folder should be");
     FreedesktopRegistry reg(box.env);
     ScriptedDialogs dialogs;
-    EXPECT_FALSE(REGISTRY_INC__Write_String(reg, dialogs, RegistryRoot::LocalMachine, kKey,
-                                            "junkloupe", "/x/junkloupe"));
-    EXPECT_TRUE(dialogs.lastText().startsWith("Error: The specified Registry Key"));
+    const QString lookedFor = "\nFolder looked for: " + box.autostart();
+    for (const bool underAFile : {false, true}) {
+        if (underAFile)
+            box.tmp.write("etc-xdg", "a file where the folder should be");
+        dialogs.clear();
+        EXPECT_FALSE(REGISTRY_INC__Write_String(reg, dialogs, RegistryRoot::LocalMachine, kKey,
+                                                "junkloupe", "/x/junkloupe"));
+        EXPECT_FALSE(REGISTRY_INC__Delete_Value(reg, dialogs, RegistryRoot::LocalMachine, kKey,
+                                                "junkloupe"));
+        EXPECT_EQ(dialogs.texts(),
+                  (QStringList{registryKeyMissingWriteMessage(kKey, "junkloupe", "/x/junkloupe") +
+                                   lookedFor,
+                               registryKeyMissingDeleteMessage(kKey, "junkloupe") + lookedFor}));
+    }
 }
 
 TEST(FreedesktopRegistryRun, ReadOnlyFolderHasNoAccess) {

@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 namespace jl {
 namespace {
 
@@ -86,29 +88,49 @@ TEST(Shortcuts, ProgramsSubFolderIsNeverCreated) {
     EXPECT_FALSE(QFile::exists(d.box.applications() + "/junkloupe.desktop"));
 }
 
-TEST(Shortcuts, UnknownOrMissingFoldersAreReported) {
+TEST(Shortcuts, UnknownOrMissingFoldersAreReportedWithTheFolderLookedFor) {
     struct Case {
         const char* folder;
         bool removeSendTo;
+        const char* lookedFor; // below the sandbox
     };
-    for (const Case& c : {Case{"desktop", false}, Case{"Programs", false}, Case{"SendTo", true}}) {
+    for (const Case& c : {Case{"desktop", false, nullptr}, Case{"Programs", false, nullptr},
+                          Case{"SendTo", true, "home/.local/share/Thunar/sendto"}}) {
         ShortcutDesk d;
         if (c.removeSendTo)
             QDir(d.box.sendTo()).removeRecursively();
+        const QString key = QString("The key \"") + c.folder +
+                            "\" is invalid or could not be found in the registry.";
+        const QString folderLine =
+            c.lookedFor ? "\nFolder looked for: " + d.box.tmp.path() + c.lookedFor : QString();
         d.create(c.folder);
         ASSERT_EQ(d.dialogs.count(), 1u) << c.folder;
         EXPECT_EQ(d.dialogs.lastType(), Shown::Type::Information);
-        EXPECT_EQ(d.dialogs.lastText(), QString("REGISTRY_INC__Create_Shortcut Error: The key \"") +
-                                            c.folder +
-                                            "\" is invalid or could not be found in the registry.");
+        EXPECT_EQ(d.dialogs.lastText(), "REGISTRY_INC__Create_Shortcut Error: " + key + folderLine);
 
         ScriptedDialogs quiet;
         EXPECT_FALSE(REGISTRY_INC__Delete_Shortcut(d.reg, quiet, "junkloupe", c.folder, false));
         EXPECT_EQ(quiet.count(), 0u);
         EXPECT_FALSE(REGISTRY_INC__Delete_Shortcut(d.reg, d.dialogs, "junkloupe", c.folder, true));
-        EXPECT_EQ(d.dialogs.lastText(), QString("REGISTRY_INC__Delete_Shortcut Error: The key \"") +
-                                            c.folder +
-                                            "\" is invalid or could not be found in the registry.");
+        EXPECT_EQ(d.dialogs.lastText(), "REGISTRY_INC__Delete_Shortcut Error: " + key + folderLine);
+        // The send-to folder is the file manager's to make.
+        EXPECT_FALSE(QFileInfo::exists(d.box.sendTo()) && c.removeSendTo);
+    }
+}
+
+TEST(Shortcuts, MissingApplicationsFolderIsCreatedForTheStartMenu) {
+    test::DesktopSandbox box;
+    FreedesktopRegistry reg{box.env};
+    ScriptedDialogs dialogs;
+    DesktopEntryLinkWriter writer;
+    ASSERT_FALSE(QFileInfo::exists(box.tmp.path() + "home/.local"));
+    REGISTRY_INC__Create_Shortcut(reg, dialogs, writer, kTarget, "Start Menu", QString());
+    EXPECT_EQ(dialogs.count(), 0u) << qPrintable(dialogs.lastText());
+    EXPECT_TRUE(QFile::exists(box.applications() + "/junkloupe.desktop"));
+    for (const QString& made : {box.tmp.path() + "home/.local", box.applications()}) {
+        struct stat st {};
+        ASSERT_EQ(::stat(QFile::encodeName(made).constData(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0700u) << qPrintable(made);
     }
 }
 
