@@ -1,10 +1,14 @@
 // The list-file reader and writer, and the sorted search over what they load.
-// - Reading any bytes: the text ends at the first NUL; lines end at CR LF, a
-//   lone CR or a lone LF; a last line without a line end is still an entry. A
-//   line of valid UTF-8 reads as that text, any other line byte for byte
-//   (Windows-1252).
-// - Round trip: writing entries without line breaks and NULs and reading them
-//   back gives the same entries, in the same order.
+// - Reading any bytes: a file that starts with a UTF-16 byte-order mark is
+//   UTF-16 up to its first NUL or undecodable unit; any other file loses a
+//   UTF-8 byte-order mark and ends at its first NUL; lines end at CR LF, a
+//   lone CR or a lone LF; a last line without a line end is still an entry.
+//   A line of valid UTF-8 reads as that text, any other line byte for byte
+//   (Windows-1252). The file counts as read whole exactly when nothing was
+//   cut off.
+// - The window's round trip: any list the window can come to hold (through
+//   Add Text of any selection, paste-merge of any clipboard text, or a load
+//   of any file) is, saved and read back into a list, the same list.
 // - The loaded entries in a sorted list: in list order, and the bisection
 //   finds every entry and finds a probe exactly when an equal entry is there.
 
@@ -62,13 +66,15 @@ bool validUtf8(std::string_view s) {
     return true;
 }
 
-std::vector<std::string> plainLines(std::string_view bytes) {
+// The 8-bit model: one byte-order mark dropped, the text cut at its first NUL.
+std::vector<std::string> plainLines(std::string_view bytes, bool* whole) {
+    if (bytes.substr(0, 3) == "\xEF\xBB\xBF")
+        bytes.remove_prefix(3);
     const size_t nul = bytes.find('\0');
-    if (nul != std::string_view::npos)
+    *whole = nul == std::string_view::npos;
+    if (!*whole)
         bytes = bytes.substr(0, nul);
     std::vector<std::string> lines;
-    if (bytes == "\xEF\xBB\xBF")
-        return lines; // a byte-order mark alone: an empty file
     std::string line;
     bool open = false; // bytes since the last line end
     for (size_t i = 0; i < bytes.size(); ++i) {
@@ -89,9 +95,67 @@ std::vector<std::string> plainLines(std::string_view bytes) {
     return lines;
 }
 
-void checkDecoded(std::string_view bytes, const QStringList& entries) {
-    const std::vector<std::string> lines = plainLines(bytes);
+// The UTF-16 model: units after the mark up to a NUL, a surrogate out of its
+// pair or a last odd byte; lines as above.
+QStringList utf16Lines(std::string_view bytes, bool bigEndian, bool* whole) {
+    QString text;
+    *whole = bytes.size() % 2 == 0;
+    std::vector<char16_t> units;
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        const auto a = static_cast<unsigned char>(bytes[i]);
+        const auto b = static_cast<unsigned char>(bytes[i + 1]);
+        units.push_back(char16_t(bigEndian ? (a << 8) | b : (b << 8) | a));
+    }
+    for (size_t i = 0; i < units.size(); ++i) {
+        const char16_t u = units[i];
+        const bool high = u >= 0xD800 && u < 0xDC00;
+        const bool low = u >= 0xDC00 && u < 0xE000;
+        if (high && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] < 0xE000) {
+            text += QChar(u);
+            text += QChar(units[++i]);
+            continue;
+        }
+        if (u == 0 || high || low) {
+            *whole = false;
+            break;
+        }
+        text += QChar(u);
+    }
+    QStringList lines;
+    QString line;
+    bool open = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
+            lines << line;
+            line.clear();
+            open = false;
+            if (c == QLatin1Char('\r') && i + 1 < text.size() && text[i + 1] == QLatin1Char('\n'))
+                ++i;
+        } else {
+            line += c;
+            open = true;
+        }
+    }
+    if (open)
+        lines << line;
+    return lines;
+}
+
+void checkDecoded(std::string_view bytes, const jl::DecodedListFile& decoded) {
+    const QStringList& entries = decoded.entries;
     const std::string detail = "bytes " + printable(bytes);
+    bool whole = true;
+    const bool little = bytes.substr(0, 2) == "\xFF\xFE";
+    if (little || bytes.substr(0, 2) == "\xFE\xFF") {
+        const QStringList lines = utf16Lines(bytes.substr(2), !little, &whole);
+        FUZZ_CHECK(entries == lines, detail);
+        FUZZ_CHECK(decoded.shortfall.isEmpty() == whole, detail);
+        return;
+    }
+    const std::vector<std::string> lines = plainLines(bytes, &whole);
+    FUZZ_CHECK(decoded.shortfall.isEmpty() == whole,
+               detail + " shortfall " + printable(decoded.shortfall));
     FUZZ_CHECK(size_t(entries.size()) == lines.size(),
                detail + "\nentries " + std::to_string(entries.size()) + ", lines " +
                    std::to_string(lines.size()));
@@ -101,13 +165,8 @@ void checkDecoded(std::string_view bytes, const QStringList& entries) {
         const std::string where = detail + "\nline " + std::to_string(i) + " " + printable(line) +
                                   " entry " + printable(entry);
         if (validUtf8(line)) {
-            // A byte-order mark at the start of the file is not text.
-            const std::string_view bom = "\xEF\xBB\xBF";
-            const std::string_view text = i == 0 && std::string_view(line).substr(0, 3) == bom
-                                              ? std::string_view(line).substr(3)
-                                              : std::string_view(line);
             const QByteArray back = entry.toUtf8();
-            FUZZ_CHECK(std::string_view(back.constData(), size_t(back.size())) == text, where);
+            FUZZ_CHECK(std::string_view(back.constData(), size_t(back.size())) == line, where);
         } else {
             FUZZ_CHECK(size_t(entry.size()) == line.size(), where);
             for (size_t k = 0; k < line.size(); ++k)
@@ -119,17 +178,21 @@ void checkDecoded(std::string_view bytes, const QStringList& entries) {
     }
 }
 
-void checkRoundTrip(const QStringList& entries, const std::string& origin) {
+// What the window holds, saved and read back into a list of the same locale,
+// is the same list: every entry the window can hold is one the file keeps.
+void checkRoundTrip(const jl::SortedList& window, const std::string& origin) {
+    const QStringList entries = window.entries();
+    for (const QString& e : entries)
+        FUZZ_CHECK(jl::listEntryFault(e) == jl::EntryFault::None,
+                   origin + "\nholds " + printable(e));
     const QByteArray bytes = jl::encodeListFile(entries);
-    const QStringList back = jl::decodeListFile(bytes);
-    // The one thing that does not come back: a first entry that begins with
-    // U+FEFF reads as a file with a byte-order mark.
-    QStringList want = entries;
-    if (!want.isEmpty() && want.front().startsWith(QChar(0xFEFF)))
-        want.front().remove(0, 1);
+    const jl::DecodedListFile back = jl::decodeListFileText(bytes);
     std::string detail = origin + "\nwritten " +
                          printable(std::string_view(bytes.constData(), size_t(bytes.size())));
-    FUZZ_CHECK(back == want, detail);
+    FUZZ_CHECK(back.shortfall.isEmpty(), detail);
+    jl::SortedList reloaded(jl::SortedList::Selection::Multiple, window.collator().locale());
+    reloaded.insertMany(back.entries);
+    FUZZ_CHECK(reloaded.entries() == entries, detail);
 }
 
 struct Lists {
@@ -188,36 +251,47 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static Lists lists;
     FuzzedDataProvider in(data, size);
     const uint8_t mode = in.ConsumeIntegral<uint8_t>();
+    jl::SortedList& list = *lists.byLocale[mode / 2 % lists.byLocale.size()];
+    list.clear();
 
     if (mode & 1) {
-        // Entries made by the fuzzer: any text without line breaks and NULs.
+        // The window's commands with any text: Add Text of a selection (line
+        // breaks, NULs, half characters and byte-order marks included) and
+        // paste-merge of a clipboard text.
+        using namespace std::literals;
         static constexpr std::u16string_view alphabet =
-            u"aAbBiI\u0131\u0130 \t\"'\u00E9\u00C9\u00DF\u00FF\u20AC\uFEFF\U0001F600";
+            u"aAbBiI\u0131\u0130 \t\r\n\0\"'\u00E9\u00C9\u00DF\u00FF\u20AC\uFEFF\U0001F600"sv;
+        std::string origin = "commands:";
         const size_t n = in.ConsumeIntegralInRange<size_t>(0, 12);
-        QStringList entries;
-        for (size_t i = 0; i < n; ++i) {
-            QString e = jl::fuzz::consumeText(in, 16, alphabet, true);
-            e.remove(QLatin1Char('\r')).remove(QLatin1Char('\n')).remove(QChar(0));
-            entries << e;
+        for (size_t i = 0; i < n && in.remaining_bytes() > 0; ++i) {
+            const bool paste = in.ConsumeBool();
+            const QString text = jl::fuzz::consumeText(in, paste ? 40 : 16, alphabet);
+            origin += (paste ? " paste " : " add ") + printable(text);
+            if (paste) {
+                jl::MemoryClipboard clipboard;
+                clipboard.setText(text);
+                jl::Paste_Merge_Clipboard_Into_List(list, clipboard);
+            } else {
+                jl::addTextToList(list, text);
+            }
         }
-        std::string origin = "entries:";
-        for (const QString& e : entries)
-            origin += " " + printable(e);
-        checkRoundTrip(entries, origin);
+        checkRoundTrip(list, origin);
+        QStringList entries = list.entries();
         const QString probe = jl::fuzz::consumeText(in, 8, alphabet, true);
-        checkSortedSearch(*lists.byLocale[mode / 2 % lists.byLocale.size()], entries, probe);
+        checkSortedSearch(list, entries, probe);
         return 0;
     }
 
     // Any bytes as a list file.
     const std::string bytes = in.ConsumeRemainingBytesAsString();
-    const QStringList entries =
-        jl::decodeListFile(QByteArray(bytes.data(), qsizetype(bytes.size())));
-    checkDecoded(bytes, entries);
+    const jl::DecodedListFile decoded =
+        jl::decodeListFileText(QByteArray(bytes.data(), qsizetype(bytes.size())));
+    checkDecoded(bytes, decoded);
     // What was read is written and read back unchanged.
-    checkRoundTrip(entries, "read from " + printable(bytes));
-    if (entries.size() <= 64)
-        checkSortedSearch(*lists.byLocale[mode / 2 % lists.byLocale.size()], entries,
-                          entries.isEmpty() ? QString() : entries.back().toUpper());
+    list.insertMany(decoded.entries);
+    checkRoundTrip(list, "read from " + printable(bytes));
+    if (decoded.entries.size() <= 64)
+        checkSortedSearch(list, decoded.entries,
+                          decoded.entries.isEmpty() ? QString() : decoded.entries.back().toUpper());
     return 0;
 }

@@ -1,12 +1,14 @@
 #include "util/atomic_file.h"
 
+#include "util/own_files.h"
+
 #include <QFile>
 #include <QRandomGenerator>
 
 #include <cerrno>
-#include <climits>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,39 +20,16 @@ QString reason(int err) {
     return QString::fromLocal8Bit(std::strerror(err));
 }
 
-QByteArray directoryOf(const QByteArray& path) {
-    const qsizetype slash = path.lastIndexOf('/');
-    if (slash < 0)
-        return QByteArrayLiteral(".");
-    if (slash == 0)
-        return QByteArrayLiteral("/");
-    return path.left(slash);
+QByteArray randomSuffix() {
+    return QByteArray::number(QRandomGenerator::global()->generate(), 16);
 }
 
-// Follows symbolic links so that saving through a link replaces the file it
-// points to and keeps the link.
-QByteArray resolveLinks(QByteArray path) {
-    for (int depth = 0; depth < 32; ++depth) {
-        struct stat st {};
-        if (::lstat(path.constData(), &st) != 0 || !S_ISLNK(st.st_mode))
-            return path;
-        char buffer[PATH_MAX];
-        const ssize_t n = ::readlink(path.constData(), buffer, sizeof buffer - 1);
-        if (n <= 0)
-            return path;
-        QByteArray target(buffer, n);
-        if (!target.startsWith('/'))
-            target = directoryOf(path) + '/' + target;
-        path = target;
-    }
-    return path;
-}
-
-bool writeAll(int fd, const QByteArray& bytes, int* err) {
+bool writeAllAt(int fd, const QByteArray& bytes, int* err) {
     const char* p = bytes.constData();
     qsizetype left = bytes.size();
+    off_t offset = 0;
     while (left > 0) {
-        const ssize_t n = ::write(fd, p, static_cast<size_t>(left));
+        const ssize_t n = ::pwrite(fd, p, static_cast<size_t>(left), offset);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -59,8 +38,57 @@ bool writeAll(int fd, const QByteArray& bytes, int* err) {
         }
         p += n;
         left -= n;
+        offset += n;
     }
     return true;
+}
+
+bool readAll(int fd, QByteArray* bytes, int* err) {
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n == 0)
+            return true;
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            *err = errno;
+            return false;
+        }
+        bytes->append(buffer, n);
+    }
+}
+
+// Flushes and sizes a file written from offset 0; false with *err on failure.
+bool replaceContents(int fd, const QByteArray& bytes, int* err) {
+    if (!writeAllAt(fd, bytes, err))
+        return false;
+    if (::ftruncate(fd, static_cast<off_t>(bytes.size())) != 0 || ::fsync(fd) != 0) {
+        *err = errno;
+        return false;
+    }
+    return true;
+}
+
+void syncDirectory(const QByteArray& dir) {
+    const int dirFd = ::open(dir.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        ::fsync(dirFd);
+        ::close(dirFd);
+    }
+}
+
+// Gives the new file the old one's owner, group and permissions as far as the
+// user may; true when it has all three.
+bool takeOverAttributes(int fd, const struct stat& old) {
+    const mode_t mode = old.st_mode & 07777;
+    ::fchmod(fd, mode);
+    if (::fchown(fd, old.st_uid, old.st_gid) != 0)
+        ::fchown(fd, static_cast<uid_t>(-1), old.st_gid); // at least the group, if allowed
+    ::fchmod(fd, mode); // a change of owner clears the set-id bits
+    struct stat now {};
+    return ::fstat(fd, &now) == 0 && now.st_uid == old.st_uid && now.st_gid == old.st_gid &&
+           (now.st_mode & 07777) == mode;
 }
 
 // Why an existing entry at the (links resolved) target may not be replaced,
@@ -81,12 +109,15 @@ QString refusalOfExisting(const QByteArray& target, const struct stat& st) {
 bool canReplaceFile(const QString& path) {
     if (path.isEmpty())
         return false;
-    const QByteArray target = resolveLinks(QFile::encodeName(path));
+    const OwnFileTarget resolved = resolveOwnFileLinks(QFile::encodeName(path));
+    if (!resolved.refusal.isEmpty())
+        return false;
+    const QByteArray& target = resolved.path;
     struct stat st {};
     if (::stat(target.constData(), &st) == 0 && !refusalOfExisting(target, st).isEmpty())
         return false;
     // The new copy is made beside the target and renamed over it.
-    const QByteArray dir = directoryOf(target);
+    const QByteArray dir = nativeDirectoryOf(target);
     struct stat dirStat {};
     return ::stat(dir.constData(), &dirStat) == 0 && S_ISDIR(dirStat.st_mode) &&
            ::access(dir.constData(), W_OK | X_OK) == 0;
@@ -101,7 +132,10 @@ bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* 
     if (path.isEmpty())
         return fail(reason(ENOENT));
 
-    const QByteArray target = resolveLinks(QFile::encodeName(path));
+    const OwnFileTarget resolved = resolveOwnFileLinks(QFile::encodeName(path));
+    if (!resolved.refusal.isEmpty())
+        return fail(resolved.refusal);
+    const QByteArray& target = resolved.path;
     struct stat old {};
     const bool exists = ::stat(target.constData(), &old) == 0;
     if (exists) {
@@ -109,57 +143,77 @@ bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* 
             return fail(why);
     }
 
-    const QByteArray dir = directoryOf(target);
-    const QByteArray base = target.mid(target.lastIndexOf('/') + 1);
+    const QByteArray dir = nativeDirectoryOf(target);
+    const QByteArray prefix = dir + '/' + temporaryFilePrefix(target);
     QByteArray temp;
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temp = dir + "/." + base + ".tmp-" +
-               QByteArray::number(QRandomGenerator::global()->generate(), 16);
-        fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        temp = prefix + randomSuffix();
+        fd = ::open(temp.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST)
             return fail(reason(errno));
     }
     if (fd < 0)
         return fail(reason(EEXIST));
-
-    int err = 0;
-    bool ok = true;
-    if (exists) {
-        // Keep the old file's permissions and, where allowed, its owner.
-        if (::fchmod(fd, old.st_mode & 07777) != 0) {
-            err = errno;
-            ok = false;
-        }
-        if (ok && ::fchown(fd, old.st_uid, old.st_gid) != 0) {
-            // Only the superuser may give the file away; keeping our own
-            // ownership is fine.
-        }
-    }
-    if (ok)
-        ok = writeAll(fd, bytes, &err);
-    if (ok && ::fsync(fd) != 0) {
-        err = errno;
-        ok = false;
-    }
-    if (::close(fd) != 0 && ok) {
-        err = errno;
-        ok = false;
-    }
-    if (ok && ::rename(temp.constData(), target.constData()) != 0) {
-        err = errno;
-        ok = false;
-    }
-    if (!ok) {
+    // Held until the file is renamed or removed: the clearing of stale
+    // temporary files at start leaves a locked one alone.
+    ::flock(fd, LOCK_EX | LOCK_NB);
+    auto abandon = [&](int err) {
         ::unlink(temp.constData());
+        ::close(fd);
+        return fail(reason(err));
+    };
+
+    const bool inPlace = exists && !takeOverAttributes(fd, old);
+    int err = 0;
+    if (!inPlace) {
+        if (!writeAllAt(fd, bytes, &err))
+            return abandon(err);
+        if (::fsync(fd) != 0 || ::rename(temp.constData(), target.constData()) != 0)
+            return abandon(errno);
+        ::close(fd);
+        syncDirectory(dir); // make the rename itself durable
+        return true;
+    }
+
+    // In place: the old contents go to the flushed copy first.
+    const int out = ::open(target.constData(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
+    if (out < 0)
+        return abandon(errno);
+    struct stat opened {};
+    QByteArray oldBytes;
+    if (::fstat(out, &opened) != 0 || opened.st_ino != old.st_ino || opened.st_dev != old.st_dev) {
+        ::close(out);
+        return abandon(EAGAIN); // swapped for another file meanwhile
+    }
+    if (!readAll(out, &oldBytes, &err) || !writeAllAt(fd, oldBytes, &err) || ::fsync(fd) != 0) {
+        err = err ? err : errno;
+        ::close(out);
+        return abandon(err);
+    }
+    const QByteArray copy = dir + '/' + inPlaceCopyPrefix(target) + randomSuffix();
+    if (::rename(temp.constData(), copy.constData()) != 0) {
+        err = errno;
+        ::close(out);
+        return abandon(err);
+    }
+    temp = copy;
+    syncDirectory(dir);
+    if (!replaceContents(out, bytes, &err)) {
+        // Undo: the old contents fit where they stood. Should even that fail,
+        // the copy stays for the next start to put back.
+        int ignored = 0;
+        const bool undone = replaceContents(out, oldBytes, &ignored);
+        ::close(out);
+        if (undone)
+            return abandon(err);
+        ::close(fd);
         return fail(reason(err));
     }
-    // Make the rename itself durable.
-    const int dirFd = ::open(dir.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd >= 0) {
-        ::fsync(dirFd);
-        ::close(dirFd);
-    }
+    ::close(out);
+    ::unlink(copy.constData());
+    ::close(fd);
+    syncDirectory(dir);
     return true;
 }
 

@@ -2,6 +2,14 @@
 // Replaces a file only by a complete new copy: the bytes go to a temporary
 // file beside the target, are flushed to disk, and the temporary file is
 // renamed over the target. A failure at any step leaves the old file whole.
+//
+// The target keeps its owner, group and permissions. Where a new file cannot
+// have them (the file belongs to another user, or to a group the user is not
+// in), the existing file is rewritten in place instead, as careful editors
+// do: its old contents first go to a flushed copy beside it, which undoes a
+// failed rewrite and which the next start finds if the rewrite was cut off
+// (see own_files.h). Links at the path are followed only under the rule of
+// own_files.h.
 
 #include <QByteArray>
 #include <QString>

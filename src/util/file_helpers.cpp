@@ -1,6 +1,7 @@
 #include "util/file_helpers.h"
 
 #include "util/dialogs.h"
+#include "util/own_files.h"
 #include "util/text_helpers.h"
 
 #include <QDir>
@@ -52,7 +53,13 @@ QString statusForOpenError(int err) {
 
 } // namespace
 
-RegularFileContents readRegularFile(const QString& path) {
+QString sizeLimitText(qint64 limit) {
+    if (limit >= (qint64(1) << 20) && limit % (qint64(1) << 20) == 0)
+        return QStringLiteral("%1 MB").arg(limit >> 20);
+    return QStringLiteral("%1 bytes").arg(limit);
+}
+
+RegularFileContents readRegularFile(const QString& path, qint64 limit, LinkRule links) {
     RegularFileContents result;
     auto fail = [&result](RegularFileRead status, const QString& why) {
         result.status = status;
@@ -61,12 +68,28 @@ RegularFileContents readRegularFile(const QString& path) {
         return result;
     };
     auto systemText = [](int code) { return QString::fromLocal8Bit(std::strerror(code)); };
+    auto tooLarge = [&] {
+        return fail(RegularFileRead::TooLarge,
+                    QStringLiteral("the file is larger than ") + sizeLimitText(limit));
+    };
+    QByteArray native = nativePath(path);
+    int flags = O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY;
+    if (links == LinkRule::OwnFile) {
+        OwnFileTarget target = resolveOwnFileLinks(native);
+        if (!target.refusal.isEmpty())
+            return fail(RegularFileRead::RefusedLink, target.refusal);
+        native = std::move(target.path);
+        flags |= O_NOFOLLOW; // what was checked is what is opened
+    }
     // O_NONBLOCK: opening a fifo without a writer would otherwise wait forever.
-    const int fd = ::open(nativePath(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = ::open(native.constData(), flags);
     if (fd < 0) {
         const int why = errno;
         if (why == ENOENT || why == ENOTDIR)
             return fail(RegularFileRead::Missing, QString());
+        if (why == ELOOP && links == LinkRule::OwnFile)
+            return fail(RegularFileRead::RefusedLink,
+                        QFile::decodeName(native) + QStringLiteral(": ") + systemText(why));
         return fail(RegularFileRead::Failed, systemText(why));
     }
     struct stat st {};
@@ -83,8 +106,12 @@ RegularFileContents readRegularFile(const QString& path) {
         ::close(fd);
         return fail(RegularFileRead::NotRegular, QStringLiteral("not a regular file"));
     }
-    if (st.st_size > 0)
-        result.bytes.reserve(static_cast<qsizetype>(st.st_size));
+    // The stated size only refuses; files of /proc state none, and a file
+    // may grow while it is read, so the limit is kept while reading too.
+    if (limit >= 0 && st.st_size > limit) {
+        ::close(fd);
+        return tooLarge();
+    }
     char buffer[65536];
     for (;;) {
         const ssize_t got = ::read(fd, buffer, sizeof buffer);
@@ -96,6 +123,10 @@ RegularFileContents readRegularFile(const QString& path) {
             const int why = errno;
             ::close(fd);
             return fail(RegularFileRead::Failed, systemText(why));
+        }
+        if (limit >= 0 && result.bytes.size() + got > limit) {
+            ::close(fd);
+            return tooLarge();
         }
         result.bytes.append(buffer, got);
     }

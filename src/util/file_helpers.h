@@ -29,20 +29,32 @@ bool Delete_File_If_Closed(const QString& path);
 
 // Reads a regular file whole. A named pipe, a device or a socket in its place
 // is never waited on or read from: the open does not block and anything but a
-// regular file is refused once it is open.
+// regular file is refused once it is open. Memory grows with what is read,
+// never with the size the file claims (a sparse file may claim any size), and
+// a file past the limit is refused unread.
 enum class RegularFileRead {
     Ok,
-    Missing,    // nothing at the path (ENOENT, ENOTDIR)
-    Directory,  // a directory at the path; error is the system's EISDIR text
-    NotRegular, // a pipe, device or socket; error is "not a regular file"
-    Failed,     // could not be opened or read; error is the system's reason
+    Missing,     // nothing at the path (ENOENT, ENOTDIR)
+    Directory,   // a directory at the path; error is the system's EISDIR text
+    NotRegular,  // a pipe, device or socket; error is "not a regular file"
+    TooLarge,    // longer than the limit; error says so
+    RefusedLink, // a link the own-file rule does not follow; error says why
+    Failed,      // could not be opened or read; error is the system's reason
 };
 struct RegularFileContents {
     RegularFileRead status = RegularFileRead::Missing;
     QByteArray bytes; // the whole file when Ok
     QString error;    // empty when Ok or Missing
 };
-RegularFileContents readRegularFile(const QString& path);
+// Follow: links are followed as the system does. OwnFile: the tool's own
+// files, whose links are followed only under the rule of own_files.h.
+enum class LinkRule { Follow, OwnFile };
+constexpr qint64 kNoSizeLimit = -1;
+RegularFileContents readRegularFile(const QString& path, qint64 limit = kNoSizeLimit,
+                                    LinkRule links = LinkRule::Follow);
+
+// "larger than 4 MB" and the like, for messages about size limits.
+QString sizeLimitText(qint64 limit);
 
 bool isExistingFile(const QString& path);      // any non-directory entry
 bool isExistingDirectory(const QString& path); // follows links

@@ -144,15 +144,15 @@ bool IniFile::parseInteger(const QString& text, int* value) {
     return true;
 }
 
-IniFile IniFile::load(const QString& path) {
-    const RegularFileContents file = readRegularFile(path);
-    if (file.status != RegularFileRead::Ok)
+IniFile IniFile::load(const QString& path, QString* problem) {
+    IniFile document;
+    if (!loadForUpdate(path, &document, problem))
         return IniFile();
-    return fromBytes(file.bytes);
+    return document;
 }
 
 bool IniFile::loadForUpdate(const QString& path, IniFile* document, QString* error) {
-    const RegularFileContents file = readRegularFile(path);
+    const RegularFileContents file = readRegularFile(path, kSizeLimit, LinkRule::OwnFile);
     switch (file.status) {
     case RegularFileRead::Ok:
         *document = fromBytes(file.bytes);
@@ -162,6 +162,8 @@ bool IniFile::loadForUpdate(const QString& path, IniFile* document, QString* err
         return true;
     case RegularFileRead::Directory:
     case RegularFileRead::NotRegular:
+    case RegularFileRead::TooLarge:
+    case RegularFileRead::RefusedLink:
     case RegularFileRead::Failed:
         break;
     }

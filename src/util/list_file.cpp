@@ -2,7 +2,6 @@
 
 #include "util/file_helpers.h"
 
-#include <QFile>
 #include <QStringDecoder>
 
 #include <utility>
@@ -74,50 +73,137 @@ template <typename Text, typename OnLine> void splitLines(const Text& text, OnLi
         onLine(start, n - start);
 }
 
-// A line of valid UTF-8 is read as it is: QString::fromUtf8 would drop a
-// U+FEFF that begins the line as a byte-order mark, which only the start of
-// the file may hold.
-QString decodeLine(const char* p, qsizetype n, QStringDecoder& latin) {
-    if (isValidUtf8(p, n)) {
-        QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless |
-                                                        QStringConverter::Flag::ConvertInitialBom);
-        return utf8.decode(QByteArrayView(p, n));
-    }
-    latin.resetState();
-    return latin.decode(QByteArrayView(p, n));
+// UTF-8 as it stands: a U+FEFF that begins the text is a character here, the
+// byte-order mark having been taken off already.
+QString fromUtf8(QByteArrayView bytes) {
+    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless |
+                                                    QStringConverter::Flag::ConvertInitialBom);
+    return utf8.decode(bytes);
 }
 
-} // namespace
-
-QStringList decodeListFile(const QByteArray& raw) {
-    // A NUL byte ends the text.
-    const qsizetype nul = raw.indexOf('\0');
-    const QByteArray bytes = nul >= 0 ? raw.left(nul) : raw;
+QStringList splitText(const QString& text) {
     QStringList out;
-    if (isValidUtf8(bytes.constData(), bytes.size())) {
-        const QString text = QString::fromUtf8(bytes);
-        splitLines(text, [&](qsizetype start, qsizetype len) { out.append(text.mid(start, len)); });
-        return out;
-    }
-    // Lists written by the Windows tool are 8-bit text: read each line that is
-    // not valid UTF-8 as Windows-1252.
+    splitLines(text, [&](qsizetype start, qsizetype len) { out.append(text.mid(start, len)); });
+    return out;
+}
+
+// 8-bit text: the whole as UTF-8 when it is; else each line that is not valid
+// UTF-8 as Windows-1252, the text the Windows tool wrote.
+QStringList splitEightBit(const QByteArray& bytes) {
+    if (isValidUtf8(bytes.constData(), bytes.size()))
+        return splitText(fromUtf8(bytes));
+    QStringList out;
     QStringDecoder latin("Windows-1252", QStringDecoder::Flag::Stateless);
-    // A byte-order mark at the start of the file is not part of the first entry.
-    const qsizetype bom = bytes.startsWith("\xEF\xBB\xBF") ? 3 : 0;
     splitLines(bytes, [&](qsizetype start, qsizetype len) {
-        const qsizetype skip =
-            start == 0 && len >= bom && isValidUtf8(bytes.constData(), len) ? bom : 0;
-        out.append(decodeLine(bytes.constData() + start + skip, len - skip, latin));
+        const char* p = bytes.constData() + start;
+        if (isValidUtf8(p, len)) {
+            out.append(fromUtf8(QByteArrayView(p, len)));
+        } else {
+            latin.resetState();
+            out.append(latin.decode(QByteArrayView(p, len)));
+        }
     });
     return out;
 }
 
+// UTF-16 text up to its first NUL or undecodable unit; *stop says which.
+QString utf16Prefix(QByteArrayView bytes, bool bigEndian, QString* stop) {
+    QString text;
+    text.reserve(bytes.size() / 2);
+    const qsizetype units = bytes.size() / 2;
+    auto unit = [&](qsizetype i) {
+        const auto a = static_cast<unsigned char>(bytes[2 * i]);
+        const auto b = static_cast<unsigned char>(bytes[2 * i + 1]);
+        return char16_t(bigEndian ? (a << 8) | b : (b << 8) | a);
+    };
+    for (qsizetype i = 0; i < units; ++i) {
+        const char16_t u = unit(i);
+        if (u == 0) {
+            *stop = QStringLiteral("a NUL character");
+            return text;
+        }
+        if (QChar::isHighSurrogate(u) && i + 1 < units && QChar::isLowSurrogate(unit(i + 1))) {
+            text += QChar(u);
+            text += QChar(unit(++i));
+            continue;
+        }
+        if (QChar::isSurrogate(u)) {
+            *stop = QStringLiteral("half of a character");
+            return text;
+        }
+        text += QChar(u);
+    }
+    if (bytes.size() % 2 != 0)
+        *stop = QStringLiteral("a last byte that is half of a UTF-16 character");
+    return text;
+}
+
+bool endsInLineBreak(QStringView text) {
+    return text.endsWith(u'\r') || text.endsWith(u'\n');
+}
+
+QString stoppedAt(qsizetype line, const QString& what) {
+    return QStringLiteral("reading stopped at line %1, which holds %2").arg(line).arg(what);
+}
+
+} // namespace
+
+EntryFault listEntryFault(const QString& text) {
+    EntryFault fault = EntryFault::None;
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = text[i];
+        if (c == QLatin1Char('\r') || c == QLatin1Char('\n'))
+            return EntryFault::LineBreak;
+        if (c.isNull()) {
+            fault = EntryFault::Nul;
+        } else if (c.isHighSurrogate() && i + 1 < n && text[i + 1].isLowSurrogate()) {
+            ++i;
+        } else if (c.isSurrogate() && fault == EntryFault::None) {
+            fault = EntryFault::BrokenCharacter;
+        }
+    }
+    return fault;
+}
+
+DecodedListFile decodeListFileText(const QByteArray& raw) {
+    DecodedListFile out;
+    // The line a stop falls on: past the last entry read, or on it when the
+    // text breaks off in its middle.
+    auto stopLine = [&out](bool atLineStart) { return out.entries.size() + (atLineStart ? 1 : 0); };
+    const bool littleEndian = raw.startsWith("\xFF\xFE");
+    if (littleEndian || raw.startsWith("\xFE\xFF")) {
+        QString stop;
+        const QString text = utf16Prefix(QByteArrayView(raw).sliced(2), !littleEndian, &stop);
+        out.entries = splitText(text);
+        if (!stop.isEmpty())
+            out.shortfall = stoppedAt(stopLine(text.isEmpty() || endsInLineBreak(text)), stop);
+        return out;
+    }
+    QByteArray bytes = raw.startsWith("\xEF\xBB\xBF") ? raw.mid(3) : raw;
+    const qsizetype nul = bytes.indexOf('\0');
+    if (nul >= 0)
+        bytes.truncate(nul);
+    out.entries = splitEightBit(bytes);
+    if (nul >= 0) {
+        const bool atLineStart = bytes.isEmpty() || bytes.endsWith('\r') || bytes.endsWith('\n');
+        out.shortfall = stoppedAt(stopLine(atLineStart), QStringLiteral("a NUL character"));
+    }
+    return out;
+}
+
+QStringList decodeListFile(const QByteArray& bytes) {
+    return decodeListFileText(bytes).entries;
+}
+
 QByteArray encodeListFile(const QStringList& entries) {
     QByteArray out;
-    qsizetype size = 0;
+    qsizetype size = 3;
     for (const QString& e : entries)
         size += e.size() + 2;
     out.reserve(size);
+    if (!entries.isEmpty() && entries.front().startsWith(QChar(0xFEFF)))
+        out += "\xEF\xBB\xBF";
     for (const QString& e : entries) {
         out += e.toUtf8();
         out += "\r\n";
@@ -127,16 +213,27 @@ QByteArray encodeListFile(const QStringList& entries) {
 
 ListFileContents readListFile(const QString& path) {
     ListFileContents result;
-    RegularFileContents file = readRegularFile(path);
+    RegularFileContents file = readRegularFile(path, kListFileSizeLimit, LinkRule::OwnFile);
     switch (file.status) {
-    case RegularFileRead::Ok:
-        result.status = ListFileRead::Ok;
-        result.entries = decodeListFile(file.bytes);
+    case RegularFileRead::Ok: {
+        DecodedListFile decoded = decodeListFileText(file.bytes);
+        result.status = decoded.shortfall.isEmpty() ? ListFileRead::Ok : ListFileRead::Partial;
+        result.entries = std::move(decoded.entries);
+        result.shortfall = std::move(decoded.shortfall);
         break;
+    }
     case RegularFileRead::Missing:
     case RegularFileRead::Directory:
         // Nothing there (or only a directory): an empty list, no failure.
         result.status = ListFileRead::Missing;
+        break;
+    case RegularFileRead::TooLarge:
+        result.status = ListFileRead::TooLarge;
+        result.error = std::move(file.error);
+        break;
+    case RegularFileRead::RefusedLink:
+        result.status = ListFileRead::Refused;
+        result.error = std::move(file.error);
         break;
     case RegularFileRead::NotRegular:
     case RegularFileRead::Failed:

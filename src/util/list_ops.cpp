@@ -3,6 +3,7 @@
 #include "util/atomic_file.h"
 #include "util/failure.h"
 #include "util/list_file.h"
+#include "util/text_helpers.h"
 
 #include <set>
 
@@ -76,12 +77,23 @@ int Save_List_File(const SortedList& list, const QString& path, Dialogs& dialogs
     return 0;
 }
 
-void Load_List_File(SortedList& list, const QString& path) {
+ListFileContents Load_List_File(SortedList& list, const QString& path) {
     list.clear();
-    const ListFileContents contents = readListFile(path);
-    if (contents.status == ListFileRead::Unreadable)
+    ListFileContents contents = readListFile(path);
+    switch (contents.status) {
+    case ListFileRead::TooLarge:
+    case ListFileRead::Refused:
+        throw Failure(QStringLiteral("Cannot open file %1\n%2").arg(path, contents.error));
+    case ListFileRead::Unreadable:
         throw Failure(QStringLiteral("Cannot open file %1").arg(path));
+    case ListFileRead::Ok:
+    case ListFileRead::Missing:
+    case ListFileRead::Partial:
+        break;
+    }
     list.insertMany(contents.entries);
+    contents.entries.clear();
+    return contents;
 }
 
 QString Copy_List_To_Clipboard(const SortedList& list, Clipboard& clipboard) {
@@ -95,9 +107,14 @@ QString Copy_List_To_Clipboard(const SortedList& list, Clipboard& clipboard) {
     return staged;
 }
 
-QString Paste_Merge_Clipboard_Into_List(SortedList& list, const Clipboard& clipboard) {
+QString Paste_Merge_Clipboard_Into_List(SortedList& list, const Clipboard& clipboard,
+                                        int* refusedLines) {
     const QString staged = clipboard.text();
-    const QStringList lines = pastedLines(staged);
+    QStringList lines = pastedLines(staged);
+    const qsizetype before = lines.size();
+    lines.removeIf([](const QString& line) { return listEntryFault(line) != EntryFault::None; });
+    if (refusedLines)
+        *refusedLines = int(before - lines.size());
     // Each line is tested against the list as it grows: a line is merged when
     // neither the list nor an earlier merged line equals it. The accepted
     // lines then go in with one batch insertion.
@@ -114,6 +131,40 @@ QString Paste_Merge_Clipboard_Into_List(SortedList& list, const Clipboard& clipb
     }
     list.insertMany(accepted);
     return staged;
+}
+
+QString pasteRefusedLinesMessage(int refusedLines) {
+    const QString count =
+        refusedLines == 1 ? QStringLiteral("1 line of the clipboard text was")
+                          : QStringLiteral("%1 lines of the clipboard text were").arg(refusedLines);
+    return count + QStringLiteral(" not merged: a line that holds a NUL character or half of a "
+                                  "character cannot be kept in the list file.");
+}
+
+QString addTextToList(SortedList& list, const QString& selectedText) {
+    const QString text = Trim_Control(selectedText);
+    if (text.isEmpty())
+        return QStringLiteral("Error: No file content's text has been selected !  Please select "
+                              "/ highlight some file contents text by selecting it with your "
+                              "mouse and try again.");
+    switch (listEntryFault(text)) {
+    case EntryFault::None:
+        break;
+    case EntryFault::LineBreak:
+        return QStringLiteral("Error: The selected text spans more than one line !  The list "
+                              "keeps one item per line: please select text within one line and "
+                              "try again.");
+    case EntryFault::Nul:
+    case EntryFault::BrokenCharacter:
+        return QStringLiteral("Error: The selected text holds a NUL character or half of a "
+                              "character, which the list file cannot keep !  Please select "
+                              "other text and try again.");
+    }
+    if (Find_List_Item(list, text) != -1)
+        return QStringLiteral(
+            "Error: The selected text is already in the \"interesting items\" list !");
+    list.insert(text); // the list's selection stays on the entries it was on
+    return QString();
 }
 
 int Remove_Selected_Items(SortedList& list, const QString& kindWord, Dialogs& dialogs,

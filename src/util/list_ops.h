@@ -5,6 +5,7 @@
 
 #include "util/clipboard.h"
 #include "util/dialogs.h"
+#include "util/list_file.h"
 #include "util/sorted_list.h"
 
 #include <functional>
@@ -22,16 +23,31 @@ int Save_List_File(const SortedList& list, const QString& path, Dialogs& dialogs
 
 // Empties the list and fills it from the file; a missing file leaves it
 // empty. A file that exists but cannot be read throws
-// Failure("Cannot open file <path>").
-void Load_List_File(SortedList& list, const QString& path);
+// Failure("Cannot open file <path>"), followed by a line saying why when the
+// file is too large or a link that is not followed. Returns how the file
+// read: Ok, Missing, or Partial (with the shortfall) when it was not read
+// whole.
+ListFileContents Load_List_File(SortedList& list, const QString& path);
 
 // Every entry followed by CR LF, in list order, onto the clipboard (an empty
 // list leaves the clipboard as it was). Returns the staged text.
 QString Copy_List_To_Clipboard(const SortedList& list, Clipboard& clipboard);
 
 // Merges the clipboard's lines into the list (see the line rules in the
-// implementation). Returns the staged text.
-QString Paste_Merge_Clipboard_Into_List(SortedList& list, const Clipboard& clipboard);
+// implementation). A line that cannot be kept in a list file (it holds a NUL
+// or half of a character) is left out and counted in *refusedLines. Returns
+// the staged text.
+QString Paste_Merge_Clipboard_Into_List(SortedList& list, const Clipboard& clipboard,
+                                        int* refusedLines = nullptr);
+// The notice after a merge that left lines out.
+QString pasteRefusedLinesMessage(int refusedLines);
+
+// Add Text: the selected text, trimmed of every character of code 32 or below
+// at both ends, goes into the list at its sorted place. Refused, with the
+// error text returned, when nothing is left, when it spans lines or holds a
+// character that cannot be kept in a list file, or when the list holds it
+// already (letter case ignored). Returns the empty text when it was added.
+QString addTextToList(SortedList& list, const QString& selectedText);
 
 // Removes the selected entries after the confirmation; messages use the kind
 // word. focusList is called when the list is empty (the list box takes the

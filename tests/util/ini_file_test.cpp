@@ -3,8 +3,11 @@
 #include "support/temp_folder.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <gtest/gtest.h>
+
+#include <unistd.h>
 
 namespace jl {
 namespace {
@@ -179,6 +182,27 @@ TEST(IniFileDisk, MissingFileIsEmptyAndSaveReplacesTheFile) {
 
     EXPECT_FALSE(ini.save(tmp.file("no/such/dir/s.ini"), &error));
     EXPECT_FALSE(error.isEmpty());
+}
+
+// A settings file of any stated size is refused unread: 100 GiB sparse (it
+// once asked for 100 GiB of memory at once) and one just past the limit.
+TEST(IniFileDisk, SettingsFilePastTheLimitIsNeitherReadNorWrittenOver) {
+    test::TempFolder tmp;
+    const QString path = tmp.write("Junkloupe.ini", "[Junkloupe]\r\nwindow_Width=900\r\n");
+    for (const qint64 size : {qint64(100) << 30, IniFile::kSizeLimit + 1}) {
+        ASSERT_EQ(::truncate(QFile::encodeName(path).constData(), size), 0);
+        QString problem;
+        const IniFile ini = IniFile::load(path, &problem);
+        EXPECT_FALSE(ini.hasSection(kSec));
+        EXPECT_EQ(problem, "the file is larger than 4 MB");
+        IniFile update;
+        EXPECT_FALSE(IniFile::loadForUpdate(path, &update, &problem));
+        EXPECT_EQ(QFileInfo(path).size(), size);
+    }
+    ASSERT_EQ(::truncate(QFile::encodeName(path).constData(), IniFile::kSizeLimit), 0);
+    QString problem;
+    EXPECT_TRUE(IniFile::load(path, &problem).hasSection(kSec));
+    EXPECT_TRUE(problem.isEmpty());
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "util/atomic_file.h"
 #include "util/failure.h"
 #include "util/list_file.h"
+#include "util/list_file_keeper.h"
 #include "util/list_ops.h"
 
 #include <QDir>
@@ -64,6 +65,78 @@ TEST(ListFileFormat, ReadsUtf8AndFallsBackToWindows1252PerLine) {
     EXPECT_EQ(decodeListFile("\xed\xa0\x80"), QStringList{QStringLiteral("í\u00a0€")});
 }
 
+QByteArray utf16(const QString& text, bool bigEndian) {
+    QByteArray out = bigEndian ? QByteArray("\xFE\xFF") : QByteArray("\xFF\xFE");
+    for (const QChar c : text) {
+        const char hi = char(c.unicode() >> 8);
+        const char lo = char(c.unicode() & 0xFF);
+        out.append(bigEndian ? hi : lo).append(bigEndian ? lo : hi);
+    }
+    return out;
+}
+
+TEST(ListFileFormat, ByteOrderMarksAndWhereReadingStops) {
+    const QString emoji = QStringLiteral("\U0001F600");
+    const QString halfEmoji = emoji.left(1);
+    struct Case {
+        const char* what;
+        QByteArray bytes;
+        QStringList entries;
+        QString shortfall;
+    };
+    const QString nulAt = QStringLiteral("reading stopped at line %1, which holds a NUL character");
+    const Case cases[] = {
+        {"UTF-16 LE",
+         utf16("caf\u00e9\r\n" + emoji + "x\r\nlast", false),
+         {"caf\u00e9", emoji + "x", "last"},
+         {}},
+        {"UTF-16 BE", utf16("a\nb\r\n", true), {"a", "b"}, {}},
+        {"UTF-16 with a NUL",
+         utf16(QStringLiteral("a\r\nb") + QChar(0) + "c", false),
+         {"a", "b"},
+         nulAt.arg(2)},
+        {"UTF-16 with half a character",
+         utf16("a\r\n" + halfEmoji + "b", false),
+         {"a"},
+         "reading stopped at line 2, which holds half of a character"},
+        {"UTF-16 with an odd byte",
+         utf16("a\r\nb", false) + 'c',
+         {"a", "b"},
+         "reading stopped at line 2, which holds a last byte that is half of a UTF-16 character"},
+        {"UTF-8 with its mark", "\xEF\xBB\xBFx\r\ny", {"x", "y"}, {}},
+        {"UTF-8 mark before Windows-1252", "\xEF\xBB\xBF\xe9\r\n", {"\u00e9"}, {}},
+        {"a second mark is text", "\xEF\xBB\xBF\xEF\xBB\xBFx", {QStringLiteral("\uFEFFx")}, {}},
+        {"NUL at the start", QByteArray("\0abc", 4), {}, nulAt.arg(1)},
+        {"NUL after a line end", QByteArray("a\r\n\0b", 6), {"a"}, nulAt.arg(2)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const DecodedListFile decoded = decodeListFileText(c.bytes);
+        EXPECT_EQ(decoded.entries, c.entries);
+        EXPECT_EQ(decoded.shortfall, c.shortfall);
+    }
+}
+
+TEST(ListFileFormat, WhatAnEntryMayHold) {
+    const QString emoji = QStringLiteral("\U0001F600");
+    const struct {
+        QString text;
+        EntryFault fault;
+    } cases[] = {
+        {"", EntryFault::None},
+        {" tabs\tand \u2028 separators\u0085 ", EntryFault::None},
+        {emoji + emoji, EntryFault::None},
+        {"two\nlines", EntryFault::LineBreak},
+        {"cr\r", EntryFault::LineBreak},
+        {QStringLiteral("nul") + QChar(0), EntryFault::Nul},
+        {emoji.left(1) + "x", EntryFault::BrokenCharacter},
+        {"x" + emoji.right(1), EntryFault::BrokenCharacter},
+        {emoji.right(1) + emoji.left(1), EntryFault::BrokenCharacter},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(listEntryFault(c.text), c.fault) << c.text.toStdString();
+}
+
 TEST(ListFileFormat, EncodesEveryEntryWithCrLfAsUtf8) {
     EXPECT_EQ(encodeListFile({}), QByteArray());
     EXPECT_EQ(encodeListFile({QStringLiteral("a"), QStringLiteral("b")}), QByteArray("a\r\nb\r\n"));
@@ -72,6 +145,12 @@ TEST(ListFileFormat, EncodesEveryEntryWithCrLfAsUtf8) {
     const QByteArray bytes = encodeListFile({QStringLiteral("one\r\ntwo")});
     EXPECT_EQ(bytes, QByteArray("one\r\ntwo\r\n"));
     EXPECT_EQ(decodeListFile(bytes), (QStringList{"one", "two"}));
+    // A first entry that begins with U+FEFF comes after a byte-order mark,
+    // so that it comes back with it.
+    const QStringList marked = {QStringLiteral("\uFEFFfirst"), QStringLiteral("second")};
+    EXPECT_EQ(encodeListFile(marked), QByteArray("\xEF\xBB\xBF\xEF\xBB\xBF"
+                                                 "first\r\nsecond\r\n"));
+    EXPECT_EQ(decodeListFile(encodeListFile(marked)), marked);
 }
 
 class ListFiles : public testing::Test {
@@ -135,6 +214,88 @@ TEST_F(ListFiles, UnreadableFileFailsWithTheExactText) {
         EXPECT_EQ(f.text(), QStringLiteral("Cannot open file ") + fifo);
     }
     EXPECT_TRUE(list.isEmpty());
+}
+
+TEST_F(ListFiles, AListSavedAsUtf16ByAWindowsEditorReadsEntryByEntry) {
+    QStringList items;
+    for (int i = 0; i < 300; ++i)
+        items << QStringLiteral("spam-host-%1.example").arg(i, 3, 10, QLatin1Char('0'));
+    const QString path = folder.write(QStringLiteral("Junkloupe.ini_int"),
+                                      utf16(items.join("\r\n") + "\r\n", false));
+    const ListFileContents read = Load_List_File(list, path);
+    EXPECT_EQ(read.status, ListFileRead::Ok);
+    EXPECT_EQ(list.entries(), items);
+}
+
+TEST_F(ListFiles, ListFilePastTheSizeLimitIsNotRead) {
+    // Sparse: it claims the size without taking the disk.
+    const QString path = folder.write(QStringLiteral("Junkloupe.ini_file"), "a\r\n");
+    ASSERT_EQ(::truncate(QFile::encodeName(path).constData(), kListFileSizeLimit + 1), 0);
+    list.insert(QStringLiteral("stale"));
+    try {
+        Load_List_File(list, path);
+        ADD_FAILURE() << "no failure";
+    } catch (const Failure& f) {
+        EXPECT_EQ(f.text(), "Cannot open file " + path + "\nthe file is larger than 256 MB");
+    }
+    EXPECT_TRUE(list.isEmpty());
+}
+
+// A list file read only in part holds more than the list: the keeper writes
+// over it only after a change and the user's Yes.
+TEST_F(ListFiles, FileNotReadWholeIsReplacedOnlyAfterAChangeAndAYes) {
+    const QByteArray bytes("a\r\nb\0hidden\r\nmore\r\n", 20);
+    const QString path = folder.write(QStringLiteral("Junkloupe.ini_int"), bytes);
+    ListFileKeeper keeper(list, path);
+    EXPECT_EQ(keeper.load(), "The list file " + path +
+                                 " was not read whole: reading stopped at line 2, which holds a "
+                                 "NUL character.\r\nThe list holds the 2 entries read before that "
+                                 "point. The file is not written over unless you change this "
+                                 "list, and then only after you agree.");
+    EXPECT_EQ(list.entries(), (QStringList{"a", "b"}));
+    using Occasion = ListFileKeeper::Occasion;
+    for (Occasion occasion : {Occasion::AfterChange, Occasion::Close})
+        EXPECT_EQ(keeper.save(dialogs, occasion), 0); // unchanged: left alone, silently
+    EXPECT_EQ(dialogs.count(), 0u);
+
+    list.insert(QStringLiteral("new"));
+    dialogs.answerNo();
+    EXPECT_EQ(keeper.save(dialogs, Occasion::AfterChange), 0);
+    EXPECT_EQ(keeper.save(dialogs, Occasion::AfterChange), 0); // "No" holds for auto-saves
+    ASSERT_EQ(dialogs.count(), 1u);
+    EXPECT_EQ(dialogs.lastType(), test::Shown::Type::Confirmation);
+    EXPECT_EQ(dialogs.lastText(), listFileReplaceQuestion(path, "reading stopped at line 2, "
+                                                                "which holds a NUL character"));
+    dialogs.answerNo();
+    EXPECT_EQ(keeper.save(dialogs, Occasion::Close), 0); // the close asks again
+    EXPECT_EQ(folder.read(QStringLiteral("Junkloupe.ini_int")), bytes);
+    dialogs.answerYes();
+    EXPECT_EQ(keeper.save(dialogs, Occasion::Close), 0);
+    EXPECT_EQ(folder.read(QStringLiteral("Junkloupe.ini_int")), QByteArray("a\r\nb\r\nnew\r\n"));
+    EXPECT_EQ(dialogs.count(), 3u);
+    EXPECT_TRUE(dialogs.scriptUsedUp());
+
+    // From then on the file is the list's: saved without a question, as is a
+    // file read whole.
+    list.insert(QStringLiteral("more"));
+    EXPECT_EQ(keeper.save(dialogs, Occasion::AfterChange), 0);
+    EXPECT_EQ(dialogs.count(), 3u);
+    EXPECT_TRUE(keeper.load().isEmpty());
+    EXPECT_EQ(keeper.save(dialogs, Occasion::Close), 0);
+    EXPECT_EQ(dialogs.count(), 3u);
+}
+
+TEST_F(ListFiles, UnreadableFileIsNotWrittenOverUnlessChangedAndAgreed) {
+    const QString path = folder.write(QStringLiteral("Junkloupe.ini_int"), "a\r\n");
+    ASSERT_EQ(::truncate(QFile::encodeName(path).constData(), kListFileSizeLimit + 1), 0);
+    ListFileKeeper keeper(list, path);
+    EXPECT_THROW(keeper.load(), Failure);
+    EXPECT_EQ(keeper.save(dialogs, ListFileKeeper::Occasion::Close), 0);
+    EXPECT_EQ(QFileInfo(path).size(), kListFileSizeLimit + 1);
+    list.insert(QStringLiteral("x"));
+    dialogs.answerYes();
+    EXPECT_EQ(keeper.save(dialogs, ListFileKeeper::Occasion::Close), 0);
+    EXPECT_EQ(folder.read(QStringLiteral("Junkloupe.ini_int")), QByteArray("x\r\n"));
 }
 
 TEST_F(ListFiles, FailedSaveShowsTheMessageAndReturnsMinusOne) {

@@ -50,6 +50,59 @@ TEST_F(ListOps, PasteMergeLineRules) {
     EXPECT_EQ(dialogs.count(), 0u);
 }
 
+TEST_F(ListOps, PasteLeavesOutLinesAListFileCannotKeep) {
+    const QString emoji = QStringLiteral("\U0001F600");
+    clipboard.setText(QStringLiteral("ok\r\nnul") + QChar(0) + "byte\r\n" + emoji.left(1) + "\r\n" +
+                      emoji + "\r\nx" + emoji.right(1));
+    int refused = -1;
+    Paste_Merge_Clipboard_Into_List(items, clipboard, &refused);
+    EXPECT_EQ(items.count(), 2);
+    EXPECT_GE(items.indexOfExact("ok"), 0);
+    EXPECT_GE(items.indexOfExact(emoji), 0);
+    EXPECT_EQ(refused, 3);
+    EXPECT_EQ(pasteRefusedLinesMessage(refused),
+              "3 lines of the clipboard text were not merged: a line that holds a NUL character "
+              "or half of a character cannot be kept in the list file.");
+    EXPECT_TRUE(pasteRefusedLinesMessage(1).startsWith("1 line of the clipboard text was not"));
+}
+
+TEST_F(ListOps, AddTextTakesOneLineOfWholeCharacters) {
+    const QString emoji = QStringLiteral("\U0001F600");
+    const QString empty = "Error: No file content's text has been selected !  Please select / "
+                          "highlight some file contents text by selecting it with your mouse and "
+                          "try again.";
+    const QString lines = "Error: The selected text spans more than one line !  The list keeps "
+                          "one item per line: please select text within one line and try again.";
+    const QString broken = "Error: The selected text holds a NUL character or half of a "
+                           "character, which the list file cannot keep !  Please select other "
+                           "text and try again.";
+    const QString there = "Error: The selected text is already in the \"interesting items\" list !";
+    items.insert(QStringLiteral("FOO"));
+    const struct {
+        QString selected;
+        QString refusal;
+        QString added;
+    } cases[] = {
+        {" \t\r\n", empty, {}},
+        {"  Foo\n", there, {}},
+        {" foo bar\r\n", {}, "foo bar"},
+        {"Received: x\nMessage-ID:", lines, {}},
+        {"a\rb", lines, {}},
+        {QStringLiteral("a") + QChar(0) + "b", broken, {}},
+        {"x" + emoji.left(1), broken, {}},
+        {emoji + " ", {}, emoji},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.selected.toStdString());
+        const int before = items.count();
+        EXPECT_EQ(addTextToList(items, c.selected), c.refusal);
+        EXPECT_EQ(items.count(), before + (c.added.isEmpty() ? 0 : 1));
+        if (!c.added.isEmpty()) {
+            EXPECT_GE(items.indexOfExact(c.added), 0);
+        }
+    }
+}
+
 TEST_F(ListOps, PasteKeepsLongLinesWholeAndTheSelection) {
     items.insertMany({QStringLiteral("b"), QStringLiteral("d")});
     items.setSelected(1, true);
