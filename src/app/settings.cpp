@@ -30,8 +30,15 @@ int clampRadioItem(int item, int lastItem) {
     return std::clamp(item, -1, lastItem);
 }
 
-SettingsValues readSettings(const QString& iniPath) {
-    const IniFile ini = IniFile::load(iniPath);
+QString settingsFileRefusedNotice(const QString& iniPath, const QString& refusal) {
+    return QStringLiteral("The settings file ") + iniPath + QStringLiteral(" is not read: ") +
+           refusal +
+           QStringLiteral(".\r\nThe program starts with the default settings and does not "
+                          "write over that file.");
+}
+
+SettingsValues readSettings(const QString& iniPath, QString* refusal) {
+    const IniFile ini = IniFile::load(iniPath, refusal);
     const QString& s = kSettingsSection;
     const SettingsValues d;
     SettingsValues v;

@@ -52,8 +52,13 @@ struct SettingsValues {
 int clampRadioItem(int item, int lastItem);
 
 // Every key of the file at iniPath, defaults for missing keys and for a
-// missing or unreadable file, radio-group numbers clamped.
-SettingsValues readSettings(const QString& iniPath);
+// missing or unreadable file, radio-group numbers clamped. A file the tool
+// refuses to read (far too large, or a link of another user) fills *refusal
+// with the reason: the defaults are used and the file must not be written
+// over.
+SettingsValues readSettings(const QString& iniPath, QString* refusal = nullptr);
+// The notice shown at start for such a file.
+QString settingsFileRefusedNotice(const QString& iniPath, const QString& refusal);
 
 // Writes every key (in the order of the close) into the document already at
 // iniPath, keeping its other sections, keys and comments, and replaces the

@@ -144,11 +144,12 @@ bool IniFile::parseInteger(const QString& text, int* value) {
     return true;
 }
 
-IniFile IniFile::load(const QString& path, QString* problem) {
-    IniFile document;
-    if (!loadForUpdate(path, &document, problem))
-        return IniFile();
-    return document;
+IniFile IniFile::load(const QString& path, QString* refusal) {
+    const RegularFileContents file = readRegularFile(path, kSizeLimit, LinkRule::OwnFile);
+    if (refusal &&
+        (file.status == RegularFileRead::TooLarge || file.status == RegularFileRead::RefusedLink))
+        *refusal = file.error;
+    return file.status == RegularFileRead::Ok ? fromBytes(file.bytes) : IniFile();
 }
 
 bool IniFile::loadForUpdate(const QString& path, IniFile* document, QString* error) {

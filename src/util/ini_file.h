@@ -34,11 +34,11 @@ public:
     static constexpr qint64 kSizeLimit = qint64(4) << 20;
 
     // The document held by the file; a missing or unreadable file gives an
-    // empty document, so every read yields its default. A file that is there
-    // but cannot be read (larger than the limit, a link of another user, not
-    // a regular file, no permission) fills *problem with the reason. Links are
-    // followed under the own-file rule of own_files.h.
-    static IniFile load(const QString& path, QString* problem = nullptr);
+    // empty document, so every read yields its default. A file the tool
+    // refuses to read (larger than the limit, or a link of another user:
+    // links are followed under the own-file rule of own_files.h) fills
+    // *refusal with the reason; such a file must not be written over either.
+    static IniFile load(const QString& path, QString* refusal = nullptr);
     // The same, but false when a file is there that cannot be read: writing
     // such a document back would drop the file's other lines.
     static bool loadForUpdate(const QString& path, IniFile* document, QString* error = nullptr);

@@ -34,15 +34,25 @@ protected:
     QString currentText() { return Get_First_Selected_Text(files()); }
 };
 
-TEST_F(DropTest, FileAlreadyListedInOtherCaseAddsNothingButIsShownAgain) {
+TEST_F(DropTest, SamePathAddsNothingButNamesInOtherCaseAreOtherFiles) {
     const QString path = mail("Mixed.eml");
     files().insert(path);
     Select_List_Index(files(), 0);
     markView();
-    form->FormDropFiles({program.file("messages/MIXED.EML")});
+    form->FormDropFiles({path});
     EXPECT_EQ(files().entries(), QStringList({path}));
     EXPECT_EQ(current(), 0);
     EXPECT_TRUE(viewText().contains("from Mixed.eml"));
+
+    // Spam.eml, spam.eml and SPAM.EML are three files here.
+    const QStringList spams = {mail("case/Spam.eml"), mail("case/spam.eml"), mail("case/SPAM.EML")};
+    form->FormDropFiles({program.file("messages/case")});
+    EXPECT_EQ(files().count(), 4);
+    for (const QString& spam : spams)
+        EXPECT_GE(files().indexOfExact(spam), 0) << qPrintable(spam);
+    form->FormDropFiles({spams[1], program.file("messages/case/")});
+    EXPECT_EQ(files().count(), 4);
+    EXPECT_EQ(currentText(), path);
 }
 
 TEST_F(DropTest, DropOntoAnEmptyListShowsTheFirstInSortedOrder) {

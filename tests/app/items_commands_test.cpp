@@ -18,6 +18,13 @@ const QString kNothingSelected = QStringLiteral(
 const QString kAlreadyPresent =
     QStringLiteral("Error: The selected text is already in the \"interesting items\" list !");
 
+const QString kOverLines = QStringLiteral(
+    "Error: The selected text spans more than one line !  The list keeps one item per line: "
+    "please select text within one line and try again.");
+const QString kHalfCharacter = QStringLiteral(
+    "Error: The selected text holds a NUL character or half of a character, which the list "
+    "file cannot keep !  Please select other text and try again.");
+
 class ItemsCommandsTest : public HarvestWindowTest {
 protected:
     void seed(const QStringList& entries) {
@@ -53,7 +60,8 @@ TEST_F(ItemsCommandsTest, AddTextTrimsRefusesAndInsertsWithColourAndSave) {
         {"nothing selected", "abc", 1, 0, {}, {}, kNothingSelected},
         {"present in another case", "xx foo", 3, 3, {"FOO"}, {}, kAlreadyPresent},
         {"longer text than a present item", "foo bar", 0, 7, {"foo"}, "foo bar", {}},
-        {"selection over two lines", "a.b\nc.d", 0, 7, {}, "a.b\nc.d", {}},
+        {"selection over two lines", "Received: x\nMessage-ID: <y>", 0, 24, {}, {}, kOverLines},
+        {"half of a character", "x\U0001F600", 0, 2, {}, {}, kHalfCharacter},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
@@ -234,6 +242,26 @@ TEST_F(ItemsCommandsTest, PasteMergesThroughTheStagingAreaThenColoursAndSaves) {
     EXPECT_EQ(items().count(), 3);
     EXPECT_TRUE(isRed(0));
     EXPECT_EQ(itemsFile(), "B\r\nfoo\r\nzed\r\n");
+}
+
+// What the window holds comes back whole after a restart: lines a list file
+// cannot keep are left out with a word, never written.
+TEST_F(ItemsCommandsTest, PasteLeavesOutLinesTheListFileCannotKeepAndTheListComesBack) {
+    const QString emoji = QStringLiteral("\U0001F600");
+    clipboard.setText(QStringLiteral("first\r\nwith") + QChar(0) + "nul\r\n" + emoji.left(1) +
+                      "\r\n" + emoji + "\r\nlast\r\n");
+    dialogs.answerYes();
+    press(form->Interesting_Items_Paste_Merge_From_Clipboard_BitBtn);
+    ASSERT_EQ(dialogs.count(), 2u);
+    EXPECT_EQ(dialogs.lastType(), Type::Information);
+    EXPECT_EQ(dialogs.lastText(), pasteRefusedLinesMessage(2));
+    const QStringList held = items().entries();
+    EXPECT_EQ(held.size(), 3);
+    EXPECT_FALSE(itemsFile().contains('\0'));
+    EXPECT_FALSE(itemsFile().contains('?'));
+    ASSERT_TRUE(form->close());
+    open();
+    EXPECT_EQ(items().entries(), held);
 }
 
 TEST_F(ItemsCommandsTest, CopyPutsTheListOnTheClipboardButNeverAnEmptyOne) {

@@ -86,6 +86,65 @@ TEST_F(LifecycleTest, UnreadableListFileIsReportedAndTheProgramGoesOn) {
     EXPECT_EQ(program.read("Junkloupe.ini_int"), QByteArray("kept\r\n"));
 }
 
+// 1,000 items with a NUL inside the 687th: the list shows the 686 before it
+// and says so, and the file stays as it was unless the list changes and the
+// user agrees to replace it.
+TEST_F(LifecycleTest, ListFileReadOnlyInPartIsNotWrittenOverUnasked) {
+    QByteArray bytes;
+    for (int i = 1; i <= 1000; ++i)
+        bytes += (i == 687 ? QByteArray("item\0", 5) : QByteArray("item")) + QByteArray::number(i) +
+                 "\r\n";
+    program.write("Junkloupe.ini_int", bytes);
+    shown();
+    EXPECT_EQ(items().count(), 687); // the 686 lines and the start of the 687th
+    ASSERT_EQ(dialogs.count(), 1u);
+    EXPECT_EQ(dialogs.lastType(), Shown::Type::Information);
+    EXPECT_TRUE(dialogs.lastText().contains("reading stopped at line 687, which holds a NUL"));
+    ASSERT_TRUE(form->close());
+    EXPECT_EQ(program.read("Junkloupe.ini_int"), bytes);
+
+    // Changed, the close asks; No keeps the file, Yes replaces it.
+    open();
+    items().insert(QStringLiteral("new"));
+    dialogs.clear();
+    dialogs.answerNo();
+    ASSERT_TRUE(form->close());
+    EXPECT_EQ(program.read("Junkloupe.ini_int"), bytes);
+    open();
+    items().insert(QStringLiteral("new"));
+    dialogs.clear();
+    dialogs.answerYes();
+    ASSERT_TRUE(form->close());
+    EXPECT_EQ(dialogs.lastType(), Shown::Type::Confirmation);
+    EXPECT_TRUE(dialogs.scriptUsedUp());
+    open();
+    EXPECT_EQ(items().count(), 688);
+    EXPECT_FALSE(program.read("Junkloupe.ini_int").contains('\0'));
+}
+
+TEST_F(LifecycleTest, ItemsListSavedAsUtf16ComesInEntryByEntry) {
+    const QString text = QStringLiteral("first\r\ncaf\u00e9\r\nlast\r\n");
+    QByteArray bytes("\xFF\xFE");
+    bytes.append(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+    program.write("Junkloupe.ini_int", bytes);
+    shown();
+    EXPECT_EQ(items().entries(), QStringList({QStringLiteral("caf\u00e9"), "first", "last"}));
+    EXPECT_EQ(dialogs.count(), 0u);
+    ASSERT_TRUE(form->close());
+    open();
+    EXPECT_EQ(items().entries(), QStringList({QStringLiteral("caf\u00e9"), "first", "last"}));
+}
+
+TEST_F(LifecycleTest, StaleSaveFilesOfOursAreClearedAtStart) {
+    program.write(".Junkloupe.ini_int.tmp-5e1f", "a copy left by a killed save\r\n");
+    program.write(".Junkloupe.ini.tmp-77", "[Junkloupe]\r\n");
+    program.write(".unrelated.tmp-1", "kept");
+    shown();
+    EXPECT_FALSE(QFileInfo::exists(program.file(".Junkloupe.ini_int.tmp-5e1f")));
+    EXPECT_FALSE(QFileInfo::exists(program.file(".Junkloupe.ini.tmp-77")));
+    EXPECT_TRUE(QFileInfo::exists(program.file(".unrelated.tmp-1")));
+}
+
 TEST_F(LifecycleTest, SaveFailureOfOneListStillSavesTheOtherAndKeepsTheWindow) {
     shown();
     files().insert(QStringLiteral("/a"));

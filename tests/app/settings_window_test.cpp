@@ -15,6 +15,8 @@
 #include <QFileInfo>
 #include <QLineEdit>
 
+#include <unistd.h>
+
 namespace jl::test {
 namespace {
 
@@ -252,6 +254,27 @@ TEST_F(SettingsWindowTest, UnwritableSettingsFileRefusesTheCloseAndKeepsEverythi
     files().insert(QStringLiteral("/m/kept.eml"));
     EXPECT_TRUE(form->close());
     EXPECT_EQ(program.read("Junkloupe.ini_file"), QByteArray("/m/kept.eml\r\n"));
+}
+
+// A settings file of 100 GiB (sparse) once stopped the first show half way
+// with "std::bad_alloc."; it is not read, said so, and never written over.
+TEST_F(SettingsWindowTest, HugeSettingsFileGivesTheDefaultsAndIsNotWrittenOver) {
+    writeIni("window_Width=900\r\n");
+    const qint64 size = qint64(100) << 30;
+    ASSERT_EQ(::truncate(QFile::encodeName(iniPath()).constData(), size), 0);
+    program.write("Junkloupe.ini_int", "kept\r\n");
+    start();
+    ASSERT_EQ(dialogs.count(), 1u);
+    EXPECT_EQ(dialogs.lastType(), Shown::Type::Information);
+    EXPECT_EQ(dialogs.lastText(),
+              settingsFileRefusedNotice(iniPath(), "the file is larger than 4 MB"));
+    EXPECT_EQ(form->windowTitle(), "Junkloupe v1.0f");
+    EXPECT_EQ(outer(), QRect(20, 20, 815, 543));
+    EXPECT_EQ(items().entries(), QStringList{"kept"});
+    items().insert(QStringLiteral("added"));
+    EXPECT_TRUE(form->close());
+    EXPECT_EQ(QFileInfo(iniPath()).size(), size);
+    EXPECT_EQ(program.read("Junkloupe.ini_int"), QByteArray("added\r\nkept\r\n"));
 }
 
 TEST_F(SettingsWindowTest, RestoreFactoryDefaultsAnsweredNoChangesNothing) {

@@ -191,18 +191,20 @@ TEST(IniFileDisk, SettingsFilePastTheLimitIsNeitherReadNorWrittenOver) {
     const QString path = tmp.write("Junkloupe.ini", "[Junkloupe]\r\nwindow_Width=900\r\n");
     for (const qint64 size : {qint64(100) << 30, IniFile::kSizeLimit + 1}) {
         ASSERT_EQ(::truncate(QFile::encodeName(path).constData(), size), 0);
-        QString problem;
-        const IniFile ini = IniFile::load(path, &problem);
+        QString refusal;
+        const IniFile ini = IniFile::load(path, &refusal);
         EXPECT_FALSE(ini.hasSection(kSec));
-        EXPECT_EQ(problem, "the file is larger than 4 MB");
+        EXPECT_EQ(refusal, "the file is larger than 4 MB");
         IniFile update;
-        EXPECT_FALSE(IniFile::loadForUpdate(path, &update, &problem));
+        QString error;
+        EXPECT_FALSE(IniFile::loadForUpdate(path, &update, &error));
+        EXPECT_EQ(error, refusal);
         EXPECT_EQ(QFileInfo(path).size(), size);
     }
     ASSERT_EQ(::truncate(QFile::encodeName(path).constData(), IniFile::kSizeLimit), 0);
-    QString problem;
-    EXPECT_TRUE(IniFile::load(path, &problem).hasSection(kSec));
-    EXPECT_TRUE(problem.isEmpty());
+    QString refusal;
+    EXPECT_TRUE(IniFile::load(path, &refusal).hasSection(kSec));
+    EXPECT_TRUE(refusal.isEmpty());
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include "desktop/desktop_services.h"
 #include "util/dialogs.h"
 #include "util/failure.h"
+#include "util/list_file_keeper.h"
 #include "util/widgets/sorted_list_box.h"
 #include "view/widgets/message_view.h"
 
@@ -34,6 +35,10 @@ TMainForm1::TMainForm1(const ProgramFolder& programFolder, Dialogs& dialogs, Cli
       m_clipboard(clipboard), m_desktop(desktop) {
     createControls();
     createMenus();
+    m_fileListKeeper =
+        new ListFileKeeper(File_List_ListBox->list(), m_programFolder.fileListFile(), this);
+    m_itemsKeeper = new ListFileKeeper(Interesting_Items_ListBox->list(),
+                                       m_programFolder.itemsListFile(), this);
 
     // The one component order of the window: the design layout table, the
     // scaling and the busy state all walk it.

@@ -58,6 +58,7 @@ class Clipboard;
 class DesktopServices;
 class Dialogs;
 class JobControl;
+class ListFileKeeper;
 class MessageView;
 class RadioGroup;
 class SortedListBox;
@@ -377,10 +378,13 @@ private:
     int m_workRunning = 0; // runWork calls under way
     bool m_savedMaximised = false;
     int m_savedFileNumber = 0;
-    // A list whose file existed but could not be read is not written back
-    // over that file while it stays empty.
-    bool m_fileListLoadFailed = false;
-    bool m_itemsListLoadFailed = false;
+    // Each list with its list file: a file not read whole is written over
+    // only after a change to the list and the user's Yes.
+    ListFileKeeper* m_fileListKeeper = nullptr;
+    ListFileKeeper* m_itemsKeeper = nullptr;
+    // Not empty while the settings file is one the tool refuses to read (far
+    // too large, a link of another user): the close does not write over it.
+    QString m_settingsRefusal;
     qint64 m_gaugeDivisor = 1;
     // Counts the runs of processing, so that a run which finds that another
     // one has started while its file was read leaves the view to that one.

@@ -6,8 +6,8 @@
 
 #include "app/widgets/focus_on_exit.h"
 #include "util/dialogs.h"
+#include "util/list_file_keeper.h"
 #include "util/list_ops.h"
-#include "util/text_helpers.h"
 #include "util/widgets/sorted_list_box.h"
 #include "view/widgets/message_view.h"
 
@@ -23,36 +23,25 @@ const QString kItemsKindWord = QStringLiteral("\"interesting items\" text");
 } // namespace
 
 // Writes the items list file after a change when the auto-save option is on.
-// A list whose file could not be read at start-up is not written over that
-// file while it stays empty, as at shut-down.
+// A list whose file was not read whole at start-up is written over that file
+// only after the user's Yes, as at shut-down.
 void TMainForm1::autoSaveInterestingItems() {
     if (!Auto_Save_Interesting_Items_List_CheckBox->isChecked())
         return;
-    const SortedList& items = Interesting_Items_ListBox->list();
-    if (m_itemsListLoadFailed && items.isEmpty())
-        return;
     m_programFolder.prepareUserFilesFolder();
-    Save_List_File(items, m_programFolder.itemsListFile(), m_dialogs);
+    m_itemsKeeper->save(m_dialogs, ListFileKeeper::Occasion::AfterChange);
 }
 
 void TMainForm1::Interesting_Items_Add_Selected_Text_BitBtnClick() {
     FocusOnExit focus(File_Contents_RichEdit);
-    SortedList& items = Interesting_Items_ListBox->list();
-    // A selection over several lines arrives with '\n' between them; the
-    // line breaks inside stay part of the item.
-    const QString text = Trim_Control(File_Contents_RichEdit->selectedText());
-    if (text.isEmpty()) {
-        m_dialogs.error(QStringLiteral(
-            "Error: No file content's text has been selected !  Please select / highlight some "
-            "file contents text by selecting it with your mouse and try again."));
+    // A selection over several lines arrives with '\n' between them: refused,
+    // as the list file keeps one item per line.
+    const QString refusal =
+        addTextToList(Interesting_Items_ListBox->list(), File_Contents_RichEdit->selectedText());
+    if (!refusal.isEmpty()) {
+        m_dialogs.error(refusal);
         return;
     }
-    if (Find_List_Item(items, text) != -1) {
-        m_dialogs.error(QStringLiteral(
-            "Error: The selected text is already in the \"interesting items\" list !"));
-        return;
-    }
-    items.insert(text); // the list's selection stays on the entries it was on
     Colour_Code_File_Contents_BitBtnClick();
     autoSaveInterestingItems();
 }
@@ -79,8 +68,11 @@ void TMainForm1::Interesting_Items_Paste_Merge_From_Clipboard_BitBtnClick() {
             QStringLiteral("Paste and merge the contents of Windows Clipboard into the list of "
                            "\"interesting items\" ?  Are you sure ?")))
         return;
-    Work_Memo->setPlainText(
-        Paste_Merge_Clipboard_Into_List(Interesting_Items_ListBox->list(), m_clipboard));
+    int refusedLines = 0;
+    Work_Memo->setPlainText(Paste_Merge_Clipboard_Into_List(Interesting_Items_ListBox->list(),
+                                                            m_clipboard, &refusedLines));
+    if (refusedLines > 0)
+        m_dialogs.information(pasteRefusedLinesMessage(refusedLines));
     Colour_Code_File_Contents_BitBtnClick();
     autoSaveInterestingItems();
 }

@@ -6,6 +6,7 @@
 
 #include "filelist/file_enumeration.h"
 #include "util/dialogs.h"
+#include "util/list_file_keeper.h"
 #include "util/list_ops.h"
 #include "util/widgets/qt_dialogs.h"
 #include "util/widgets/sorted_list_box.h"
@@ -76,19 +77,14 @@ void TMainForm1::applyAlwaysOnTopStep() {
 
 void TMainForm1::loadListsStep() {
     // Each list stands alone: a file list that cannot be read is reported and
-    // the interesting-items list is still loaded.
-    m_fileListLoadFailed = false;
-    m_itemsListLoadFailed = false;
-    runCommand([this] {
-        m_fileListLoadFailed = true;
-        Load_List_File(File_List_ListBox->list(), m_programFolder.fileListFile());
-        m_fileListLoadFailed = false;
-    });
-    runCommand([this] {
-        m_itemsListLoadFailed = true;
-        Load_List_File(Interesting_Items_ListBox->list(), m_programFolder.itemsListFile());
-        m_itemsListLoadFailed = false;
-    });
+    // the interesting-items list is still loaded. A file read only in part is
+    // reported too.
+    for (ListFileKeeper* keeper : {m_fileListKeeper, m_itemsKeeper}) {
+        runCommand([this, keeper] {
+            if (const QString notice = keeper->load(); !notice.isEmpty())
+                m_dialogs.information(notice);
+        });
+    }
 }
 
 void TMainForm1::processRememberedFileStep() {
@@ -143,15 +139,10 @@ bool TMainForm1::saveListFiles() {
     // Each list file is saved on its own: a failure of one (reported by the
     // save itself) does not stop the other, and any failure keeps the window
     // open, so that the user can make room and close again without losing
-    // the list. A list whose file could not be read at start-up is not
-    // written over that file while it stays empty.
-    bool saved = true;
-    const SortedList& files = File_List_ListBox->list();
-    if (!(m_fileListLoadFailed && files.isEmpty()))
-        saved = Save_List_File(files, m_programFolder.fileListFile(), m_dialogs) == 0;
-    const SortedList& items = Interesting_Items_ListBox->list();
-    if (!(m_itemsListLoadFailed && items.isEmpty()))
-        saved = Save_List_File(items, m_programFolder.itemsListFile(), m_dialogs) == 0 && saved;
+    // the list. A list whose file was not read whole at start-up is written
+    // over that file only after a change and the user's Yes.
+    bool saved = m_fileListKeeper->save(m_dialogs, ListFileKeeper::Occasion::Close) == 0;
+    saved = m_itemsKeeper->save(m_dialogs, ListFileKeeper::Occasion::Close) == 0 && saved;
     return saved;
 }
 

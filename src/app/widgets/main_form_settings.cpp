@@ -10,6 +10,7 @@
 #include "app/window_place.h"
 #include "util/dialogs.h"
 #include "util/list_ops.h"
+#include "util/own_files.h"
 #include "util/widgets/sorted_list_box.h"
 
 #include <QAction>
@@ -38,7 +39,15 @@ QList<ScreenArea> screenAreas() {
 } // namespace
 
 void TMainForm1::readSettingsStep() {
-    const SettingsValues v = readSettings(m_programFolder.settingsFile());
+    // What an interrupted save left is cleared first (an interrupted rewrite
+    // in place is undone), so that every file is read as it stands.
+    clearStaleSaveFiles({m_programFolder.settingsFile(), m_programFolder.fileListFile(),
+                         m_programFolder.itemsListFile()});
+    m_settingsRefusal.clear();
+    const SettingsValues v = readSettings(m_programFolder.settingsFile(), &m_settingsRefusal);
+    if (!m_settingsRefusal.isEmpty())
+        m_dialogs.information(
+            settingsFileRefusedNotice(m_programFolder.settingsFile(), m_settingsRefusal));
 
     // The stored numbers describe the outer frame, taken only as far as they
     // fit the screens there are now; the close writes back what was applied.
@@ -69,6 +78,8 @@ void TMainForm1::readSettingsStep() {
 }
 
 bool TMainForm1::writeSettingsStep(bool keepWindowState) {
+    if (!m_settingsRefusal.isEmpty())
+        return true; // a file the tool did not read is not written over
     SettingsValues v;
     // The geometry written is the normal one, also of a maximised or
     // minimised window; it is taken before the window is restored, since a
