@@ -7,9 +7,10 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include <QSet>
-
+#include <algorithm>
 #include <cstring>
+#include <numeric>
+#include <vector>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -166,15 +167,47 @@ int mergeIntoList(SortedList& list, const QStringList& names, bool skipDuplicate
         list.insertMany(names);
         return int(names.size());
     }
+    const ListCollator& collator = list.collator();
+    std::vector<QCollatorSortKey> keys;
+    keys.reserve(size_t(names.size()));
+    for (const QString& name : names)
+        keys.push_back(collator.key(name));
+    std::vector<int> order(keys.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&keys](int a, int b) {
+        return keys[size_t(a)].compare(keys[size_t(b)]) < 0;
+    });
+
+    // Only entries equal under the list order can be the same path. A few
+    // names look their run up by bisection; many walk along the list once,
+    // as the names come in list order.
+    const bool walk = qint64(order.size()) * 20 >= list.count();
+    int position = 0;
+    auto listHolds = [&list, walk, &position](const QString& name, const QCollatorSortKey& key) {
+        if (!walk)
+            return list.indexOfExact(name, key) >= 0;
+        while (position < list.count() && list.compareWithEntry(key, position) > 0)
+            ++position;
+        for (int i = position; i < list.count() && list.compareWithEntry(key, i) == 0; ++i) {
+            if (list.at(i) == name)
+                return true;
+        }
+        return false;
+    };
+
     QStringList kept;
     kept.reserve(names.size());
-    QSet<QString> seen;
-    seen.reserve(names.size());
-    for (const QString& name : names) {
-        if (seen.contains(name))
+    // The names met so far that are equal under the list order (a short run).
+    std::vector<int> run;
+    for (const int index : order) {
+        const QCollatorSortKey& key = keys[size_t(index)];
+        if (!run.empty() && keys[size_t(run.front())].compare(key) != 0)
+            run.clear();
+        const QString& name = names[index];
+        if (std::any_of(run.begin(), run.end(), [&](int met) { return names[met] == name; }))
             continue;
-        seen.insert(name);
-        if (list.indexOfExact(name) < 0)
+        run.push_back(index);
+        if (!listHolds(name, key))
             kept.append(name);
     }
     if (!kept.isEmpty())
