@@ -87,20 +87,21 @@ QStringList splitText(const QString& text) {
     return out;
 }
 
-// 8-bit text: the whole as UTF-8 when it is; else each line that is not valid
-// UTF-8 as Windows-1252, the text the Windows tool wrote.
-QStringList splitEightBit(const QByteArray& bytes) {
-    if (isValidUtf8(bytes.constData(), bytes.size()))
-        return splitText(fromUtf8(bytes));
+// 8-bit text, line by line (the line ends are the same bytes in every
+// reading, and no copy of the whole text is made): as UTF-8 when the whole
+// is; else each line that is not valid UTF-8 as Windows-1252, the text the
+// Windows tool wrote.
+QStringList splitEightBit(QByteArrayView bytes) {
+    const bool allUtf8 = isValidUtf8(bytes.data(), bytes.size());
     QStringList out;
     QStringDecoder latin("Windows-1252", QStringDecoder::Flag::Stateless);
     splitLines(bytes, [&](qsizetype start, qsizetype len) {
-        const char* p = bytes.constData() + start;
-        if (isValidUtf8(p, len)) {
-            out.append(fromUtf8(QByteArrayView(p, len)));
+        const QByteArrayView line = bytes.sliced(start, len);
+        if (allUtf8 || isValidUtf8(line.data(), len)) {
+            out.append(fromUtf8(line));
         } else {
             latin.resetState();
-            out.append(latin.decode(QByteArrayView(p, len)));
+            out.append(latin.decode(line));
         }
     });
     return out;
@@ -180,10 +181,12 @@ DecodedListFile decodeListFileText(const QByteArray& raw) {
             out.shortfall = stoppedAt(stopLine(text.isEmpty() || endsInLineBreak(text)), stop);
         return out;
     }
-    QByteArray bytes = raw.startsWith("\xEF\xBB\xBF") ? raw.mid(3) : raw;
+    QByteArrayView bytes(raw);
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        bytes = bytes.sliced(3);
     const qsizetype nul = bytes.indexOf('\0');
     if (nul >= 0)
-        bytes.truncate(nul);
+        bytes = bytes.first(nul);
     out.entries = splitEightBit(bytes);
     if (nul >= 0) {
         const bool atLineStart = bytes.isEmpty() || bytes.endsWith('\r') || bytes.endsWith('\n');

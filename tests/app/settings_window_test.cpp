@@ -277,6 +277,25 @@ TEST_F(SettingsWindowTest, HugeSettingsFileGivesTheDefaultsAndIsNotWrittenOver) 
     EXPECT_EQ(program.read("Junkloupe.ini_int"), QByteArray("added\r\nkept\r\n"));
 }
 
+// Another user's link planted at the settings file is not followed: the
+// start says so, and the close writes neither the link's target nor a file
+// in its place.
+TEST_F(SettingsWindowTest, SettingsLinkOfAnotherUserIsNotFollowed) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to make a link of another user";
+    const QString victim = messages.write("victim.ini", "[Junkloupe]\r\nwindow_Width=900\r\n");
+    ASSERT_TRUE(QFile::link(victim, iniPath()));
+    ASSERT_EQ(::lchown(QFile::encodeName(iniPath()).constData(), 65534, 65534), 0);
+    start();
+    ASSERT_EQ(dialogs.count(), 1u);
+    EXPECT_TRUE(dialogs.lastText().startsWith("The settings file " + iniPath() + " is not read: "));
+    EXPECT_TRUE(dialogs.lastText().contains("belongs to another user (nobody)"));
+    EXPECT_EQ(outer(), QRect(20, 20, 815, 543));
+    EXPECT_TRUE(form->close());
+    EXPECT_EQ(messages.read("victim.ini"), QByteArray("[Junkloupe]\r\nwindow_Width=900\r\n"));
+    EXPECT_TRUE(QFileInfo(iniPath()).isSymLink());
+}
+
 TEST_F(SettingsWindowTest, RestoreFactoryDefaultsAnsweredNoChangesNothing) {
     const QByteArray settings = "[Junkloupe]\r\nwindow_top_posn=100\r\nwindow_left_posn=150\r\n"
                                 "File_Contents_Filter_RadioGroup=0\r\nAlways_on_Top_Option=1\r\n";

@@ -7,7 +7,9 @@
 #include "support/lock_holder.h"
 #include "support/temp_folder.h"
 #include "util/atomic_file.h"
+#include "util/failure.h"
 #include "util/file_helpers.h"
+#include "util/list_ops.h"
 #include "util/own_files.h"
 
 #include <QDir>
@@ -96,6 +98,15 @@ TEST_F(SharedFolder, LinksOfOthersAreNotFollowedForReadingOrWriting) {
     EXPECT_EQ(folderEntries(dir), (QStringList{"Junkloupe.ini_int", "victim"}));
     // Other readers follow links as the system does.
     EXPECT_EQ(readRegularFile(planted).bytes, QByteArray("mine\r\n"));
+    // The list loaded from it is refused with the reason.
+    SortedList list(SortedList::Selection::Multiple);
+    try {
+        Load_List_File(list, planted);
+        ADD_FAILURE() << "no failure";
+    } catch (const Failure& f) {
+        EXPECT_EQ(f.text(), "Cannot open file " + planted + "\n" + error);
+    }
+    EXPECT_TRUE(list.isEmpty());
 
     // A link of the folder's owner, or of the user, is followed.
     ASSERT_EQ(::chown(native(dir).constData(), kOther, kOther), 0);
