@@ -23,38 +23,31 @@ QTemporaryDir& folder() {
     return dir;
 }
 
-// A settings file of about 100 MB: the section, then lines of other keys.
-QString hundredMegabyteSettings() {
-    const QString path = folder().filePath(QStringLiteral("big/Junkloupe.ini"));
-    if (!QFile::exists(path)) {
-        QDir().mkpath(folder().filePath(QStringLiteral("big")));
-        QFile file(path);
-        file.open(QIODevice::WriteOnly);
-        file.write("[Junkloupe]\r\nwindow_Width=900\r\n");
-        const QByteArray line = "padding_key=" + QByteArray(86, 'x') + "\r\n";
-        for (int i = 0; i < 1'000'000; ++i)
-            file.write(line);
-    }
-    return path;
-}
-
-// A settings file that claims 100 GiB and takes no disk.
-QString sparseSettings() {
-    const QString path = folder().filePath(QStringLiteral("sparse/Junkloupe.ini"));
-    if (!QFile::exists(path)) {
-        QDir().mkpath(folder().filePath(QStringLiteral("sparse")));
-        QFile file(path);
-        file.open(QIODevice::WriteOnly);
-        file.write("[Junkloupe]\r\nwindow_Width=900\r\n");
-        file.close();
-        if (::truncate(QFile::encodeName(path).constData(), qint64(100) << 30) != 0)
-            return QString();
-    }
+// A settings file in its own folder: the section, then padding lines of other
+// keys; then made to claim claimedSize bytes (sparse) when that is larger.
+QString settingsFile(const QString& name, int paddingLines, qint64 claimedSize) {
+    const QString path = folder().filePath(name + QStringLiteral("/Junkloupe.ini"));
+    if (QFile::exists(path))
+        return path;
+    QDir().mkpath(folder().filePath(name));
+    QFile file(path);
+    file.open(QIODevice::WriteOnly);
+    file.write("[Junkloupe]\r\nwindow_Width=900\r\n");
+    const QByteArray line = "padding_key=" + QByteArray(86, 'x') + "\r\n";
+    for (int i = 0; i < paddingLines; ++i)
+        file.write(line);
+    file.close();
+    if (claimedSize > file.size() &&
+        ::truncate(QFile::encodeName(path).constData(), claimedSize) != 0)
+        return QString();
     return path;
 }
 
 void BM_ReadSettings(benchmark::State& state) {
-    const QString path = state.range(0) == 0 ? hundredMegabyteSettings() : sparseSettings();
+    // 0: about 100 MB of lines; 1: a few lines claiming 100 GiB.
+    const QString path = state.range(0) == 0
+                             ? settingsFile(QStringLiteral("big"), 1'000'000, 0)
+                             : settingsFile(QStringLiteral("sparse"), 0, qint64(100) << 30);
     if (path.isEmpty()) {
         state.SkipWithError("cannot make the file");
         return;
