@@ -54,6 +54,7 @@ public:
     void message(MessageKind, const QString&) override { ++messages; }
     bool ask(QuestionKind, const QString&) override { return false; }
     QString chooseDirectory(const QString&) override { return {}; }
+    QString chooseSaveFile(const QString&, const QString&, const QString&) override { return {}; }
     int messages = 0;
 };
 

@@ -108,6 +108,7 @@ FileVerdict BatchScanner::decide(const QString& path, bool each) const {
         // A file cut short by a read error is not decided on part of its text.
         verdict.outcome = ScanOutcome::Unreadable;
         verdict.reason = load.error.isEmpty() ? QStringLiteral("read error") : load.error;
+        verdict.cutShort = load.status == kStatusReadError;
         return verdict;
     }
 
@@ -125,14 +126,24 @@ FileVerdict BatchScanner::decide(const QString& path, bool each) const {
 void BatchScanner::decideAll(
     const QStringList& paths, bool each, int threads,
     const std::function<void(int index, const FileVerdict& verdict)>& onVerdict) const {
+    decideUntil(paths, each, threads, [&onVerdict](int index, const FileVerdict& verdict) {
+        onVerdict(index, verdict);
+        return true;
+    });
+}
+
+int BatchScanner::decideUntil(
+    const QStringList& paths, bool each, int threads,
+    const std::function<bool(int index, const FileVerdict& verdict)>& onVerdict) const {
     const int count = int(paths.size());
     if (threads <= 0)
         threads = int(std::min(4u, std::max(1u, std::thread::hardware_concurrency())));
     threads = std::min(threads, count);
     if (threads <= 1) {
         for (int i = 0; i < count; ++i)
-            onVerdict(i, decide(paths.at(i), each));
-        return;
+            if (!onVerdict(i, decide(paths.at(i), each)))
+                return i + 1;
+        return count;
     }
 
     // Every thread, the calling one included, takes the next path in turn.
@@ -175,11 +186,15 @@ void BatchScanner::decideAll(
     };
 
     int handed = 0;
+    bool ended = false; // onVerdict asked for no more
     auto handOnReady = [&] {
-        while (handed < count && ready[size_t(handed)].load(std::memory_order_acquire)) {
+        while (!ended && handed < count && ready[size_t(handed)].load(std::memory_order_acquire)) {
             FileVerdict verdict = std::move(verdicts[size_t(handed)]);
-            onVerdict(handed, verdict);
             ++handed;
+            if (!onVerdict(handed - 1, verdict)) {
+                ended = true;
+                cancelled = true;
+            }
         }
     };
     try {
@@ -195,8 +210,10 @@ void BatchScanner::decideAll(
         joinHelpers();
         throw;
     }
-    if (helperFailure)
+    // A failure after the last verdict wanted does not matter.
+    if (helperFailure && !ended)
         std::rethrow_exception(helperFailure);
+    return handed;
 }
 
 QStringList filesWithoutItems(

@@ -32,6 +32,9 @@ struct FileVerdict {
     std::vector<bool> present;
     // The system's reason when Unreadable.
     QString reason;
+    // Unreadable because reading failed part-way: the window shows, and
+    // searches, the lines read before the failure.
+    bool cutShort = false;
 
     // True when the window's scan would stop on the file or pass it as
     // holding items: it was read, or counts as holding no item.
@@ -62,6 +65,12 @@ public:
     void
     decideAll(const QStringList& paths, bool each, int threads,
               const std::function<void(int index, const FileVerdict& verdict)>& onVerdict) const;
+    // As decideAll, but ends as soon as onVerdict returns false: no verdict
+    // after that one is handed on, and the threads stop taking new paths.
+    // Returns the number of verdicts handed on.
+    int
+    decideUntil(const QStringList& paths, bool each, int threads,
+                const std::function<bool(int index, const FileVerdict& verdict)>& onVerdict) const;
 
 private:
     FileVerdict decide(const QString& path, bool each) const;

@@ -28,6 +28,12 @@ public:
     // Returns the chosen directory as the user typed or picked it (no trailing
     // separator added), or an empty text when cancelled.
     virtual QString chooseDirectory(const QString& startDirectory) = 0;
+    // A file chooser for saving, titled title, opened at proposedPath (a
+    // folder and a file name) and showing the files that nameFilter (as
+    // "CSV files (*.csv)") names. The user confirms replacing a file that
+    // exists. Returns the chosen path, or an empty text when cancelled.
+    virtual QString chooseSaveFile(const QString& title, const QString& proposedPath,
+                                   const QString& nameFilter) = 0;
 
     void error(const QString& text) { message(MessageKind::Error, text); }
     void information(const QString& text) { message(MessageKind::Information, text); }

@@ -123,9 +123,10 @@ TEST_F(WindowTest, EveryButtonHasItsNameCaptionHintAndBounds) {
 TEST_F(WindowTest, PagesGroupsAndOptionsHaveTheirCaptionsAndFonts) {
     create();
     EXPECT_EQ(form->windowTitle(), "??");
-    EXPECT_EQ(form->PageControl1->count(), 2);
+    EXPECT_EQ(form->PageControl1->count(), 3);
     EXPECT_EQ(form->PageControl1->tabText(0), "Junkloupe");
     EXPECT_EQ(form->PageControl1->tabText(1), "Program Settings");
+    EXPECT_EQ(form->PageControl1->tabText(2), "Statistics");
     EXPECT_EQ(form->PageControl1->widget(0), form->TabSheet1);
     EXPECT_EQ(form->PageControl1->geometry(), QRect(4, 2, 801, 465));
     EXPECT_EQ(form->ToolTip_Panel->geometry(), QRect(4, 468, 801, 29));

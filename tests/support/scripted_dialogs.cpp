@@ -34,6 +34,19 @@ QString ScriptedDialogs::chooseDirectory(const QString& startDirectory) {
     return result;
 }
 
+QString ScriptedDialogs::chooseSaveFile(const QString& title, const QString& proposedPath,
+                                        const QString& nameFilter) {
+    m_lastStart = proposedPath;
+    m_shown.push_back({Shown::Type::SaveFile, title + " | " + proposedPath + " | " + nameFilter});
+    if (m_saveFiles.empty()) {
+        ADD_FAILURE() << "unexpected save-file chooser at " << proposedPath.toStdString();
+        return {};
+    }
+    QString result = m_saveFiles.front();
+    m_saveFiles.pop_front();
+    return result;
+}
+
 QStringList ScriptedDialogs::texts() const {
     QStringList out;
     for (const Shown& s : m_shown)

@@ -13,7 +13,7 @@
 namespace jl::test {
 
 struct Shown {
-    enum class Type { Error, Information, Confirmation, Warning, Directory } type;
+    enum class Type { Error, Information, Confirmation, Warning, Directory, SaveFile } type;
     QString text;
 };
 
@@ -22,12 +22,16 @@ public:
     void message(MessageKind kind, const QString& text) override;
     bool ask(QuestionKind kind, const QString& text) override;
     QString chooseDirectory(const QString& startDirectory) override;
+    QString chooseSaveFile(const QString& title, const QString& proposedPath,
+                           const QString& nameFilter) override;
 
     // Queue answers for the next questions, in order.
     void answerYes() { m_answers.push_back(true); }
     void answerNo() { m_answers.push_back(false); }
     // Queue a result for the next directory chooser ("" = cancel).
     void chooseNext(const QString& directory) { m_directories.push_back(directory); }
+    // Queue a result for the next save-file chooser ("" = cancel).
+    void saveNext(const QString& path) { m_saveFiles.push_back(path); }
 
     const std::vector<Shown>& shown() const { return m_shown; }
     QStringList texts() const;
@@ -36,12 +40,15 @@ public:
     QString lastStartDirectory() const { return m_lastStart; }
     size_t count() const { return m_shown.size(); }
     void clear() { m_shown.clear(); }
-    bool scriptUsedUp() const { return m_answers.empty() && m_directories.empty(); }
+    bool scriptUsedUp() const {
+        return m_answers.empty() && m_directories.empty() && m_saveFiles.empty();
+    }
 
 private:
     std::vector<Shown> m_shown;
     std::deque<bool> m_answers;
     std::deque<QString> m_directories;
+    std::deque<QString> m_saveFiles;
     QString m_lastStart;
 };
 

@@ -18,6 +18,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
@@ -26,6 +27,7 @@
 #include <QPushButton>
 #include <QStatusTipEvent>
 #include <QTabWidget>
+#include <QTableView>
 
 namespace jl {
 
@@ -107,6 +109,17 @@ TMainForm1::TMainForm1(const ProgramFolder& programFolder, Dialogs& dialogs, Cli
         View_Shareware_Catalog_Option,
         N1,
         AboutOption,
+        TabSheet3,
+        Statistics_Items_GroupBox,
+        Statistics_Items_ListView,
+        Statistics_Summary_Label,
+        Statistics_Refresh_BitBtn,
+        Statistics_Copy_To_Clipboard_BitBtn,
+        Statistics_Save_BitBtn,
+        Statistics_Uncovered_Files_GroupBox,
+        Statistics_Uncovered_Files_ListBox,
+        Statistics_Single_Item_Files_GroupBox,
+        Statistics_Single_Item_Files_ListBox,
     };
 
     wireCommands();
@@ -206,14 +219,21 @@ void TMainForm1::wireCommands() {
                 runCommand([&] { File_Contents_RichEditMouseDown(button, modifiers, position); });
             });
 
-    // The colour coder is rebuilt lazily after any change of the items list.
-    SortedList* items = &Interesting_Items_ListBox->list();
-    auto stale = [this] { m_matcherStale = true; };
-    connect(items, &QAbstractItemModel::rowsInserted, this, stale);
-    connect(items, &QAbstractItemModel::rowsRemoved, this, stale);
-    connect(items, &QAbstractItemModel::modelReset, this, stale);
-    connect(items, &QAbstractItemModel::layoutChanged, this, stale);
-    connect(items, &QAbstractItemModel::dataChanged, this, stale);
+    // The colour coder is rebuilt lazily after any change of the items list;
+    // the changes of both lists are counted.
+    auto onChange = [this](SortedList* list, const std::function<void()>& changed) {
+        connect(list, &QAbstractItemModel::rowsInserted, this, changed);
+        connect(list, &QAbstractItemModel::rowsRemoved, this, changed);
+        connect(list, &QAbstractItemModel::modelReset, this, changed);
+        connect(list, &QAbstractItemModel::layoutChanged, this, changed);
+        connect(list, &QAbstractItemModel::dataChanged, this, changed);
+    };
+    onChange(&Interesting_Items_ListBox->list(), [this] {
+        m_matcherStale = true;
+        ++m_itemsListChanges;
+    });
+    onChange(&File_List_ListBox->list(), [this] { ++m_fileListChanges; });
+    wireStatistics();
 
     connectCommand(Always_On_Top_Option, &F::Always_On_Top_OptionClick);
     connectCommand(Auto_Run_at_Windows_Startup_Option, &F::Auto_Run_at_Windows_Startup_OptionClick);

@@ -21,11 +21,13 @@
 //   main_form_items.cpp       the interesting-items commands
 //   main_form_selection.cpp   widening the selection in the view
 //   main_form_scan.cpp        the scan for a file without interesting items
+//   main_form_statistics.cpp  the statistics page: what the items cover
 //   main_form_clipboard.cpp   the view's Copy and Paste
 //   main_form_work.cpp        work off the user-interface thread
 
 #include "app/command_line.h"
 #include "app/settings.h"
+#include "items/collection_stats.h"
 #include "util/program_folder.h"
 #include "view/colour_coding.h"
 #include "view/message_reader.h"
@@ -34,6 +36,7 @@
 #include <QPointer>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -49,13 +52,18 @@ class QMenuBar;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
+class QListView;
+class QStringListModel;
+class QTableView;
 class QTabWidget;
 class QWidget;
 
 namespace jl {
 
+class BatchScanner;
 class Clipboard;
 class DesktopServices;
+class ItemStatsModel;
 class Dialogs;
 class JobControl;
 class ListFileKeeper;
@@ -186,6 +194,19 @@ public:
     QAction* N1 = nullptr;
     QAction* AboutOption = nullptr;
 
+    // --- page 3: what the interesting items cover --------------------------------
+    QWidget* TabSheet3 = nullptr;
+    QGroupBox* Statistics_Items_GroupBox = nullptr;
+    QTableView* Statistics_Items_ListView = nullptr;
+    QLabel* Statistics_Summary_Label = nullptr;
+    QPushButton* Statistics_Refresh_BitBtn = nullptr;
+    QPushButton* Statistics_Copy_To_Clipboard_BitBtn = nullptr;
+    QPushButton* Statistics_Save_BitBtn = nullptr;
+    QGroupBox* Statistics_Uncovered_Files_GroupBox = nullptr;
+    QListView* Statistics_Uncovered_Files_ListBox = nullptr;
+    QGroupBox* Statistics_Single_Item_Files_GroupBox = nullptr;
+    QListView* Statistics_Single_Item_Files_ListBox = nullptr;
+
     // --- lifecycle and layout --------------------------------------------------
     // The first-show sequence; runs at the first show and again after a
     // return to factory defaults.
@@ -283,6 +304,27 @@ public slots:
     void View_Shareware_Catalog_OptionClick();
     void AboutOptionClick();
 
+    // The statistics page (main_form_statistics.cpp).
+    void Statistics_Refresh_BitBtnClick();
+    void Statistics_Copy_To_Clipboard_BitBtnClick();
+    void Statistics_Save_BitBtnClick();
+    void Statistics_Items_ListViewDblClick(int row);
+    void Statistics_Uncovered_Files_ListBoxDblClick(int row);
+    void Statistics_Single_Item_Files_ListBoxDblClick(int row);
+
+public:
+    // The statistics as last counted; stale once the file list, the items
+    // list or the view filter changed since.
+    const CollectionStats* statistics() const { return m_stats.get(); }
+
+    // While set (the scan sets it), processing shows a file that cannot be
+    // read by its error line instead of a box; lastShownUnreadable() tells
+    // whether the last processing did so.
+    void setPassOverUnreadable(bool on) { m_passOverUnreadable = on; }
+    bool lastShownUnreadable() const { return m_lastShownUnreadable; }
+    bool statisticsStale() const;
+    ItemStatsModel* itemStatsModel() const { return m_itemStatsModel; }
+
 public:
     // --- the About dialog and the start-up show command --------------------------
     // The About dialog; made with this window as its parent when none was set.
@@ -319,6 +361,7 @@ private:
     void createPage1();
     void createPage2();
     void createHiddenControls();
+    void createPage3();
     void createMenus();
     QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption,
                             const QString& hint, const QRect& bounds, int icon,
@@ -352,6 +395,8 @@ private:
     // The busy state and the gauge (main_form_processing.cpp).
     void focusView();
     void leaveBusyState();
+    // The caption of File_Contents_GroupBox for the entry at index.
+    void setFileCaption(int index, const QString& path);
     void setGaugeRange(qint64 maximum);
     void setGaugeProgress(qint64 progress);
 
@@ -392,6 +437,34 @@ private:
 
     ColourMatcher m_matcher;
     bool m_matcherStale = true;
+
+    // Counters of the changes to the file list and the items list.
+    quint64 m_fileListChanges = 0;
+    quint64 m_itemsListChanges = 0;
+    // Runs work with the batch engine over the current items and view
+    // filter, built on the work's thread when either changed since the last
+    // build (main_form_scan.cpp).
+    void runWithScanner(const std::function<void(const BatchScanner&, const JobControl&)>& work);
+    std::shared_ptr<const BatchScanner> m_scanner;
+    quint64 m_scannerItems = 0;
+    int m_scannerFilter = -1;
+    bool m_passOverUnreadable = false;
+    bool m_lastShownUnreadable = false;
+
+    // The statistics page (main_form_statistics.cpp).
+    void wireStatistics();
+    void showStatistics();
+    void updateStatisticsSummary();
+    // Makes the entry for path current and shows it on page 1.
+    void showListedFile(const QString& path);
+    std::unique_ptr<CollectionStats> m_stats;
+    quint64 m_statsFileList = 0;
+    quint64 m_statsItemsList = 0;
+    int m_statsFilter = -1;
+    ItemStatsModel* m_itemStatsModel = nullptr;
+    QStringListModel* m_uncoveredModel = nullptr;
+    QStringListModel* m_singleModel = nullptr;
+    QString m_statisticsSavePath; // the last file the table was saved to
 
     TAboutBox* m_aboutBox = nullptr;
     StartUpShow m_startUpShow = StartUpShow::Normal;

@@ -4,6 +4,7 @@
 #include "app/widgets/main_form.h"
 
 #include "app/widgets/radio_group.h"
+#include "items/item_stats_model.h"
 #include "util/widgets/sorted_list_box.h"
 #include "view/widgets/message_view.h"
 
@@ -12,16 +13,20 @@
 #include <QCheckBox>
 #include <QFontDatabase>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStringListModel>
 #include <QStyle>
 #include <QTabWidget>
+#include <QTableView>
 
 namespace jl {
 
@@ -95,6 +100,7 @@ void TMainForm1::createControls() {
 
     createPage1();
     createPage2();
+    createPage3();
     createHiddenControls();
 }
 
@@ -245,6 +251,92 @@ void TMainForm1::createPage2() {
                                QStringLiteral("Exit this program"), {627, 394, 150, 35},
                                QStyle::SP_DialogCloseButton, "application-exit");
     Exit_2_BitBtn->setFont(timesFont(14, true));
+}
+
+void TMainForm1::createPage3() {
+    TabSheet3 = new QWidget;
+    TabSheet3->setObjectName(QStringLiteral("TabSheet3"));
+    PageControl1->addTab(TabSheet3, QStringLiteral("Statistics"));
+    auto group = [this](const char* name, const QString& caption, const QRect& bounds) {
+        auto* box = new QGroupBox(caption, TabSheet3);
+        box->setObjectName(QString::fromLatin1(name));
+        box->setGeometry(bounds);
+        return box;
+    };
+    auto list = [this](QWidget* parent, const char* name, QAbstractItemModel* model,
+                       const QString& hint) {
+        auto* view = new QListView(parent);
+        view->setObjectName(QString::fromLatin1(name));
+        view->setGeometry(8, 22, 299, 184);
+        view->setModel(model);
+        view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        view->setUniformItemSizes(true);
+        setHint(view, hint);
+        return view;
+    };
+    const QString showHint = QStringLiteral("Double-click a file to show it");
+
+    Statistics_Items_GroupBox =
+        group("Statistics_Items_GroupBox", QStringLiteral(" Files Each Interesting Item Covers : "),
+              {4, 2, 470, 431});
+    m_itemStatsModel = new ItemStatsModel(this);
+    Statistics_Items_ListView = new QTableView(Statistics_Items_GroupBox);
+    Statistics_Items_ListView->setObjectName(QStringLiteral("Statistics_Items_ListView"));
+    Statistics_Items_ListView->setGeometry(8, 22, 454, 290);
+    Statistics_Items_ListView->setModel(m_itemStatsModel);
+    Statistics_Items_ListView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    Statistics_Items_ListView->setSelectionBehavior(QAbstractItemView::SelectRows);
+    Statistics_Items_ListView->setSelectionMode(QAbstractItemView::SingleSelection);
+    Statistics_Items_ListView->setWordWrap(false);
+    Statistics_Items_ListView->verticalHeader()->hide();
+    Statistics_Items_ListView->verticalHeader()->setDefaultSectionSize(
+        Statistics_Items_ListView->fontMetrics().height() + 4);
+    Statistics_Items_ListView->horizontalHeader()->setStretchLastSection(true);
+    Statistics_Items_ListView->setColumnWidth(ItemStatsModel::FilesColumn, 64);
+    Statistics_Items_ListView->setColumnWidth(ItemStatsModel::AloneColumn, 64);
+    Statistics_Items_ListView->horizontalHeader()->setSortIndicator(ItemStatsModel::ItemColumn,
+                                                                    Qt::AscendingOrder);
+    Statistics_Items_ListView->setSortingEnabled(true);
+    setHint(Statistics_Items_ListView,
+            QStringLiteral("Files holding each item, and files it alone covers: click a heading "
+                           "to sort, double-click an item to go to the next file holding it"));
+
+    Statistics_Summary_Label = new QLabel(Statistics_Items_GroupBox);
+    Statistics_Summary_Label->setObjectName(QStringLiteral("Statistics_Summary_Label"));
+    Statistics_Summary_Label->setGeometry(8, 316, 454, 74);
+    Statistics_Summary_Label->setWordWrap(true);
+    Statistics_Summary_Label->setTextFormat(Qt::PlainText);
+    Statistics_Summary_Label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+    QWidget* items = Statistics_Items_GroupBox;
+    Statistics_Refresh_BitBtn = makeButton(
+        items, "Statistics_Refresh_BitBtn", QStringLiteral("Refresh"),
+        QStringLiteral("Count which files each interesting item covers, for the list of files "
+                       "and the view chosen"),
+        {8, 394, 146, 28}, QStyle::SP_BrowserReload, "view-refresh");
+    Statistics_Copy_To_Clipboard_BitBtn =
+        makeButton(items, "Statistics_Copy_To_Clipboard_BitBtn", QStringLiteral("Copy CSV"),
+                   QStringLiteral("Copy the table of items to Windows Clipboard as CSV text"),
+                   {158, 394, 146, 28}, QStyle::SP_FileDialogDetailedView, "edit-copy");
+    Statistics_Save_BitBtn =
+        makeButton(items, "Statistics_Save_BitBtn", QStringLiteral("Save CSV"),
+                   QStringLiteral("Save the table of items to a CSV file"), {308, 394, 146, 28},
+                   QStyle::SP_DialogSaveButton, "document-save");
+
+    Statistics_Uncovered_Files_GroupBox =
+        group("Statistics_Uncovered_Files_GroupBox", QStringLiteral(" Files Holding No Item : "),
+              {478, 2, 315, 214});
+    m_uncoveredModel = new QStringListModel(this);
+    Statistics_Uncovered_Files_ListBox =
+        list(Statistics_Uncovered_Files_GroupBox, "Statistics_Uncovered_Files_ListBox",
+             m_uncoveredModel, showHint);
+    Statistics_Single_Item_Files_GroupBox =
+        group("Statistics_Single_Item_Files_GroupBox",
+              QStringLiteral(" Files One Item Alone Covers : "), {478, 219, 315, 214});
+    m_singleModel = new QStringListModel(this);
+    Statistics_Single_Item_Files_ListBox =
+        list(Statistics_Single_Item_Files_GroupBox, "Statistics_Single_Item_Files_ListBox",
+             m_singleModel, showHint);
 }
 
 void TMainForm1::createHiddenControls() {

@@ -108,7 +108,7 @@ void TMainForm1::Scale_Layout() {
         const int height = scaled(Get_Field_As_Integer(line, blank, 4), heightRatio);
         const int points = scaled(Get_Field_As_Integer(line, blank, 5), fontRatio);
         // The pages of the tab control are placed by the tab control itself.
-        if (widget != TabSheet1 && widget != TabSheet2)
+        if (PageControl1->indexOf(widget) < 0)
             widget->setGeometry(left, top, std::max(0, width), std::max(0, height));
         // A font cannot shrink to nothing: a very small window keeps 1 point.
         // An unchanged size is not set again, which would re-lay out the text.

@@ -4,6 +4,7 @@
 #include "app/widgets/main_form.h"
 
 #include "app/widgets/radio_group.h"
+#include "items/scan_ahead.h"
 #include "util/dialogs.h"
 #include "util/file_helpers.h"
 #include "util/list_ops.h"
@@ -75,6 +76,13 @@ void TMainForm1::setGaugeProgress(qint64 progress) {
         static_cast<int>(std::min(progress / m_gaugeDivisor, qint64(Progress_Guage->maximum()))));
 }
 
+void TMainForm1::setFileCaption(int index, const QString& path) {
+    File_Contents_GroupBox->setTitle(QStringLiteral("File %1 of %2 :  %3 ")
+                                         .arg(index + 1)
+                                         .arg(File_List_ListBox->list().count())
+                                         .arg(Get_File_Name(path)));
+}
+
 void TMainForm1::focusView() {
     File_Contents_RichEdit->setFocus();
 }
@@ -87,6 +95,7 @@ void TMainForm1::Process_The_Selected_File_BitBtnClick() {
     const QString path = Get_First_Selected_Text(files);
     MessageView* view = File_Contents_RichEdit;
     const quint64 run = ++m_processRuns;
+    m_lastShownUnreadable = false;
 
     view->clearText();
     if (path.isEmpty())
@@ -122,10 +131,7 @@ void TMainForm1::Process_The_Selected_File_BitBtnClick() {
     if (run != m_processRuns)
         return;
 
-    File_Contents_GroupBox->setTitle(QStringLiteral("File %1 of %2 :  %3 ")
-                                         .arg(index + 1)
-                                         .arg(files.count())
-                                         .arg(Get_File_Name(path)));
+    setFileCaption(index, path);
 
     ReaderHooks hooks;
     hooks.filter = [this] { return viewFilter(); };
@@ -141,11 +147,18 @@ void TMainForm1::Process_The_Selected_File_BitBtnClick() {
     const LoadResult result = Load_File_Into_View(path, text, hooks);
     if (run != m_processRuns || stopRequested())
         return; // the guard ends the update and leaves the busy state
-    view->setWholeText(text.toQString());
+    // During a scan a file that cannot be read is passed over like a
+    // missing one: its error line in the view, not colour coded, no box.
+    const bool passOver = result.status == kStatusCannotRead && m_passOverUnreadable;
+    view->setWholeText(passOver ? unreadableFileLine(result.error) : text.toQString());
     guard.updateOpen = false;
     view->endUpdate();
 
-    if (result.status == kStatusCannotRead) {
+    if (passOver) {
+        m_lastShownUnreadable = true;
+        guard.armed = false;
+        leaveBusyState();
+    } else if (result.status == kStatusCannotRead) {
         guard.armed = false;
         leaveBusyState();
         m_dialogs.error(

@@ -46,6 +46,10 @@ public:
     QString chooseDirectory(const QString& start) override {
         return m_quiet ? QString() : real().chooseDirectory(start);
     }
+    QString chooseSaveFile(const QString& title, const QString& proposed,
+                           const QString& filter) override {
+        return m_quiet ? QString() : real().chooseSaveFile(title, proposed, filter);
+    }
     // program: text, each line break of the text as one.
     void printLine(const QString& text) const {
         QString line = m_program + QStringLiteral(": ") + text;

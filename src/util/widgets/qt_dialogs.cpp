@@ -134,6 +134,21 @@ QString QtDialogs::chooseDirectory(const QString& startDirectory) {
     return files.isEmpty() ? QString() : files.front();
 }
 
+QString QtDialogs::chooseSaveFile(const QString& title, const QString& proposedPath,
+                                  const QString& nameFilter) {
+    // The toolkit's own dialog, like the directory chooser: its title is the
+    // one given, and it asks before an existing file is replaced.
+    QFileDialog dialog(m_parent, title, proposedPath, nameFilter);
+    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.selectFile(proposedPath);
+    if (dialog.exec() != QDialog::Accepted)
+        return QString();
+    const QStringList files = dialog.selectedFiles();
+    return files.isEmpty() ? QString() : files.front();
+}
+
 QString SystemClipboard::text() const {
     return QGuiApplication::clipboard()->text();
 }

@@ -21,6 +21,8 @@ public:
     void message(MessageKind kind, const QString& text) override;
     bool ask(QuestionKind kind, const QString& text) override;
     QString chooseDirectory(const QString& startDirectory) override;
+    QString chooseSaveFile(const QString& title, const QString& proposedPath,
+                           const QString& nameFilter) override;
 
 private:
     QWidget* m_parent;
