@@ -22,29 +22,32 @@ bool ScriptedDialogs::ask(QuestionKind kind, const QString& text) {
     return answer;
 }
 
+namespace {
+
+// The next scripted choice, or a failure when the script has none.
+QString nextChoice(std::deque<QString>& script, const char* chooser, const QString& start) {
+    if (script.empty()) {
+        ADD_FAILURE() << "unexpected " << chooser << " at " << start.toStdString();
+        return {};
+    }
+    QString result = script.front();
+    script.pop_front();
+    return result;
+}
+
+} // namespace
+
 QString ScriptedDialogs::chooseDirectory(const QString& startDirectory) {
     m_lastStart = startDirectory;
     m_shown.push_back({Shown::Type::Directory, startDirectory});
-    if (m_directories.empty()) {
-        ADD_FAILURE() << "unexpected directory chooser at " << startDirectory.toStdString();
-        return {};
-    }
-    QString result = m_directories.front();
-    m_directories.pop_front();
-    return result;
+    return nextChoice(m_directories, "directory chooser", startDirectory);
 }
 
 QString ScriptedDialogs::chooseSaveFile(const QString& title, const QString& proposedPath,
                                         const QString& nameFilter) {
     m_lastStart = proposedPath;
     m_shown.push_back({Shown::Type::SaveFile, title + " | " + proposedPath + " | " + nameFilter});
-    if (m_saveFiles.empty()) {
-        ADD_FAILURE() << "unexpected save-file chooser at " << proposedPath.toStdString();
-        return {};
-    }
-    QString result = m_saveFiles.front();
-    m_saveFiles.pop_front();
-    return result;
+    return nextChoice(m_saveFiles, "save-file chooser", proposedPath);
 }
 
 QStringList ScriptedDialogs::texts() const {
