@@ -42,8 +42,6 @@ void TMainForm1::runWithScanner(
 void TMainForm1::BitBtn1Click() {
     SortedList& files = File_List_ListBox->list();
     QCheckBox* foundAny = File_Contains_Any_Interesting_Items_CheckBox;
-    const bool shownAtStart = isVisible();
-    auto closed = [this, shownAtStart] { return shownAtStart && !isVisible(); };
     const ColourOption colour = colourOption();
     const bool itemsCount = colour == ItemsOnly || colour == Everything;
 
@@ -73,9 +71,9 @@ void TMainForm1::BitBtn1Click() {
         // Closed meanwhile, or another command changed the lists, the options
         // or the current entry (a drop, a return to factory defaults): that
         // command's result stands.
-        if (closed() || m_fileListChanges != fileListBefore || m_itemsListChanges != itemsBefore ||
-            Get_First_Selected_Index(files) != index || colourOption() != colour ||
-            viewFilter() != filter)
+        if (closeAccepted() || m_fileListChanges != fileListBefore ||
+            m_itemsListChanges != itemsBefore || Get_First_Selected_Index(files) != index ||
+            colourOption() != colour || viewFilter() != filter)
             return;
 
         unreadable += ahead.unreadable;
@@ -94,7 +92,7 @@ void TMainForm1::BitBtn1Click() {
         Process_The_Selected_File_BitBtnClick();
         focusView();
         QCoreApplication::processEvents();
-        if (closed())
+        if (closeAccepted())
             return;
         // A file passed over on the way was counted already.
         if (lastShownUnreadable() && target > ahead.reached)

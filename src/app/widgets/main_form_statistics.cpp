@@ -72,7 +72,6 @@ bool TMainForm1::statisticsStale() const {
 }
 
 void TMainForm1::Statistics_Refresh_BitBtnClick() {
-    const bool shownAtStart = isVisible();
     const QStringList paths = File_List_ListBox->list().entries();
     const quint64 fileList = m_fileListChanges;
     const quint64 itemsList = m_itemsListChanges;
@@ -81,7 +80,7 @@ void TMainForm1::Statistics_Refresh_BitBtnClick() {
     runWithScanner([&](const BatchScanner& scanner, const JobControl& control) {
         *stats = collectStats(scanner, paths, control);
     });
-    if (shownAtStart && !isVisible())
+    if (closeAccepted())
         return;
     // Counted for the lists as they were at the start: a change made
     // meanwhile shows them out of date at once.
@@ -162,7 +161,6 @@ void TMainForm1::Statistics_Items_ListViewDblClick(int row) {
     const int after = Get_First_Selected_Index(files);
     const quint64 fileList = m_fileListChanges;
     const int filter = viewFilter();
-    const bool shownAtStart = isVisible();
     int found = -1;
     bool stopped = false;
     runWork([&](const JobControl& control) {
@@ -170,7 +168,7 @@ void TMainForm1::Statistics_Items_ListViewDblClick(int row) {
         found = nextFileHolding(scanner, paths, after, control);
         stopped = control.stopRequested();
     });
-    if ((shownAtStart && !isVisible()) || stopped || m_fileListChanges != fileList)
+    if (closeAccepted() || stopped || m_fileListChanges != fileList)
         return;
     if (found < 0) {
         m_dialogs.information(QStringLiteral("No file in the list holds \"%1\".").arg(item));
