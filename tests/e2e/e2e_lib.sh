@@ -80,11 +80,13 @@ close_with_file_exit() {
 # design client area of 809 x 499; pages start inside the tab control, below
 # its tabs. Measured for this toolkit and font set: the menu bar is 20 pixels
 # high and a page starts 1 pixel right of and 26 pixels below the tab
-# control's top left corner; the two tabs' centres lie at x 46 and 153, y 34.
+# control's top left corner; the three tabs' centres lie at x 46, 153 and
+# 257, y 34.
 menu_height=20
 page_dx=1
 page_dy=26
 tab_y=34
+statistics_tab_x=257
 win_w=815 # the window's size, read once it is shown
 win_h=543
 

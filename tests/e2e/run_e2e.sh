@@ -4,7 +4,8 @@
 # tools) and both list files, step to the next file, change the colour-coding
 # option, add an interesting item selected by a click in the view, close with
 # File > Exit; check what it wrote; start it again and check that everything
-# came back.
+# came back. A third run scans for the next file without items (passing over
+# one that cannot be read), counts the statistics and saves them as CSV.
 #
 # Usage: run_e2e.sh PATH/TO/junkloupe
 # Exit status: 0 passed, 1 failed, 77 skipped (no Xvfb or xdotool).
@@ -138,4 +139,40 @@ cmp -s "$prog/Junkloupe.ini" "$work/first.ini" ||
     fail "the settings written after a restart differ: $(diff <(tr -d '\r' <"$work/first.ini") <(tr -d '\r' <"$prog/Junkloupe.ini"))"
 cmp -s "$prog/Junkloupe.ini_int" "$work/first.ini_int" || fail "the items list changed after a restart"
 
-echo "PASS: the program kept its settings and lists across a restart"
+# --- the third run: the scan and the statistics -----------------------------------
+# Two more entries: d, a named pipe (it cannot be read), and e, which holds no
+# item. The scan from b passes over c (it holds the item) and d, stops on e and
+# then tells that one file could not be read.
+mkfifo "$msgs/d.eml"
+printf 'Received: from clean.example\r\nSubject: e\r\nMessage-ID: <e@e2e.test>\r\n\r\nbody\r\n' >"$msgs/e.eml"
+printf '%s\r\n' "$msgs/d.eml" "$msgs/e.eml" >>"$prog/Junkloupe.ini_file"
+sed -i 's/^File_Contents_Colour_Coding_RadioGroup=0\r$/File_Contents_Colour_Coding_RadioGroup=3\r/' "$prog/Junkloupe.ini"
+start_program
+
+boxes() { xdotool search --onlyvisible --name '^Junkloupe v1\.0f$' 2>/dev/null | wc -l; }
+# "Next File containing No Interesting Items" (128, 369 inside the file group).
+click_control 4 2 128 369 326 28
+wait_for 10 test "$(boxes)" -gt 1 || fail "no notice after the scan"
+xdotool key Return
+wait_for 10 test "$(boxes)" -eq 1 || fail "the notice after the scan did not close"
+
+# The Statistics page (its tab right of the other two), Refresh (8, 394
+# inside the items group at 4, 2), then Save CSV (308, 394) into $work.
+click_at "$statistics_tab_x" "$tab_y"
+click_control 4 2 8 394 146 28
+sleep 1
+click_control 4 2 308 394 146 28
+chooser=$(timeout 15 xdotool search --sync --onlyvisible --name '^Save Statistics As' | head -n1) ||
+    fail "no save-file chooser appeared"
+xdotool windowfocus --sync "$chooser"
+xdotool key ctrl+a
+xdotool type --delay 20 "$work/stats.csv"
+xdotool key Return
+wait_for 10 test -s "$work/stats.csv" || fail "the statistics were not saved"
+close_with_file_exit
+
+grep -qxF $'Selected_File_Num=4\r' "$prog/Junkloupe.ini" || fail "the scan did not stop on e.eml"
+printf 'Files,Alone,Item\r\n0,0,already-known-item\r\n3,3,%s\r\n' "$item" | cmp -s - "$work/stats.csv" ||
+    fail "the saved statistics differ: $(cat -A "$work/stats.csv")"
+
+echo "PASS: the program kept its settings and lists across a restart; the scan and the statistics work"
