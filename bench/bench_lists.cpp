@@ -45,6 +45,7 @@ public:
     void message(jl::MessageKind, const QString&) override { ++shown; }
     bool ask(jl::QuestionKind, const QString&) override { return false; }
     QString chooseDirectory(const QString&) override { return {}; }
+    QString chooseSaveFile(const QString&, const QString&, const QString&) override { return {}; }
 };
 
 void BM_InsertOneByOne(benchmark::State& state) {

@@ -5,9 +5,21 @@
 // filter, one re-layout of the view and one colour-coding pass.
 //
 // The argument is the view filter (1: all headers, 2: all printable text).
+//
+// Then the window against junkloupe-cli over every corpus message, in the
+// same run:
+// - the scan with one item that every message holds (":" under all printable
+//   text), from no current entry to the last file, shown, against
+//   `junkloupe-cli scan`;
+// - the statistics page's Refresh with the 1,000- and 10,000-item lists
+//   (the matcher built anew each time, as the command line builds it)
+//   against `junkloupe-cli hits`.
+// The command-line figures include starting the process. Compare
+// BM_Window*Corpus with BM_Cli*Corpus of the same argument.
 
 #include "app/widgets/main_form.h"
 #include "app/widgets/radio_group.h"
+#include "items/collection_stats.h"
 #include "util/clipboard.h"
 #include "util/dialogs.h"
 #include "util/list_ops.h"
@@ -17,9 +29,12 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
@@ -100,6 +115,127 @@ BENCHMARK(BM_WindowNextFile1000Messages)
     ->Arg(2)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3);
+
+// --- the window against the command line over the whole corpus ----------------------
+
+QString corpusItems(int count) {
+    return kCorpus + QStringLiteral("/items/items-%1.txt").arg(count);
+}
+
+// Every corpus message, named one a line in a file for --files-from, and an
+// items list holding ":" alone, which every message shows under filter 2.
+struct CorpusRun {
+    QTemporaryDir folder;
+    QStringList paths = jl::bench::corpusMessages(kCorpus);
+    QString names = folder.filePath(QStringLiteral("names.txt"));
+    QString holdAllItem = folder.filePath(QStringLiteral("item.txt"));
+
+    bool prepare(benchmark::State& state) {
+        QFile list(names), item(holdAllItem);
+        if (paths.isEmpty() || !list.open(QIODevice::WriteOnly) ||
+            !item.open(QIODevice::WriteOnly)) {
+            state.SkipWithError("corpus not found");
+            return false;
+        }
+        list.write(paths.join(QLatin1Char('\n')).toUtf8() + '\n');
+        item.write(":\r\n");
+        return true;
+    }
+    // Runs junkloupe-cli (beside this program) over every message.
+    void cli(benchmark::State& state, QStringList arguments) const {
+        QProcess cli;
+        cli.setStandardOutputFile(QProcess::nullDevice());
+        arguments << QStringLiteral("--files-from=") + names;
+        cli.start(QCoreApplication::applicationDirPath() + QStringLiteral("/junkloupe-cli"),
+                  arguments);
+        if (!cli.waitForFinished(-1) || cli.exitStatus() != QProcess::NormalExit ||
+            cli.exitCode() > 1)
+            state.SkipWithError("junkloupe-cli failed");
+    }
+};
+
+// The shown window with every corpus message in its file list.
+struct CorpusWindow : jl::bench::ShownWindow {
+    void open(int filter, const QStringList& paths) {
+        ShownWindow::open();
+        form->File_Contents_Filter_RadioGroup->setItemIndex(filter);
+        form->File_Contents_Colour_Coding_RadioGroup->setItemIndex(3);
+        files().insertMany(paths);
+    }
+    jl::SortedList& files() { return form->File_List_ListBox->list(); }
+    jl::SortedList& items() { return form->Interesting_Items_ListBox->list(); }
+};
+
+void BM_CliScanCorpus(benchmark::State& state) {
+    CorpusRun run;
+    if (!run.prepare(state))
+        return;
+    for (auto _ : state)
+        run.cli(state, {QStringLiteral("scan"), QStringLiteral("--filter=2"),
+                        QStringLiteral("--items=") + run.holdAllItem});
+    state.counters["files"] = double(run.paths.size());
+}
+BENCHMARK(BM_CliScanCorpus)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+void BM_WindowScanCorpus(benchmark::State& state) {
+    CorpusRun run;
+    if (!run.prepare(state))
+        return;
+    CorpusWindow window;
+    window.open(2, run.paths);
+    window.items().insert(QStringLiteral(":"));
+    int endedAt = -1;
+    for (auto _ : state) {
+        // From no current entry: every file is decided, the last one shown.
+        jl::Select_List_Index(window.files(), -1);
+        window.form->BitBtn1->click();
+        endedAt = jl::Get_First_Selected_Index(window.files());
+    }
+    if (endedAt != window.files().count() - 1 || window.dialogs.messages == 0)
+        state.SkipWithError("the scan did not end on the last file");
+    state.counters["files"] = double(run.paths.size());
+}
+BENCHMARK(BM_WindowScanCorpus)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+void BM_CliHitsCorpus(benchmark::State& state) {
+    CorpusRun run;
+    if (!run.prepare(state))
+        return;
+    for (auto _ : state)
+        run.cli(state, {QStringLiteral("hits"), QStringLiteral("--filter=1"),
+                        QStringLiteral("--items=") + corpusItems(int(state.range(0)))});
+}
+BENCHMARK(BM_CliHitsCorpus)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+void BM_WindowStatisticsCorpus(benchmark::State& state) {
+    CorpusRun run;
+    if (!run.prepare(state))
+        return;
+    CorpusWindow window;
+    window.open(1, run.paths);
+    jl::Load_List_File(window.items(), corpusItems(int(state.range(0))));
+    window.form->PageControl1->setCurrentWidget(window.form->TabSheet3);
+    QApplication::processEvents();
+    for (auto _ : state) {
+        // A change of the items list: the matcher is built again, as the
+        // command line builds it for every run.
+        state.PauseTiming();
+        window.items().removeAt(window.items().insert(QStringLiteral("\x01")));
+        state.ResumeTiming();
+        window.form->Statistics_Refresh_BitBtn->click();
+        QApplication::processEvents(); // the table painted
+    }
+    const jl::CollectionStats* stats = window.form->statistics();
+    if (!stats || !stats->complete || stats->examined == 0)
+        state.SkipWithError("no statistics");
+    else
+        state.counters["dead"] = stats->deadItems();
+}
+BENCHMARK(BM_WindowStatisticsCorpus)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5);
 
 } // namespace
 
