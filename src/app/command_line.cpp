@@ -2,6 +2,7 @@
 
 #include "app/command_line.h"
 
+#include "util/file_helpers.h"
 #include "util/product.h"
 #include "util/program_folder.h"
 
@@ -50,9 +51,34 @@ QString pathArgument(const QString& argument) {
     return argument;
 }
 
+// The bytes of a path argument as the file system knows them: the
+// argument's own, or a file URL's path with its escapes undone.
+QByteArray pathBytes(const QByteArray& argument) {
+    if (!argument.startsWith("file://"))
+        return argument;
+    QByteArray escaped;
+    for (const char c : argument) {
+        if (static_cast<unsigned char>(c) < 0x80)
+            escaped += c;
+        else
+            escaped += '%' + QByteArray::number(static_cast<unsigned char>(c), 16);
+    }
+    const QUrl url = QUrl::fromEncoded(escaped, QUrl::TolerantMode);
+    if (!url.isLocalFile())
+        return argument;
+    return QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+}
+
 } // namespace
 
-CommandLine parseCommandLine(const QStringList& arguments) {
+CommandLine parseCommandLine(int argc, char** argv) {
+    QList<QByteArray> raw;
+    for (int i = 0; i < argc; ++i)
+        raw.append(QByteArray(argv[i]));
+    return parseCommandLine(commandLineArguments(argc, argv), raw);
+}
+
+CommandLine parseCommandLine(const QStringList& arguments, const QList<QByteArray>& rawArguments) {
     CommandLine result;
     if (!arguments.isEmpty() && !arguments[0].isEmpty())
         result.program = QFileInfo(arguments[0]).fileName();
@@ -67,7 +93,12 @@ CommandLine parseCommandLine(const QStringList& arguments) {
         const bool isOption =
             !optionsEnded && argument.size() > 1 && argument.startsWith(QLatin1Char('-'));
         if (!isOption) {
-            result.paths.append(pathArgument(argument));
+            const QByteArray bytes =
+                i < rawArguments.size() ? pathBytes(rawArguments[i]) : QByteArray();
+            if (isUndecodableName(bytes))
+                result.undecodablePaths.append(bytes);
+            else
+                result.paths.append(pathArgument(argument));
             continue;
         }
         if (argument == QLatin1String("--")) {

@@ -2,6 +2,8 @@
 // The command line of the window program: parsed once at start-up, before
 // any display is opened, so that --help and a wrong command line need none.
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -25,13 +27,19 @@ struct CommandLine {
     StartUpShow show = StartUpShow::Normal;
     bool showGiven = false; // --show was on the command line
     QStringList paths;
+    // Path arguments whose bytes are not valid in the system's encoding: no
+    // text names those files, so they are only counted as left out.
+    QList<QByteArray> undecodablePaths;
     QString screenshot;                            // --screenshot FILE, for the documentation
     QString error;                                 // what is wrong with the command line
     QString program = QStringLiteral("junkloupe"); // the program's file name, for messages
 };
 
-// arguments[0] is the program as it was started.
-CommandLine parseCommandLine(const QStringList& arguments);
+// arguments[0] is the program as it was started; rawArguments, when given,
+// are the same arguments as the bytes the program received.
+CommandLine parseCommandLine(const QStringList& arguments,
+                             const QList<QByteArray>& rawArguments = {});
+CommandLine parseCommandLine(int argc, char** argv);
 QStringList commandLineArguments(int argc, char** argv);
 QString commandLineUsage(const QString& program);
 // What --help prints: the usage, then the folder where this copy keeps the

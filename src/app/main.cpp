@@ -7,7 +7,7 @@
 
 int main(int argc, char** argv) {
     // --help and a command line that cannot be used need no display.
-    const jl::CommandLine commandLine = jl::parseCommandLine(jl::commandLineArguments(argc, argv));
+    const jl::CommandLine commandLine = jl::parseCommandLine(argc, argv);
     if (const int status = jl::commandLineExitStatus(commandLine); status >= 0)
         return status;
     QApplication app(argc, argv);

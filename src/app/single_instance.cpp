@@ -1,5 +1,7 @@
 #include "app/single_instance.h"
 
+#include "util/file_helpers.h"
+
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -68,8 +70,10 @@ QByteArray encodeHandOff(const HandOffRequest& request) {
         }
     }
     payload += '\0';
-    for (const QString& path : request.paths) {
-        const QByteArray name = QFile::encodeName(path);
+    QList<QByteArray> names;
+    for (const QString& path : request.paths)
+        names.append(QFile::encodeName(path));
+    for (const QByteArray& name : names + request.undecodablePaths) {
         if (!name.isEmpty() && !name.contains('\0'))
             payload += name + '\0';
     }
@@ -106,7 +110,10 @@ HandOffDecode decodeHandOff(const QByteArray& bytes, HandOffRequest* request) {
     for (qsizetype i = 2; i < fields.size(); ++i) {
         if (!fields[i].startsWith('/'))
             return HandOffDecode::Invalid;
-        result.paths.append(QFile::decodeName(fields[i]));
+        if (isUndecodableName(fields[i]))
+            result.undecodablePaths.append(fields[i]);
+        else
+            result.paths.append(QFile::decodeName(fields[i]));
     }
     *request = result;
     return HandOffDecode::Complete;

@@ -36,6 +36,9 @@ namespace jl {
 struct HandOffRequest {
     std::optional<StartUpShow> show;
     QStringList paths; // absolute
+    // Absolute paths whose bytes are not valid in the system's encoding (the
+    // window counts the files they stand for as left out).
+    QList<QByteArray> undecodablePaths;
     bool operator==(const HandOffRequest&) const = default;
 };
 

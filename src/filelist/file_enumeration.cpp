@@ -1,5 +1,6 @@
 #include "filelist/file_enumeration.h"
 
+#include "filelist/left_out_files.h"
 #include "util/list_file.h"
 #include "util/text_helpers.h"
 
@@ -121,15 +122,12 @@ void collectDirectory(const QString& path, const AddFilesOptions& options, QStri
         if (rawName.contains('\n') || rawName.contains('\r') ||
             (options.fullPath && cannotStandInTheList(prefix))) {
             if (options.skippedName)
-                options.skippedName(encodedPrefix + rawName,
-                                    QStringLiteral("the name holds a line break"));
+                options.skippedName(encodedPrefix + rawName, lineBreakNameReason());
             continue;
         }
         if (QFile::encodeName(name) != rawName) {
             if (options.skippedName)
-                options.skippedName(
-                    encodedPrefix + rawName,
-                    QStringLiteral("the name is not valid in the system's encoding"));
+                options.skippedName(encodedPrefix + rawName, undecodableNameReason());
             continue;
         }
 

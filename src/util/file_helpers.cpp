@@ -145,6 +145,10 @@ bool isExistingDirectory(const QString& path) {
     return statPath(path, &st) && S_ISDIR(st.st_mode);
 }
 
+bool isUndecodableName(const QByteArray& rawName) {
+    return QFile::encodeName(QFile::decodeName(rawName)) != rawName;
+}
+
 bool isLockedByAnother(int fd) {
     // flock(2) locks: taking our own exclusive lock fails while another open
     // file description holds one; if we get it, it is dropped at once. The

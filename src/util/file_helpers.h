@@ -58,6 +58,9 @@ QString sizeLimitText(qint64 limit);
 
 bool isExistingFile(const QString& path);      // any non-directory entry
 bool isExistingDirectory(const QString& path); // follows links
+// True when a name's bytes are not valid in the system's encoding: no text
+// gives them back, so no path text can name that file.
+bool isUndecodableName(const QByteArray& rawName);
 
 } // namespace jl
 

@@ -46,6 +46,13 @@ TEST(HandOff, EveryRequestComesBackWholeAndDamagedOnesAreRefused) {
                 path += QChar(char16_t(1 + random.bounded(0x2FF)));
             request.paths.append(path);
         }
+        // Names whose bytes no text gives back travel as they are.
+        for (int i = random.bounded(3); i > 0; --i) {
+            QByteArray raw("/\xff");
+            for (int j = random.bounded(20); j > 0; --j)
+                raw += char(1 + random.bounded(255));
+            request.undecodablePaths.append(raw);
+        }
         const QByteArray message = encodeHandOff(request);
         HandOffRequest decoded;
         ASSERT_EQ(decodeHandOff(message, &decoded), HandOffDecode::Complete);
@@ -110,7 +117,7 @@ class InstanceTest : public ::testing::Test {
 protected:
     TempFolder run;
     QString name = QStringLiteral("junkloupe-test");
-    HandOffRequest request{StartUpShow::Maximized, {QStringLiteral("/m/a.eml")}};
+    HandOffRequest request{StartUpShow::Maximized, {QStringLiteral("/m/a.eml")}, {"/m/\xff.eml"}};
 
     // A later start, on a thread of its own (its waits block), while this
     // thread runs the events of the running window.

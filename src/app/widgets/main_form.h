@@ -260,7 +260,9 @@ public slots:
     void File_List_Delete_Selected_Files_BitBtnClick();
     void File_List_Erase_BitBtnClick();
     void File_List_Copy_To_Clipboard_BitBtnClick();
-    void FormDropFiles(const QStringList& names);
+    // undecodable: dropped names whose bytes are not valid in the system's
+    // encoding; the files they stand for are counted as left out.
+    void FormDropFiles(const QStringList& names, const QList<QByteArray>& undecodable = {});
 
     // Navigation.
     void First_File_BitBtnClick();
@@ -334,14 +336,15 @@ public:
     StartUpShow startUpShowCommand() const { return m_startUpShow; }
     // The paths given on the command line, handled as a drop of those names
     // (relative paths taken from the current directory).
-    void dropCommandLinePaths(const QStringList& paths);
+    void dropCommandLinePaths(const QStringList& paths, const QList<QByteArray>& undecodable = {});
     // A later start of the tool found this window running and handed over
     // its --show (when given) and its paths: the window comes to the front as
     // asked and takes the paths as a drop, once no command of the window is
     // under way (one may be asking a question, or reading a file or a folder
     // while it lets events run). Paths still waiting at a close join the list
     // before it is saved.
-    void takeHandedOverStart(std::optional<StartUpShow> show, const QStringList& paths);
+    void takeHandedOverStart(std::optional<StartUpShow> show, const QStringList& paths,
+                             const QList<QByteArray>& undecodablePaths = {});
 
 signals:
     // The window accepted a close (after saving).
@@ -476,6 +479,7 @@ private:
     struct HandOff {
         std::optional<StartUpShow> show;
         QStringList paths;
+        QList<QByteArray> undecodablePaths;
     };
     std::vector<HandOff> m_handOffs;
     bool m_handOffRetryPending = false;

@@ -4,6 +4,7 @@
 #include "app/widgets/main_form.h"
 
 #include "filelist/file_enumeration.h"
+#include "filelist/left_out_files.h"
 #include "util/background_job.h"
 #include "util/dialogs.h"
 #include "util/file_helpers.h"
@@ -15,6 +16,7 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -49,8 +51,10 @@ void TMainForm1::Add_All_Files_In_A_Directory_BitBtnClick() {
         // nothing else changes the list while they go in.
         const bool shownAtStart = isVisible();
         QStringList names;
-        runWork([&names, &chosen](const JobControl& control) {
+        LeftOutFiles leftOut; // counted by the work, read once it has ended
+        runWork([&names, &chosen, &leftOut](const JobControl& control) {
             AddFilesOptions options = fileListOptions();
+            options.skippedName = leftOut.recorder();
             qint64 seen = 0;
             options.progress = [&control, &seen](const QString&) {
                 control.reportProgress(seen += 21); // every 21st name
@@ -68,6 +72,8 @@ void TMainForm1::Add_All_Files_In_A_Directory_BitBtnClick() {
             Select_List_Index(files, 0);
             Process_The_Selected_File_BitBtnClick();
         }
+        if (!leftOut.isEmpty())
+            m_dialogs.information(leftOut.notice());
     }
     focusView();
 }
@@ -110,17 +116,28 @@ void TMainForm1::dropEvent(QDropEvent* event) {
     if (!event->mimeData()->hasUrls())
         return;
     QStringList names;
+    QList<QByteArray> undecodable;
     for (const QUrl& url : event->mimeData()->urls()) {
-        if (url.isLocalFile())
+        if (!url.isLocalFile())
+            continue;
+        // The name's bytes, which the URL carries escaped.
+        const QByteArray bytes =
+            QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+        if (isUndecodableName(bytes))
+            undecodable.append(bytes);
+        else
             names.append(url.toLocalFile());
     }
     event->acceptProposedAction();
-    runCommand([&] { FormDropFiles(names); });
+    runCommand([&] { FormDropFiles(names, undecodable); });
 }
 
-void TMainForm1::FormDropFiles(const QStringList& names) {
+void TMainForm1::FormDropFiles(const QStringList& names, const QList<QByteArray>& undecodable) {
     SortedList& files = File_List_ListBox->list();
     const QString remembered = Get_First_Selected_Text(files);
+    LeftOutFiles leftOut;
+    for (const QByteArray& name : undecodable)
+        leftOut.add(undecodableNameReason(), filesBehindName(name));
 
     // Names are used whole: a cut at some length would turn a long path into
     // another, wrong one.
@@ -131,7 +148,12 @@ void TMainForm1::FormDropFiles(const QStringList& names) {
         };
     options.pumpEvents = [] { QCoreApplication::processEvents(); };
     options.stop = [this] { return Abort_All_Processing_CheckBox->isChecked() || stopRequested(); };
-    dropNamesIntoList(files, names, options);
+    options.skippedName = leftOut.recorder();
+    const DropOutcome outcome = dropNamesIntoList(files, names, options);
+    for (const QString& name : outcome.ignored) {
+        if (name.contains(QLatin1Char('\n')) || name.contains(QLatin1Char('\r')))
+            leftOut.add(lineBreakNameReason(), filesBehindName(QFile::encodeName(name)));
+    }
 
     if (!files.isEmpty()) {
         if (!remembered.isEmpty())
@@ -140,16 +162,19 @@ void TMainForm1::FormDropFiles(const QStringList& names) {
             Select_List_Index(files, 0);
         Process_The_Selected_File_BitBtnClick();
     }
+    if (!leftOut.isEmpty())
+        m_dialogs.information(leftOut.notice());
     QCoreApplication::processEvents();
 }
 
-void TMainForm1::dropCommandLinePaths(const QStringList& paths) {
-    if (paths.isEmpty() || m_closed)
+void TMainForm1::dropCommandLinePaths(const QStringList& paths,
+                                      const QList<QByteArray>& undecodable) {
+    if ((paths.isEmpty() && undecodable.isEmpty()) || m_closed)
         return;
     QStringList names;
     for (const QString& path : paths)
         names.append(QFileInfo(path).absoluteFilePath());
-    runCommand([&] { FormDropFiles(names); });
+    runCommand([&] { FormDropFiles(names, undecodable); });
 }
 
 } // namespace jl

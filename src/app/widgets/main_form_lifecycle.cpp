@@ -188,10 +188,11 @@ void TMainForm1::Toggle_Always_On_Top() {
 
 // --- a later start's hand-off -------------------------------------------------------
 
-void TMainForm1::takeHandedOverStart(std::optional<StartUpShow> show, const QStringList& paths) {
+void TMainForm1::takeHandedOverStart(std::optional<StartUpShow> show, const QStringList& paths,
+                                     const QList<QByteArray>& undecodablePaths) {
     if (m_closed)
         return;
-    m_handOffs.push_back({show, paths});
+    m_handOffs.push_back({show, paths, undecodablePaths});
     deliverHandOffs();
 }
 
@@ -215,7 +216,7 @@ void TMainForm1::deliverHandOffs() {
         const HandOff handOff = m_handOffs.front();
         m_handOffs.erase(m_handOffs.begin());
         comeToFront(handOff.show);
-        dropCommandLinePaths(handOff.paths);
+        dropCommandLinePaths(handOff.paths, handOff.undecodablePaths);
     }
 }
 

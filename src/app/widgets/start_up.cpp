@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSessionManager>
 
@@ -107,7 +108,7 @@ int runMainWindow(QApplication& app, TMainForm1& form, const CommandLine& comman
     // handled once, after the first.
     form.setStartUpShowCommand(commandLine.show);
     form.show();
-    form.dropCommandLinePaths(commandLine.paths);
+    form.dropCommandLinePaths(commandLine.paths, commandLine.undecodablePaths);
 
     if (!commandLine.screenshot.isEmpty()) {
         // A picture of the window as it stands after the first show; nothing
@@ -144,6 +145,9 @@ int runJunkloupe(QApplication& app, const CommandLine& commandLine) {
             request.show = commandLine.show;
         for (const QString& path : commandLine.paths)
             request.paths.append(QFileInfo(path).absoluteFilePath());
+        for (const QByteArray& path : commandLine.undecodablePaths)
+            request.undecodablePaths.append(
+                path.startsWith('/') ? path : QFile::encodeName(QDir::currentPath()) + '/' + path);
         QString problem;
         switch (instance.start(request, kHandOffTimeout, &problem)) {
         case SingleInstance::Role::HandedOver:
@@ -170,10 +174,10 @@ int runJunkloupe(QApplication& app, const CommandLine& commandLine) {
     TMainForm1 form(folder, dialogs, clipboard, desktop);
     dialogs.setWindow(&form);
 
-    QObject::connect(&instance, &SingleInstance::handedOver, &form,
-                     [&form](const HandOffRequest& request) {
-                         form.takeHandedOverStart(request.show, request.paths);
-                     });
+    QObject::connect(
+        &instance, &SingleInstance::handedOver, &form, [&form](const HandOffRequest& request) {
+            form.takeHandedOverStart(request.show, request.paths, request.undecodablePaths);
+        });
     // A closed window takes no more starts: the next one waits for this
     // process to end and then runs its own window over the saved files.
     QObject::connect(&form, &TMainForm1::closedForGood, &instance, &SingleInstance::stopListening);
