@@ -240,7 +240,9 @@ QString Choose_Directory(Dialogs& dialogs, const QString& /*caption*/, const QSt
     const QString chosen = dialogs.chooseDirectory(useStart ? start : fallbackDirectory);
     if (chosen.isEmpty())
         return QString();
-    return Directory_With_Separator(chosen);
+    // The choice names a directory as it is: blanks at its ends are part of
+    // its name, so nothing is trimmed.
+    return Untrimmed_Directory_With_Separator(chosen);
 }
 
 } // namespace jl

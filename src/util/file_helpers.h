@@ -68,8 +68,9 @@ namespace jl {
 class Dialogs;
 // Asks for a directory through the dialogs service, starting at start (or at
 // fallbackDirectory when start is empty, "/", ".", "..", "./", "../" or names
-// no directory). The caption is not shown. Returns Directory_With_Separator of
-// the choice, or the empty text when cancelled.
+// no directory). The caption is not shown. Returns
+// Untrimmed_Directory_With_Separator of the choice, or the empty text when
+// cancelled.
 QString Choose_Directory(Dialogs& dialogs, const QString& caption, const QString& start,
                          const QString& fallbackDirectory);
 } // namespace jl

@@ -115,7 +115,9 @@ QString Trim_Control(const QString& text) {
     return text.mid(begin, end - begin);
 }
 
-QString Directory_With_Separator(const QString& directory) {
+namespace {
+
+QString directoryWithSeparator(const QString& directory, bool trim) {
     static const QStringList none = {QString(),
                                      QStringLiteral("/"),
                                      QStringLiteral("."),
@@ -124,8 +126,18 @@ QString Directory_With_Separator(const QString& directory) {
                                      QStringLiteral("../")};
     if (directory.isEmpty() || none.contains(directory))
         return QString();
-    return Replace_All_Text(Trim_Control(directory) + QLatin1Char('/'), QStringLiteral("//"),
-                            QStringLiteral("/"));
+    return Replace_All_Text((trim ? Trim_Control(directory) : directory) + QLatin1Char('/'),
+                            QStringLiteral("//"), QStringLiteral("/"));
+}
+
+} // namespace
+
+QString Directory_With_Separator(const QString& directory) {
+    return directoryWithSeparator(directory, true);
+}
+
+QString Untrimmed_Directory_With_Separator(const QString& directory) {
+    return directoryWithSeparator(directory, false);
 }
 
 int Parse_Signed_Digits(const QString& text) {

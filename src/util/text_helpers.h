@@ -16,8 +16,11 @@ QString Get_File_Name(const QString& path);
 QString Get_File_Base_Name(const QString& path);
 
 // A directory text ending in exactly one "/", runs of "/" collapsed; the
-// empty text for "", "/", ".", "..", "./" and "../".
+// empty text for "", "/", ".", "..", "./" and "../". Directory_With_Separator
+// first trims every character of code 32 or below from both ends of the text;
+// Untrimmed_Directory_With_Separator keeps them, as a name may hold them.
 QString Directory_With_Separator(const QString& directory);
+QString Untrimmed_Directory_With_Separator(const QString& directory);
 
 // Removes every leading and trailing character whose code is 32 or below.
 QString Trim_Control(const QString& text);

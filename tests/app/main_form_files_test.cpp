@@ -415,6 +415,15 @@ TEST_F(FilesTest, FilesInDirectoryMergesTheChosenDirectoryAndShowsEntryZero) {
     EXPECT_EQ(files().count(), 3);
 }
 
+TEST_F(FilesTest, FilesInDirectoryTakesTheFolderChosenEvenWhenItsNameEndsInABlank) {
+    program.write("mail/other.eml", "x");
+    const QString own = program.write("mail /own.eml", "x");
+    dialogs.chooseNext(program.file("mail "));
+    form->Add_All_Files_In_A_Directory_BitBtn->click();
+    EXPECT_EQ(form->Current_Directory_Edit->text(), program.file("mail /"));
+    EXPECT_EQ(files().entries(), QStringList({own}));
+}
+
 TEST_F(FilesTest, FilesInDirectoryWithNoFilesSelectsNothing) {
     program.mkdir("onlydirs/sub");
     dialogs.chooseNext(program.file("onlydirs"));
