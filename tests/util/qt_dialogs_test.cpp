@@ -6,11 +6,14 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QSettings>
+#include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -66,44 +69,94 @@ TEST_F(QtDialogsTest, MessageBoxesCarryTheTitleIconAndButtons) {
     EXPECT_EQ(icon, QMessageBox::Critical);
 }
 
-TEST_F(QtDialogsTest, TypedDirectoryIsCreatedAfterAYes) {
-    test::TempFolder folder;
-    const QString wanted = folder.file(QStringLiteral("new/deeper"));
-    QtDialogs dialogs;
-    QString title;
-    QString firstQuestion;
-    QString secondQuestion;
-    bool stayedOpen = false;
+// The chooser's confirming button ("Choose").
+QPushButton* chooseButton(QFileDialog* dialog) {
+    auto* box = dialog->findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"));
+    return box ? box->button(QDialogButtonBox::Open) : nullptr;
+}
 
-    auto typeAndAccept = [&](QWidget* modal) {
+TEST_F(QtDialogsTest, TypedDirectoryIsCreatedAfterAYesThroughTheButtonAndEnterAlike) {
+    const struct {
+        const char* how;
+        QString name;
+        std::function<void(QFileDialog*)> confirm;
+    } cases[] = {
+        {"the Choose button", "new/deeper",
+         [](QFileDialog* dialog) { QTest::mouseClick(chooseButton(dialog), Qt::LeftButton); }},
+        {"Enter", "new/deeper",
+         [](QFileDialog* dialog) {
+             QTest::keyClick(dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")),
+                             Qt::Key_Return);
+         }},
+        {"the Choose button", "ends in a blank ",
+         [](QFileDialog* dialog) { QTest::mouseClick(chooseButton(dialog), Qt::LeftButton); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.how);
+        test::TempFolder folder;
+        const QString wanted = folder.file(c.name);
+        QtDialogs dialogs;
+        QString title;
+        bool canChoose = false;
+        QString firstQuestion;
+        QString secondQuestion;
+        bool stayedOpen = false;
+        whenModal([&](QWidget* modal) {
+            auto* dialog = qobject_cast<QFileDialog*>(modal);
+            ASSERT_NE(dialog, nullptr);
+            title = test::titleAsShown(dialog);
+            dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(wanted);
+            canChoose = chooseButton(dialog)->isEnabled();
+            if (!canChoose) {
+                dialog->reject();
+                return;
+            }
+            // No keeps the dialog open; Yes creates the directory and chooses it.
+            whenModal([&](QWidget* box) { answer(box, QMessageBox::No, &firstQuestion); });
+            c.confirm(dialog);
+            stayedOpen = dialog->isVisible();
+            whenModal([&](QWidget* box) { answer(box, QMessageBox::Yes, &secondQuestion); });
+            c.confirm(dialog);
+        });
+        const QString chosen = dialogs.chooseDirectory(folder.path());
+        EXPECT_EQ(title, QStringLiteral("Select Directory"));
+        EXPECT_TRUE(canChoose);
+        EXPECT_EQ(firstQuestion,
+                  QStringLiteral("The specified directory does not exist. Create it?"));
+        EXPECT_TRUE(stayedOpen);
+        EXPECT_EQ(secondQuestion, firstQuestion);
+        EXPECT_TRUE(QFileInfo(wanted).isDir());
+        EXPECT_EQ(chosen, wanted);
+    }
+}
+
+TEST_F(QtDialogsTest, ChooseIsGreyOnlyForTheNameOfAFile) {
+    test::TempFolder folder;
+    const QString plain = folder.write(QStringLiteral("plain.eml"), "x");
+    const std::pair<QString, bool> typed[] = {
+        {plain, false},
+        {folder.file("gone"), true},
+        {plain, false},
+        {plain + "x", true},
+        {folder.path(), true},
+        {plain, false},
+        {folder.file("x/y"), true},
+    };
+    QtDialogs dialogs;
+    std::vector<bool> canChoose;
+    whenModal([&](QWidget* modal) {
         auto* dialog = qobject_cast<QFileDialog*>(modal);
         ASSERT_NE(dialog, nullptr);
-        title = test::titleAsShown(dialog);
-        dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(wanted);
-        QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
-    };
-    whenModal([&](QWidget* modal) {
-        typeAndAccept(modal);
-        // First question: No keeps the dialog open.
-        whenModal([&](QWidget* box) {
-            answer(box, QMessageBox::No, &firstQuestion);
-            QTimer::singleShot(50, [&] {
-                QWidget* again = QApplication::activeModalWidget();
-                stayedOpen = qobject_cast<QFileDialog*>(again) != nullptr;
-                if (!stayedOpen)
-                    return;
-                typeAndAccept(again);
-                whenModal([&](QWidget* box2) { answer(box2, QMessageBox::Yes, &secondQuestion); });
-            });
-        });
+        for (const auto& [text, expected] : typed) {
+            dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(text);
+            canChoose.push_back(chooseButton(dialog)->isEnabled());
+        }
+        dialog->reject();
     });
-    const QString chosen = dialogs.chooseDirectory(folder.path());
-    EXPECT_EQ(title, QStringLiteral("Select Directory"));
-    EXPECT_EQ(firstQuestion, QStringLiteral("The specified directory does not exist. Create it?"));
-    EXPECT_TRUE(stayedOpen);
-    EXPECT_EQ(secondQuestion, firstQuestion);
-    EXPECT_TRUE(QFileInfo(wanted).isDir());
-    EXPECT_EQ(QFileInfo(chosen).canonicalFilePath(), QFileInfo(wanted).canonicalFilePath());
+    EXPECT_EQ(dialogs.chooseDirectory(folder.path()), QString());
+    ASSERT_EQ(canChoose.size(), std::size(typed));
+    for (size_t i = 0; i < canChoose.size(); ++i)
+        EXPECT_EQ(canChoose[i], typed[i].second) << qPrintable(typed[i].first);
 }
 
 TEST_F(QtDialogsTest, CancelGivesTheEmptyText) {

@@ -2,12 +2,16 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLayout>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
 #include <QScreen>
 
 #include <algorithm>
@@ -76,6 +80,22 @@ public:
         // The toolkit's own dialog, so that accept() below sees the choice.
         setOption(QFileDialog::DontUseNativeDialog, true);
         setAcceptMode(QFileDialog::AcceptOpen);
+        // The toolkit greys out "Choose" while the typed name is no existing
+        // directory; a name of nothing must reach the question all the same.
+        if (auto* buttons = findChild<QDialogButtonBox*>(QStringLiteral("buttonBox")))
+            m_choose = buttons->button(QDialogButtonBox::Open);
+        if (m_choose)
+            m_choose->installEventFilter(this);
+        // After the toolkit's own look at every change of the name (connected
+        // first), which leaves an already grey button alone.
+        if (auto* edit = nameEdit())
+            connect(edit, &QLineEdit::textChanged, this, [this] { letChooseNothing(); });
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == m_choose && event->type() == QEvent::EnabledChange)
+            letChooseNothing();
+        return QFileDialog::eventFilter(watched, event);
     }
 
     void accept() override {
@@ -101,6 +121,24 @@ public:
         }
         QFileDialog::accept();
     }
+
+private:
+    QLineEdit* nameEdit() const { return findChild<QLineEdit*>(QStringLiteral("fileNameEdit")); }
+
+    // "Choose" stays usable while the typed name names nothing that exists
+    // (not even a file): accept() then asks whether to create it.
+    void letChooseNothing() {
+        if (!m_choose || m_choose->isEnabled())
+            return;
+        const QLineEdit* edit = nameEdit();
+        if (!edit || edit->text().isEmpty())
+            return;
+        const QStringList files = selectedFiles();
+        if (!files.isEmpty() && !files.front().isEmpty() && !QFileInfo::exists(files.front()))
+            m_choose->setEnabled(true);
+    }
+
+    QPointer<QPushButton> m_choose;
 };
 
 } // namespace
