@@ -164,5 +164,19 @@ TEST_F(ListBox, ScrollsSidewaysOverFifteenHundredPixels) {
     EXPECT_EQ(box.visualRect(box.list().index(3)).width(), 1500);
 }
 
+// An entry of a megabyte is laid out from its start only (a whole layout on
+// every paint took seconds), and the list still holds it whole.
+TEST_F(ListBox, HugeEntryIsDrawnFromItsStart) {
+    const QString huge = QString(1000 * 1000, QLatin1Char('x'));
+    box.list().insert(huge);
+    const QModelIndex index = box.list().index(box.list().indexOfExact(huge));
+    QStyleOptionViewItem option;
+    option.initFrom(&box);
+    const int width = box.itemDelegate()->sizeHint(option, index).width();
+    EXPECT_GT(width, 1500);
+    EXPECT_LT(width, 1100 * box.fontMetrics().maxWidth());
+    EXPECT_EQ(box.list().at(index.row()), huge);
+}
+
 } // namespace
 } // namespace jl
