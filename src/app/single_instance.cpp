@@ -167,7 +167,7 @@ SingleInstance::Role SingleInstance::start(const HandOffRequest& request,
         if (problem)
             *problem = QStringLiteral("cannot use %1 (%2): a second window over the same files "
                                       "is not kept out")
-                           .arg(m_lockPath, QString::fromLocal8Bit(std::strerror(errno)));
+                           .arg(m_lockPath, systemReason(errno));
         return Role::Primary;
     }
 

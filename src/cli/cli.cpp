@@ -4,6 +4,7 @@
 #include "cli/options.h"
 #include "cli/tally.h"
 #include "items/batch_scan.h"
+#include "util/file_helpers.h"
 #include "util/list_file.h"
 #include "util/product.h"
 #include "view/message_reader.h"

@@ -1,5 +1,6 @@
 #include "cli/file_walk.h"
 
+#include "util/file_helpers.h"
 #include "util/sorted_list.h"
 
 #include <QDir>
@@ -38,10 +39,6 @@ void Diagnostics::problem(const QString& text) {
 
 void Diagnostics::note(const QByteArray& text) {
     line(text);
-}
-
-QString systemReason(int error) {
-    return QString::fromLocal8Bit(std::strerror(error));
 }
 
 namespace {

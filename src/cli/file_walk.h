@@ -29,9 +29,6 @@ private:
     qint64 m_problems = 0;
 };
 
-// The system's text for an errno value.
-QString systemReason(int error);
-
 struct WalkOptions {
     bool recursive = false;   // descend into sub-directories
     bool followLinks = false; // and through links to directories

@@ -1,5 +1,6 @@
 #include "items/batch_scan.h"
 
+#include "util/file_helpers.h"
 #include "view/message_reader.h"
 
 #include <QFile>
@@ -10,9 +11,6 @@
 #include <memory>
 #include <mutex>
 #include <thread>
-
-#include <cerrno>
-#include <sys/stat.h>
 
 namespace jl {
 
@@ -48,15 +46,6 @@ private:
     const bool m_lineByLine;
     bool m_found = false;
 };
-
-// Whether anything is at the path (links followed): a missing file, a
-// dangling link and a path through a non-directory all count as no file.
-bool exists(const QString& path) {
-    struct stat info {};
-    if (::stat(QFile::encodeName(path).constData(), &info) == 0)
-        return true;
-    return errno != ENOENT && errno != ENOTDIR;
-}
 
 bool holdsLineBreak(const QString& text) {
     return text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r'));
@@ -99,7 +88,7 @@ FileVerdict BatchScanner::decide(const QString& path, bool each) const {
         verdict.outcome = ScanOutcome::InUse;
         return verdict;
     }
-    if (load.status == kStatusCannotRead && !exists(path)) {
+    if (load.status == kStatusCannotRead && !isAnythingAt(path)) {
         // Asked only now, so that a file that is there costs no extra probe.
         verdict.outcome = ScanOutcome::Missing;
         return verdict;

@@ -1,5 +1,6 @@
 #include "util/atomic_file.h"
 
+#include "util/file_helpers.h"
 #include "util/own_files.h"
 
 #include <QFile>
@@ -15,10 +16,6 @@
 namespace jl {
 
 namespace {
-
-QString reason(int err) {
-    return QString::fromLocal8Bit(std::strerror(err));
-}
 
 QByteArray randomSuffix() {
     return QByteArray::number(QRandomGenerator::global()->generate(), 16);
@@ -95,12 +92,12 @@ bool takeOverAttributes(int fd, const struct stat& old) {
 // or the empty text when it may.
 QString refusalOfExisting(const QByteArray& target, const struct stat& st) {
     if (S_ISDIR(st.st_mode))
-        return reason(EISDIR);
+        return systemReason(EISDIR);
     if (!S_ISREG(st.st_mode))
         return QStringLiteral("not a regular file");
     // A file made read-only by its owner is not replaced behind his back.
     if (::access(target.constData(), W_OK) != 0)
-        return reason(errno);
+        return systemReason(errno);
     return QString();
 }
 
@@ -130,7 +127,7 @@ bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* 
         return false;
     };
     if (path.isEmpty())
-        return fail(reason(ENOENT));
+        return fail(systemReason(ENOENT));
 
     const OwnFileTarget resolved = resolveOwnFileLinks(QFile::encodeName(path));
     if (!resolved.refusal.isEmpty())
@@ -151,17 +148,17 @@ bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* 
         temp = prefix + randomSuffix();
         fd = ::open(temp.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST)
-            return fail(reason(errno));
+            return fail(systemReason(errno));
     }
     if (fd < 0)
-        return fail(reason(EEXIST));
+        return fail(systemReason(EEXIST));
     // Held until the file is renamed or removed: the clearing of stale
     // temporary files at start leaves a locked one alone.
     ::flock(fd, LOCK_EX | LOCK_NB);
     auto abandon = [&](int err) {
         ::unlink(temp.constData());
         ::close(fd);
-        return fail(reason(err));
+        return fail(systemReason(err));
     };
 
     const bool inPlace = exists && !takeOverAttributes(fd, old);
@@ -208,7 +205,7 @@ bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* 
         if (undone)
             return abandon(err);
         ::close(fd);
-        return fail(reason(err));
+        return fail(systemReason(err));
     }
     ::close(out);
     ::unlink(copy.constData());

@@ -67,7 +67,6 @@ RegularFileContents readRegularFile(const QString& path, qint64 limit, LinkRule 
         result.error = why;
         return result;
     };
-    auto systemText = [](int code) { return QString::fromLocal8Bit(std::strerror(code)); };
     auto tooLarge = [&] {
         return fail(RegularFileRead::TooLarge,
                     QStringLiteral("the file is larger than ") + sizeLimitText(limit));
@@ -89,18 +88,18 @@ RegularFileContents readRegularFile(const QString& path, qint64 limit, LinkRule 
             return fail(RegularFileRead::Missing, QString());
         if (why == ELOOP && links == LinkRule::OwnFile)
             return fail(RegularFileRead::RefusedLink,
-                        QFile::decodeName(native) + QStringLiteral(": ") + systemText(why));
-        return fail(RegularFileRead::Failed, systemText(why));
+                        QFile::decodeName(native) + QStringLiteral(": ") + systemReason(why));
+        return fail(RegularFileRead::Failed, systemReason(why));
     }
     struct stat st {};
     if (::fstat(fd, &st) != 0) {
         const int why = errno;
         ::close(fd);
-        return fail(RegularFileRead::Failed, systemText(why));
+        return fail(RegularFileRead::Failed, systemReason(why));
     }
     if (S_ISDIR(st.st_mode)) {
         ::close(fd);
-        return fail(RegularFileRead::Directory, systemText(EISDIR));
+        return fail(RegularFileRead::Directory, systemReason(EISDIR));
     }
     if (!S_ISREG(st.st_mode)) {
         ::close(fd);
@@ -122,7 +121,7 @@ RegularFileContents readRegularFile(const QString& path, qint64 limit, LinkRule 
                 continue;
             const int why = errno;
             ::close(fd);
-            return fail(RegularFileRead::Failed, systemText(why));
+            return fail(RegularFileRead::Failed, systemReason(why));
         }
         if (limit >= 0 && result.bytes.size() + got > limit) {
             ::close(fd);
@@ -138,6 +137,17 @@ RegularFileContents readRegularFile(const QString& path, qint64 limit, LinkRule 
 bool isExistingFile(const QString& path) {
     struct stat st {};
     return statPath(path, &st) && !S_ISDIR(st.st_mode);
+}
+
+QString systemReason(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+bool isAnythingAt(const QString& path) {
+    struct stat st {};
+    if (statPath(path, &st))
+        return true;
+    return !path.isEmpty() && errno != ENOENT && errno != ENOTDIR;
 }
 
 bool isExistingDirectory(const QString& path) {

@@ -61,6 +61,13 @@ bool isExistingDirectory(const QString& path); // follows links
 // True when a name's bytes are not valid in the system's encoding: no text
 // gives them back, so no path text can name that file.
 bool isUndecodableName(const QByteArray& rawName);
+// Whether anything is at the path (links followed): a missing file, a
+// dangling link and a path through a non-directory count as nothing; an
+// entry that cannot be looked at (no search permission) counts as something.
+bool isAnythingAt(const QString& path);
+
+// The system's text for an errno value.
+QString systemReason(int error);
 
 } // namespace jl
 

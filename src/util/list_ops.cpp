@@ -43,20 +43,8 @@ QStringList pastedLines(const QString& text) {
 int Find_List_Item(const SortedList& list, const QString& text) {
     if (list.isEmpty())
         return -1;
-    const QCollatorSortKey key = list.collator().key(text);
-    int low = 0;
-    int high = list.count() - 1;
-    while (low <= high) {
-        const int middle = (low + high) / 2;
-        const int c = list.compareWithEntry(key, middle);
-        if (c == 0)
-            return middle;
-        if (c < 0)
-            high = middle - 1;
-        else
-            low = middle + 1;
-    }
-    return -1;
+    const auto [first, last] = list.equalRange(text);
+    return first < last ? first : -1;
 }
 
 QString listSaveFailureMessage(const QString& path) {

@@ -12,7 +12,7 @@
 
 namespace jl {
 
-// Bisection over the list order; index of an equal entry or -1.
+// The index of the first entry equal to text in the list order, or -1.
 int Find_List_Item(const SortedList& list, const QString& text);
 
 // Writes the list in the list-file format (every entry followed by CR LF,

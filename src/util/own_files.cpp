@@ -1,6 +1,7 @@
 #include "util/own_files.h"
 
 #include "util/atomic_file.h"
+#include "util/file_helpers.h"
 
 #include <QFile>
 
@@ -117,8 +118,7 @@ OwnFileTarget resolveOwnFileLinks(const QByteArray& start) {
         path = target;
     }
     result.path = path;
-    result.refusal = QFile::decodeName(start) + QStringLiteral(": ") +
-                     QString::fromLocal8Bit(std::strerror(ELOOP));
+    result.refusal = QFile::decodeName(start) + QStringLiteral(": ") + systemReason(ELOOP);
     return result;
 }
 

@@ -130,31 +130,24 @@ QStringList SortedList::entries() const {
     return out;
 }
 
-int SortedList::upperBound(const QCollatorSortKey& key) const {
-    // The first block whose last entry sorts after key holds the place.
-    const auto block = std::upper_bound(
-        m_blocks.begin(), m_blocks.end(), key,
-        [](const QCollatorSortKey& k, const Block& b) { return k.compare(b.back().key) < 0; });
+template <typename IsPast> int SortedList::firstPast(IsPast isPast) const {
+    // The first block whose last entry is past holds the place.
+    const auto block = std::partition_point(m_blocks.begin(), m_blocks.end(),
+                                            [&](const Block& b) { return !isPast(b.back()); });
     if (block == m_blocks.end())
         return m_count;
-    const auto it = std::upper_bound(
-        block->begin(), block->end(), key,
-        [](const QCollatorSortKey& k, const Entry& e) { return k.compare(e.key) < 0; });
+    const auto it = std::partition_point(block->begin(), block->end(),
+                                         [&](const Entry& e) { return !isPast(e); });
     const size_t b = static_cast<size_t>(block - m_blocks.begin());
     return m_blockStart[b] + static_cast<int>(it - block->begin());
 }
 
+int SortedList::upperBound(const QCollatorSortKey& key) const {
+    return firstPast([&key](const Entry& e) { return key.compare(e.key) < 0; });
+}
+
 int SortedList::lowerBound(const QCollatorSortKey& key) const {
-    const auto block = std::lower_bound(
-        m_blocks.begin(), m_blocks.end(), key,
-        [](const Block& b, const QCollatorSortKey& k) { return b.back().key.compare(k) < 0; });
-    if (block == m_blocks.end())
-        return m_count;
-    const auto it = std::lower_bound(
-        block->begin(), block->end(), key,
-        [](const Entry& e, const QCollatorSortKey& k) { return e.key.compare(k) < 0; });
-    const size_t b = static_cast<size_t>(block - m_blocks.begin());
-    return m_blockStart[b] + static_cast<int>(it - block->begin());
+    return firstPast([&key](const Entry& e) { return e.key.compare(key) >= 0; });
 }
 
 std::pair<int, int> SortedList::equalRange(const QString& text) const {

@@ -108,6 +108,9 @@ private:
     void recountFrom(size_t block);
     int upperBound(const QCollatorSortKey& key) const;
     int lowerBound(const QCollatorSortKey& key) const;
+    // The first index whose entry isPast holds for (the entries it holds for
+    // are a tail of the list), or count().
+    template <typename IsPast> int firstPast(IsPast isPast) const;
     QModelIndex rowIndex(int row) const { return index(row, 0); }
 
     Selection m_selectionKind;

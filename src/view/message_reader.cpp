@@ -144,10 +144,6 @@ void growFor(std::string& s, size_t size, size_t most) {
     s.swap(bigger);
 }
 
-QString systemReason(int error) {
-    return QString::fromLocal8Bit(std::strerror(error));
-}
-
 QString notRegularReason(mode_t mode) {
     if (S_ISDIR(mode))
         return systemReason(EISDIR);

@@ -85,7 +85,7 @@ TEST(FindListItem, BisectionOverDuplicatesAndEmptyList) {
     EXPECT_EQ(Find_List_Item(list, QStringLiteral("abc")), 0);
     list.insertMany({QStringLiteral("x"), QStringLiteral("x"), QStringLiteral("X"),
                      QStringLiteral("a"), QStringLiteral("z")});
-    // a ABC x x X z: the bisection meets the middle x first (index (0+5)/2).
+    // a ABC x x X z: the first of the equal entries.
     EXPECT_EQ(Find_List_Item(list, QStringLiteral("X")), 2);
     EXPECT_EQ(Find_List_Item(list, QStringLiteral("Z")), 5);
     EXPECT_EQ(Find_List_Item(list, QStringLiteral("b")), -1);
