@@ -47,26 +47,9 @@ echo "pile: $files files, $(du -sb "$work/pile" | cut -f1) bytes"
 xargs -0 cat <"$work/names" >/dev/null # warm the page cache
 echo "machine: $(nproc) processors, load $(cut -d' ' -f1-3 /proc/loadavg)"
 
-now() { date +%s%N; }
-# median_time CMD...: runs CMD $runs times (standard input from the names,
-# output kept in $work/out) and prints the median wall time and the median
-# processor time (user + system of CMD and all it starts), in seconds. On a
-# busy machine the processor time is the steadier figure.
-median_time() {
-    local walls=() cpus=() start end cpu
-    for ((i = 0; i < runs; i++)); do
-        start=$(now)
-        cpu=$( ("$@" <"$work/names" >"$work/out" 2>/dev/null || true; times) | tail -1 |
-            sed 's/m/ /g; s/s//g' | awk '{ printf "%d", ($1 * 60 + $2 + $3 * 60 + $4) * 1e3 }')
-        end=$(now)
-        walls+=($((end - start)))
-        cpus+=("$cpu")
-    done
-    local wall cpu_median
-    wall=$(printf '%s\n' "${walls[@]}" | sort -n | sed -n "$(((runs + 1) / 2))p")
-    cpu_median=$(printf '%s\n' "${cpus[@]}" | sort -n | sed -n "$(((runs + 1) / 2))p")
-    awk -v w="$wall" -v c="$cpu_median" 'BEGIN { printf "%.2f %.2f\n", w / 1e9, c / 1e3 }'
-}
+. "$(dirname "$0")/timing.sh"
+time_input=$work/names # the commands read the names
+time_output=$work/out
 speedup() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 
 printf '\n%-5s %6s  %-17s  %-26s  %-26s\n' "" items "one process" "recipe, 2 slots" "recipe, 2 slots x 1 thread"

@@ -38,27 +38,7 @@ bytes=$(du -sb "$pile" | cut -f1)
 echo "corpus: $files files, $bytes bytes in $pile"
 cat "$pile"/* >/dev/null # warm the page cache
 
-now() { date +%s%N; }
-
-# median_time CMD...: runs CMD $runs times (output to /dev/null) and prints
-# the median wall time and the median processor time (user + system of the
-# command and its children), in seconds. On a busy machine the processor time
-# is the steadier figure.
-median_time() {
-    local walls=() cpus=() start end cpu
-    for ((i = 0; i < runs; i++)); do
-        start=$(now)
-        cpu=$( ("$@" >/dev/null 2>&1 || true; times) | tail -1 |
-            sed 's/m/ /g; s/s//g' | awk '{ printf "%d", ($1 * 60 + $2 + $3 * 60 + $4) * 1e3 }')
-        end=$(now)
-        walls+=($((end - start)))
-        cpus+=("$cpu")
-    done
-    local wall cpu_median
-    wall=$(printf '%s\n' "${walls[@]}" | sort -n | sed -n "$(((runs + 1) / 2))p")
-    cpu_median=$(printf '%s\n' "${cpus[@]}" | sort -n | sed -n "$(((runs + 1) / 2))p")
-    awk -v w="$wall" -v c="$cpu_median" 'BEGIN { printf "%.3f %.3f\n", w / 1e9, c / 1e3 }'
-}
+. "$(dirname "$0")/timing.sh"
 
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "-" }'; }
 
