@@ -235,10 +235,14 @@ private:
 };
 
 int runScanOrHits(const Options& options, Output& out, Diagnostics& diagnostics) {
-    const std::optional<QByteArray> itemsFile = readAll(*options.items, diagnostics);
-    if (!itemsFile)
-        return Trouble;
-    QStringList items = decodeListFile(*itemsFile);
+    QStringList items;
+    {
+        // The file's bytes go once they are decoded.
+        const std::optional<QByteArray> itemsFile = readAll(*options.items, diagnostics);
+        if (!itemsFile)
+            return Trouble;
+        items = decodeListFile(*itemsFile);
+    }
     const bool hits = options.command == Command::Hits;
     // Counts come out in the order of the window's items list; the scan
     // itself does not depend on the order of the items.
