@@ -5,6 +5,7 @@
 
 #include "app/widgets/radio_group.h"
 #include "items/item_stats_model.h"
+#include "util/widgets/short_text_delegate.h"
 #include "util/widgets/sorted_list_box.h"
 #include "view/widgets/message_view.h"
 
@@ -271,6 +272,7 @@ void TMainForm1::createPage3() {
         view->setModel(model);
         view->setEditTriggers(QAbstractItemView::NoEditTriggers);
         view->setUniformItemSizes(true);
+        view->setItemDelegate(new ShortTextDelegate(view));
         setHint(view, hint);
         return view;
     };
@@ -284,6 +286,7 @@ void TMainForm1::createPage3() {
     Statistics_Items_ListView->setObjectName(QStringLiteral("Statistics_Items_ListView"));
     Statistics_Items_ListView->setGeometry(8, 22, 454, 290);
     Statistics_Items_ListView->setModel(m_itemStatsModel);
+    Statistics_Items_ListView->setItemDelegate(new ShortTextDelegate(Statistics_Items_ListView));
     Statistics_Items_ListView->setEditTriggers(QAbstractItemView::NoEditTriggers);
     Statistics_Items_ListView->setSelectionBehavior(QAbstractItemView::SelectRows);
     Statistics_Items_ListView->setSelectionMode(QAbstractItemView::SingleSelection);

@@ -1,5 +1,7 @@
 #include "util/widgets/sorted_list_box.h"
 
+#include "util/widgets/short_text_delegate.h"
+
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QStyledItemDelegate>
@@ -14,24 +16,10 @@ namespace {
 // content has that width and the view scrolls sideways over it, like a list
 // box with a fixed horizontal extent. (With uniform item sizes the view
 // measures one entry only, and which one is its own business.)
-//
-// An entry is drawn from its first kShownCharacters characters at most:
-// laying out and eliding a whole entry of a megabyte on every paint would
-// take seconds, and no more of it than that can show in the widest list.
-class ScrollWidthDelegate : public QStyledItemDelegate {
+class ScrollWidthDelegate : public ShortTextDelegate {
 public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-    static constexpr qsizetype kShownCharacters = 1024;
+    using ShortTextDelegate::ShortTextDelegate;
     int width = 0;
-    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
-        QStyledItemDelegate::initStyleOption(option, index);
-        if (option->text.size() > kShownCharacters) {
-            qsizetype cut = kShownCharacters;
-            if (option->text.at(cut - 1).isHighSurrogate())
-                --cut; // a character is shown whole or not at all
-            option->text = option->text.left(cut) + QChar(0x2026);
-        }
-    }
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
         QSize size = QStyledItemDelegate::sizeHint(option, index);
         if (width > 0)
