@@ -81,20 +81,20 @@ public:
         setOption(QFileDialog::DontUseNativeDialog, true);
         setAcceptMode(QFileDialog::AcceptOpen);
         // The toolkit greys out "Choose" while the typed name is no existing
-        // directory; a name of nothing must reach the question all the same.
+        // directory, by what its folder model has loaded so far; a name of
+        // nothing must reach the question all the same. Whatever the toolkit
+        // sets, and whenever, the button follows the typed name's rule.
         if (auto* buttons = findChild<QDialogButtonBox*>(QStringLiteral("buttonBox")))
             m_choose = buttons->button(QDialogButtonBox::Open);
         if (m_choose)
             m_choose->installEventFilter(this);
-        // After the toolkit's own look at every change of the name (connected
-        // first), which leaves an already grey button alone.
         if (auto* edit = nameEdit())
-            connect(edit, &QLineEdit::textChanged, this, [this] { letChooseNothing(); });
+            connect(edit, &QLineEdit::textChanged, this, [this] { applyChooseRule(); });
     }
 
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (watched == m_choose && event->type() == QEvent::EnabledChange)
-            letChooseNothing();
+            applyChooseRule();
         return QFileDialog::eventFilter(watched, event);
     }
 
@@ -125,20 +125,25 @@ public:
 private:
     QLineEdit* nameEdit() const { return findChild<QLineEdit*>(QStringLiteral("fileNameEdit")); }
 
-    // "Choose" stays usable while the typed name names nothing that exists
-    // (not even a file): accept() then asks whether to create it.
-    void letChooseNothing() {
-        if (!m_choose || m_choose->isEnabled())
-            return;
+    // With a name typed, "Choose" is grey only when the name is that of a
+    // file: a directory is chosen, a name of nothing makes accept() ask
+    // whether to create it. The name is taken from the folder shown, as the
+    // dialog takes it. An empty name is left to the toolkit.
+    void applyChooseRule() {
         const QLineEdit* edit = nameEdit();
-        if (!edit || edit->text().isEmpty())
+        if (!m_choose || m_applying || !edit || edit->text().isEmpty())
             return;
-        const QStringList files = selectedFiles();
-        if (!files.isEmpty() && !files.front().isEmpty() && !QFileInfo::exists(files.front()))
-            m_choose->setEnabled(true);
+        const QFileInfo typed(directory().absoluteFilePath(edit->text()));
+        const bool usable = !typed.exists() || typed.isDir();
+        if (m_choose->isEnabled() != usable) {
+            m_applying = true;
+            m_choose->setEnabled(usable);
+            m_applying = false;
+        }
     }
 
     QPointer<QPushButton> m_choose;
+    bool m_applying = false; // our own change of the button
 };
 
 } // namespace
