@@ -1,5 +1,7 @@
 #include "filelist/left_out_files.h"
 
+#include <QDir>
+#include <QFile>
 #include <QStringList>
 
 #include <dirent.h>
@@ -15,35 +17,52 @@ QString lineBreakNameReason() {
     return QStringLiteral("the name holds a line break");
 }
 
-int filesBehindName(const QByteArray& rawName) {
-    struct stat st {};
-    if (rawName.isEmpty() || ::stat(rawName.constData(), &st) != 0)
-        return 0;
-    if (S_ISREG(st.st_mode))
-        return 1;
-    if (!S_ISDIR(st.st_mode))
-        return 0;
-    DIR* dir = ::opendir(rawName.constData());
-    if (!dir)
-        return 0;
-    int files = 0;
-    const int dirFd = ::dirfd(dir);
-    while (const dirent* entry = ::readdir(dir)) {
-        if (entry->d_type == DT_REG) {
-            ++files;
-        } else if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
-            struct stat target {};
-            if (::fstatat(dirFd, entry->d_name, &target, 0) == 0 && S_ISREG(target.st_mode))
-                ++files;
-        }
+namespace {
+
+// The path absolute (from the current directory) with runs of "/" collapsed,
+// so that two spellings of one name meet.
+QByteArray absolutePath(const QByteArray& rawPath) {
+    QByteArray full =
+        rawPath.startsWith('/') ? rawPath : QFile::encodeName(QDir::currentPath()) + '/' + rawPath;
+    QByteArray path;
+    path.reserve(full.size());
+    for (const char c : full) {
+        if (c != '/' || !path.endsWith('/'))
+            path += c;
     }
-    ::closedir(dir);
-    return files;
+    return path;
 }
 
-void LeftOutFiles::add(const QString& reason, int files) {
-    if (files > 0)
-        m_counts[reason] += files;
+bool isRegularFile(int dirFd, const char* name) {
+    struct stat st {};
+    return ::fstatat(dirFd, name, &st, 0) == 0 && S_ISREG(st.st_mode);
+}
+
+} // namespace
+
+void LeftOutFiles::add(const QString& reason, const QByteArray& rawPath) {
+    if (m_counted.insert(absolutePath(rawPath)).second)
+        ++m_counts[reason];
+}
+
+void LeftOutFiles::addFilesBehind(const QString& reason, const QByteArray& rawName) {
+    struct stat st {};
+    if (rawName.isEmpty() || ::stat(rawName.constData(), &st) != 0)
+        return;
+    if (S_ISREG(st.st_mode))
+        add(reason, rawName);
+    if (!S_ISDIR(st.st_mode))
+        return;
+    DIR* dir = ::opendir(rawName.constData());
+    if (!dir)
+        return;
+    const int dirFd = ::dirfd(dir);
+    while (const dirent* entry = ::readdir(dir)) {
+        if (entry->d_type == DT_REG || ((entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) &&
+                                        isRegularFile(dirFd, entry->d_name)))
+            add(reason, rawName + '/' + entry->d_name);
+    }
+    ::closedir(dir);
 }
 
 QString LeftOutFiles::notice() const {
@@ -59,7 +78,7 @@ QString LeftOutFiles::notice() const {
 }
 
 std::function<void(const QByteArray&, const QString&)> LeftOutFiles::recorder() {
-    return [this](const QByteArray&, const QString& reason) { add(reason); };
+    return [this](const QByteArray& rawPath, const QString& reason) { add(reason, rawPath); };
 }
 
 } // namespace jl

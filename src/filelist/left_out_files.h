@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <map>
+#include <set>
 
 namespace jl {
 
@@ -15,15 +16,16 @@ namespace jl {
 QString undecodableNameReason(); // "the name is not valid in the system's encoding"
 QString lineBreakNameReason();   // "the name holds a line break"
 
-// The files a name given from outside stands for: 1 for a regular file (or a
-// link to one), the regular files directly inside for a directory, 0 for
-// anything else or nothing.
-int filesBehindName(const QByteArray& rawName);
-
 class LeftOutFiles {
 public:
-    // Counts files left out for reason (nothing when files is 0).
-    void add(const QString& reason, int files = 1);
+    // Counts the file at rawPath as left out for reason. A file is counted
+    // once per command, however often it was named (a folder and a file in
+    // it, say), under the reason first given.
+    void add(const QString& reason, const QByteArray& rawPath);
+    // Counts the files a name given from outside stands for: the file itself
+    // (or a link to one), the regular files directly inside a directory,
+    // nothing for anything else.
+    void addFilesBehind(const QString& reason, const QByteArray& rawName);
     bool isEmpty() const { return m_counts.empty(); }
     // One line per reason, in the order of the reasons' texts, for example
     // "3 files were left out of the list (the name holds a line break)."; the
@@ -34,6 +36,7 @@ public:
 
 private:
     std::map<QString, int> m_counts;
+    std::set<QByteArray> m_counted; // absolute, no runs of "/"
 };
 
 } // namespace jl

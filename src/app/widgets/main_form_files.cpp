@@ -137,7 +137,7 @@ void TMainForm1::FormDropFiles(const QStringList& names, const QList<QByteArray>
     const QString remembered = Get_First_Selected_Text(files);
     LeftOutFiles leftOut;
     for (const QByteArray& name : undecodable)
-        leftOut.add(undecodableNameReason(), filesBehindName(name));
+        leftOut.addFilesBehind(undecodableNameReason(), name);
 
     // Names are used whole: a cut at some length would turn a long path into
     // another, wrong one.
@@ -152,7 +152,7 @@ void TMainForm1::FormDropFiles(const QStringList& names, const QList<QByteArray>
     const DropOutcome outcome = dropNamesIntoList(files, names, options);
     for (const QString& name : outcome.ignored) {
         if (name.contains(QLatin1Char('\n')) || name.contains(QLatin1Char('\r')))
-            leftOut.add(lineBreakNameReason(), filesBehindName(QFile::encodeName(name)));
+            leftOut.addFilesBehind(lineBreakNameReason(), QFile::encodeName(name));
     }
 
     if (!files.isEmpty()) {
