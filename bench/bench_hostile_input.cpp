@@ -78,7 +78,7 @@ QString messageFile(const char* kind, int megabytes) {
                                 : std::strcmp(kind, "wide") == 0  ? 250 * 1000
                                 : std::strcmp(kind, "short") == 0 ? 250
                                                                   : 0;
-    QByteArray block(1000 * 1000, lineBytes > 0 ? 'x' : std::strcmp(kind, "CR") == 0 ? '\r' : '\n');
+    QByteArray block(1'000'000, lineBytes > 0 ? 'x' : std::strcmp(kind, "CR") == 0 ? '\r' : '\n');
     if (lineBytes > 0) {
         for (qsizetype end = lineBytes; end <= block.size(); end += lineBytes)
             block.replace(end - 2, 2, "\r\n");

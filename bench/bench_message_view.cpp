@@ -127,6 +127,7 @@ void BM_AppendLines100000InOneUpdate(benchmark::State& state) {
     MessageView view;
     showView(view);
     std::vector<QString> lines;
+    lines.reserve(100'000);
     for (int i = 0; i < 100'000; ++i)
         lines.push_back(headerLine(i));
     for (auto _ : state) {

@@ -26,7 +26,7 @@ QTemporaryDir& folder() {
 // A settings file in its own folder: the section, then padding lines of other
 // keys; then made to claim claimedSize bytes (sparse) when that is larger.
 QString settingsFile(const QString& name, int paddingLines, qint64 claimedSize) {
-    const QString path = folder().filePath(name + QStringLiteral("/Junkloupe.ini"));
+    QString path = folder().filePath(name + QStringLiteral("/Junkloupe.ini"));
     if (QFile::exists(path))
         return path;
     QDir().mkpath(folder().filePath(name));
@@ -64,7 +64,7 @@ BENCHMARK(BM_ReadSettings)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 // A list file of 100 MB: a million paths of 100 bytes.
 void BM_ReadListFile(benchmark::State& state) {
-    const QString path = folder().filePath(QStringLiteral("Junkloupe.ini_file"));
+    QString path = folder().filePath(QStringLiteral("Junkloupe.ini_file"));
     if (!QFile::exists(path)) {
         QFile file(path);
         file.open(QIODevice::WriteOnly);

@@ -38,7 +38,7 @@ QStringList corpusMessages() {
 // the other into one view.
 const QString& fiveMegabyteView() {
     static const QString text = [] {
-        jl::ViewTextBuilder view(5 * 1000 * 1000);
+        jl::ViewTextBuilder view(5'000'000);
         jl::ReaderHooks hooks;
         hooks.filter = [] { return int(jl::AllText); };
         for (const QString& file : corpusMessages()) {
@@ -112,7 +112,7 @@ BENCHMARK(BM_BuildMatcher)
 const QString& hundredMegabyteFile() {
     static const QString path = [] {
         const QString target = QDir::tempPath() + QStringLiteral("/junkloupe-bench-100mb.eml");
-        constexpr qint64 kSize = 100 * 1000 * 1000;
+        constexpr qint64 kSize = 100'000'000;
         if (QFileInfo(target).size() >= kSize)
             return target;
         QFile out(target);
@@ -137,7 +137,7 @@ class CountingSink : public jl::LineSink {
 public:
     void appendLine(std::string_view line) override {
         ++lines;
-        chars += line.size();
+        chars += qint64(line.size());
     }
     qint64 lines = 0;
     qint64 chars = 0;

@@ -38,7 +38,7 @@ constexpr ShowWord kShowWords[] = {{StartUpShow::Normal, "normal"},
 // The folder as the file system knows it: its deepest existing part with
 // every link resolved, the parts not made yet appended as written.
 QString canonicalSpelling(const QString& folder) {
-    const QString path = QDir::cleanPath(QDir(folder).absolutePath());
+    QString path = QDir::cleanPath(QDir(folder).absolutePath());
     QString existing = path;
     QStringList rest;
     for (;;) {

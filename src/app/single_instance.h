@@ -51,7 +51,7 @@ enum class HandOffDecode { Complete, Incomplete, Invalid };
 // version, a length past kMaxHandOffBytes, a malformed field) ends the
 // connection.
 HandOffDecode decodeHandOff(const QByteArray& bytes, HandOffRequest* request);
-inline constexpr qsizetype kMaxHandOffBytes = 64 * 1024 * 1024;
+inline constexpr qsizetype kMaxHandOffBytes = qsizetype(64) * 1024 * 1024;
 // The running window's answer once it holds the request, and the later
 // start's confirmation that it is still there and ends now with success. The
 // window acts on a request only once confirmed: a later start that gave up

@@ -10,7 +10,7 @@
 
 #include <array>
 
-#include <signal.h>
+#include <csignal>
 
 class QSocketNotifier;
 

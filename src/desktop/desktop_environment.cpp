@@ -77,7 +77,7 @@ QString DesktopEnvironment::systemConfigDir() const {
 }
 
 QString DesktopEnvironment::desktopDir() const {
-    const QString fallback = withoutTrailingSlash(home) + QStringLiteral("/Desktop");
+    QString fallback = withoutTrailingSlash(home) + QStringLiteral("/Desktop");
     // Through the one reader: a pipe or device in the file's place is not
     // waited on, and a file of absurd size is not read.
     const RegularFileContents file =

@@ -21,9 +21,8 @@ const QChar kQuote = QLatin1Char('"');
 // the shell folders.
 QString invalidFolderMessage(Registry& registry, const QString& routine,
                              const QString& folderName) {
-    const QString text = routine + QStringLiteral(" Error: The key ") + kQuote + folderName +
-                         kQuote +
-                         QStringLiteral(" is invalid or could not be found in the registry.");
+    QString text = routine + QStringLiteral(" Error: The key ") + kQuote + folderName + kQuote +
+                   QStringLiteral(" is invalid or could not be found in the registry.");
     if (!Shell_Folder_Names.contains(folderName))
         return text;
     return withPlaceLookedFor(

@@ -184,9 +184,7 @@ bool isLockedByAnother(int fd) {
     probe.l_whence = SEEK_SET;
     probe.l_start = 0;
     probe.l_len = 0;
-    if (::fcntl(fd, F_GETLK, &probe) == 0 && probe.l_type != F_UNLCK)
-        return true;
-    return false;
+    return ::fcntl(fd, F_GETLK, &probe) == 0 && probe.l_type != F_UNLCK;
 }
 
 qint64 Get_File_Size(const QString& path) {

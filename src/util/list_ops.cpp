@@ -97,7 +97,7 @@ QString Copy_List_To_Clipboard(const SortedList& list, Clipboard& clipboard) {
 
 QString Paste_Merge_Clipboard_Into_List(SortedList& list, const Clipboard& clipboard,
                                         int* refusedLines) {
-    const QString staged = clipboard.text();
+    QString staged = clipboard.text();
     QStringList lines = pastedLines(staged);
     const qsizetype before = lines.size();
     lines.removeIf([](const QString& line) { return listEntryFault(line) != EntryFault::None; });

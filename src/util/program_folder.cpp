@@ -63,7 +63,7 @@ QString chooseUserFilesFolder(const QString& programDirectory, const QString& co
     return folder;
 }
 
-ProgramFolder::ProgramFolder(QString folder, QString executableName)
+ProgramFolder::ProgramFolder(const QString& folder, QString executableName)
     : ProgramFolder(folder, std::move(executableName), folder) {}
 
 ProgramFolder::ProgramFolder(QString folder, QString executableName, QString userFilesFolder)

@@ -54,7 +54,7 @@ public:
     static ProgramFolder ofExecutable();
     // Any folder, for tests: the user's files are kept in the folder itself.
     // The executable path is folder + executableName.
-    ProgramFolder(QString folder, QString executableName);
+    ProgramFolder(const QString& folder, QString executableName);
     // Any folder with the user's files in userFilesFolder.
     ProgramFolder(QString folder, QString executableName, QString userFilesFolder);
 

@@ -176,7 +176,7 @@ int SortedList::insert(const QString& text) {
     QCollatorSortKey k = m_collator.key(text);
     const int row = upperBound(k);
     beginInsertRows(QModelIndex(), row, row);
-    insertEntryAt(row, Entry{text, std::move(k)});
+    insertEntryAt(row, Entry{text, k});
     endInsertRows();
     return row;
 }

@@ -34,7 +34,7 @@ protected:
     // A message long enough that reading it lets events run many times.
     QString bigMessage(const QString& name, const QByteArray& extra = {}) {
         QByteArray body = "Received: from a\r\nSubject: x\r\n" + extra;
-        while (body.size() < 400 * 1024)
+        while (body.size() < 400'000)
             body += "X-Filler: " + QByteArray(60, 'f') + "\r\n";
         return message(name, body);
     }

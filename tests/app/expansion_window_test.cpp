@@ -103,11 +103,13 @@ TEST_F(ExpansionWindowTest, AClickInsideTheWidenedSelectionWidensAgain) {
     ASSERT_EQ(selected(), "abc.123@host.example");
     QTest::mouseClick(view()->viewport(), Qt::LeftButton, {}, pointAt(18));
     EXPECT_EQ(selected(), "abc.123@host.example");
-    QTest::mouseClick(view()->viewport(), Qt::LeftButton, {}, pointAt(text.indexOf("words") + 1));
+    QTest::mouseClick(view()->viewport(), Qt::LeftButton, {},
+                      pointAt(int(text.indexOf("words")) + 1));
     EXPECT_EQ(selected(), "more.words");
     // After Copy has selected everything, a click still widens at the click.
     form->File_Contents_Copy_To_Clipboard_BitBtn->click();
-    QTest::mouseClick(view()->viewport(), Qt::LeftButton, {}, pointAt(text.indexOf("here") + 2));
+    QTest::mouseClick(view()->viewport(), Qt::LeftButton, {},
+                      pointAt(int(text.indexOf("here")) + 2));
     EXPECT_EQ(selected(), "here");
     EXPECT_EQ(form->SelStart_Edit->text(), QString::number(text.indexOf("here")));
 }

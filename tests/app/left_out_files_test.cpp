@@ -25,8 +25,8 @@ protected:
     void SetUp() override { shown(); }
     // The toolkit cannot name what it did not make: the raw names go first.
     void TearDown() override {
-        for (auto raw = m_raw.rbegin(); raw != m_raw.rend(); ++raw)
-            ::remove(raw->constData());
+        for (qsizetype i = m_raw.size(); i-- > 0;)
+            ::remove(m_raw[i].constData());
     }
     QByteArray rawDirectory(const QByteArray& name) {
         const QByteArray path = QFile::encodeName(program.path()) + name;
@@ -63,6 +63,7 @@ protected:
         std::vector<QByteArray> copies = {"junkloupe"};
         copies.insert(copies.end(), arguments.begin(), arguments.end());
         std::vector<char*> argv;
+        argv.reserve(copies.size());
         for (QByteArray& copy : copies)
             argv.push_back(copy.data());
         const CommandLine parsed = parseCommandLine(int(argv.size()), argv.data());

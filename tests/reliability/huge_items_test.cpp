@@ -41,7 +41,7 @@ std::vector<Shape> shapes() {
     std::vector<Shape> out;
     QStringList longItems;
     for (int i = 0; i < 8; ++i)
-        longItems << randomText(rng, 1000 * 1000);
+        longItems << randomText(rng, 1'000'000);
     out.push_back({"eight items of a million characters", longItems});
     QStringList shortItems;
     for (int i = 0; i < 100 * 1000; ++i)
@@ -49,7 +49,7 @@ std::vector<Shape> shapes() {
     out.push_back({"a hundred thousand items of forty characters", shortItems});
     // Every deep state has a suffix where an item ends: the worst case.
     out.push_back({"an item inside every suffix of a long one",
-                   {QStringLiteral("a"), QString(2 * 1000 * 1000, QLatin1Char('a'))}});
+                   {QStringLiteral("a"), QString(2'000'000, QLatin1Char('a'))}});
     return out;
 }
 

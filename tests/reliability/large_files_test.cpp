@@ -22,7 +22,7 @@
 namespace jl::test {
 namespace {
 
-constexpr qint64 kMiB = 1024 * 1024;
+constexpr qint64 kMiB = qint64(1024) * 1024;
 constexpr qint64 kGiB = 1024 * kMiB;
 
 // Writes a file of size bytes: head, then fill up to the place of tail,

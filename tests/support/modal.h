@@ -28,7 +28,7 @@ inline void whenModal(const std::function<void(QWidget*)>& step) {
 // not already end in it. (Unset, the display name reads as the application
 // name.)
 inline QString titleAsShown(const QWidget* window) {
-    const QString title = window->windowTitle();
+    QString title = window->windowTitle();
     const QString display = QGuiApplication::applicationDisplayName();
     if (display == QCoreApplication::applicationName() || title.endsWith(display))
         return title;

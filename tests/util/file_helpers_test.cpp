@@ -79,6 +79,7 @@ TEST(FileStatus, LockHeldByAnotherProcessIsOpenAndTheProbeChangesNothing) {
 TEST(FileStatus, ProbesOfOtherReadersAreNoLock) {
     TempFolder folder;
     std::vector<QByteArray> paths;
+    paths.reserve(200);
     for (int i = 0; i < 200; ++i)
         paths.push_back(native(folder.write(QStringLiteral("m%1.eml").arg(i), "Received: x\r\n")));
     std::atomic<int> seenLocked{0};

@@ -99,7 +99,7 @@ TEST_F(ListBox, EveryUserActionReportsTheSelectionItMakes) {
             QApplication::sendEvent(port, &event);
         });
     };
-    auto both = [](Act first, Act second) {
+    auto both = [](const Act& first, const Act& second) {
         return Act([=] {
             first();
             second();
@@ -167,7 +167,7 @@ TEST_F(ListBox, ScrollsSidewaysOverFifteenHundredPixels) {
 // An entry of a megabyte is laid out from its start only (a whole layout on
 // every paint took seconds), and the list still holds it whole.
 TEST_F(ListBox, HugeEntryIsDrawnFromItsStart) {
-    const QString huge = QString(1000 * 1000, QLatin1Char('x'));
+    const QString huge = QString(1'000'000, QLatin1Char('x'));
     box.list().insert(huge);
     const QModelIndex index = box.list().index(box.list().indexOfExact(huge));
     QStyleOptionViewItem option;

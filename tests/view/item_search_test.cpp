@@ -139,6 +139,7 @@ TEST(ItemSearch, ThreadsAskingAFreshMatcherAtOnceGetTheSameAnswers) {
         const jl::ColourMatcher matcher(items);
         std::vector<std::vector<bool>> answers(4);
         std::vector<std::thread> threads;
+        threads.reserve(answers.size());
         for (auto& answer : answers)
             threads.emplace_back(
                 [&matcher, &answer, view] { answer = matcher.itemsPresent(view); });

@@ -42,7 +42,7 @@ Lines referenceView(const QByteArray& bytes, int filter) {
                 c = char(c - 'a' + 'A');
         const bool received = upper.find("RECEIVED:") != std::string::npos;
         const bool messageId = upper.find("MESSAGE-ID:") != std::string::npos;
-        if (received) {
+        if (received || (filter == 2 && !messageId)) {
             out.push_back("");
             out.push_back(raw);
             inBlock = true;
@@ -55,10 +55,6 @@ Lines referenceView(const QByteArray& bytes, int filter) {
             }
             inBlock = false;
             stop = filter == 0;
-        } else if (filter == 2) {
-            out.push_back("");
-            out.push_back(raw);
-            inBlock = true;
         } else if (inBlock) {
             out.push_back(raw);
         }
@@ -480,7 +476,7 @@ TEST(ReaderCap, TheLineCountIsCappedAndReadingStops) {
     for (const char ending : {'\r', '\n'}) {
         SCOPED_TRACE(int(ending));
         jl::test::TempFolder dir;
-        const QByteArray bytes(4 * maxLines, ending);
+        const QByteArray bytes(qsizetype(4) * maxLines, ending);
         const QString path = dir.write(QStringLiteral("m.eml"), bytes);
         jl::ViewTextBuilder view;
         jl::ReaderHooks hooks;

@@ -101,7 +101,7 @@ public:
     void accept() override {
         const QStringList files = selectedFiles();
         if (!files.isEmpty()) {
-            const QString chosen = files.front();
+            const QString& chosen = files.front();
             if (!chosen.isEmpty() && !QFileInfo(chosen).exists()) {
                 if (showBox(this, QMessageBox::Question,
                             QStringLiteral("The specified directory does not exist. Create it?"),

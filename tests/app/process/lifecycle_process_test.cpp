@@ -160,8 +160,8 @@ TEST_F(LifecycleProcessTest, SignalWhileTheFirstFileIsReadSavesAndEndsTheProcess
     // Many megabytes of header lines: reading takes a while.
     QByteArray line = "Received: from relay.example (relay [192.0.2.1]) by mx; x\r\n";
     QByteArray big;
-    big.reserve(64 * 1024 * 1024);
-    while (big.size() < 60 * 1024 * 1024)
+    big.reserve(qsizetype(64) * 1024 * 1024);
+    while (big.size() < qsizetype(60) * 1024 * 1024)
         big += line;
     const QString path = folder.write("messages/big.eml", big);
     big.clear();
@@ -194,7 +194,7 @@ TEST_F(LifecycleProcessTest, FailedSaveKeepsTheWindowAndASecondSignalEndsItAfter
         // Files past 64 KiB cannot be written (EFBIG, as on a full disk).
         auto window = start({}, [] {
             ::signal(SIGXFSZ, SIG_IGN);
-            const rlimit limit{64 * 1024, RLIM_INFINITY};
+            const rlimit limit{rlim_t(64) * 1024, RLIM_INFINITY};
             ::setrlimit(RLIMIT_FSIZE, &limit);
         });
         ASSERT_TRUE(waitUntilAnswering());
