@@ -145,6 +145,25 @@ TEST_F(LifecycleTest, StaleSaveFilesOfOursAreClearedAtStart) {
     EXPECT_TRUE(QFileInfo::exists(program.file(".unrelated.tmp-1")));
 }
 
+// The session manager's commit-data request: everything is saved, the window
+// stays as it is (the log-out may still be cancelled), and a failed save says
+// so, so that the log-out can be stopped.
+TEST_F(LifecycleTest, SessionEndSavesEverythingAndKeepsTheWindow) {
+    shown();
+    files().insert(QStringLiteral("/s/one.eml"));
+    items().insert(QStringLiteral("kept"));
+    EXPECT_TRUE(form->saveAtSessionEnd());
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_FALSE(form->closeAccepted());
+    EXPECT_EQ(program.read("Junkloupe.ini_file"), QByteArray("/s/one.eml\r\n"));
+    EXPECT_EQ(program.read("Junkloupe.ini_int"), QByteArray("kept\r\n"));
+    EXPECT_TRUE(program.read("Junkloupe.ini").contains("[Junkloupe]"));
+    QFile::remove(fileListPath());
+    program.mkdir("Junkloupe.ini_file"); // a list file that cannot be replaced
+    EXPECT_FALSE(form->saveAtSessionEnd());
+    QDir().rmdir(fileListPath());
+}
+
 TEST_F(LifecycleTest, SaveFailureOfOneListStillSavesTheOtherAndKeepsTheWindow) {
     shown();
     files().insert(QStringLiteral("/a"));
