@@ -361,13 +361,14 @@ int runSum(const Options& options, Output& out, Diagnostics& diagnostics) {
 
 QString optionLines() {
     QString text;
-    for (const OptionSpec& spec : optionTable()) {
-        QString head = spec.shortName ? QStringLiteral("  -%1, ").arg(QLatin1Char(spec.shortName))
-                                      : QStringLiteral("      ");
-        head += QStringLiteral("--") + QLatin1String(spec.longName);
-        if (spec.valueName)
-            head += QLatin1Char('=') + QLatin1String(spec.valueName);
-        const QStringList lines = QString::fromLatin1(spec.help).split(QLatin1Char('\n'));
+    for (const OptionEntry& option : optionTable()) {
+        QString head = option.shortName
+                           ? QStringLiteral("  -%1, ").arg(QLatin1Char(option.shortName))
+                           : QStringLiteral("      ");
+        head += QStringLiteral("--") + QLatin1String(option.longName);
+        if (option.valueName)
+            head += QLatin1Char('=') + QLatin1String(option.valueName);
+        const QStringList lines = QString::fromLatin1(option.help).split(QLatin1Char('\n'));
         constexpr int kColumn = 30;
         for (qsizetype k = 0; k < lines.size(); ++k) {
             if (k == 0 && head.size() < kColumn)

@@ -29,7 +29,7 @@ enum OptionId {
     Version,
 };
 
-constexpr std::array<OptionSpec, 10> kOptions{{
+constexpr std::array<OptionEntry, 10> kOptions{{
     {"filter", 'f', "N", kView | kScan | kHits,
      "the view filter: 0 the first header only,\n"
      "1 all headers (the default), 2 all printable\n"
@@ -148,9 +148,9 @@ private:
                      .arg(written, candidates.join(QLatin1Char(' '))));
             return;
         }
-        const OptionSpec& spec = kOptions[size_t(found)];
-        const QString full = QStringLiteral("--") + QLatin1String(spec.longName);
-        if (!spec.valueName) {
+        const OptionEntry& option = kOptions[size_t(found)];
+        const QString full = QStringLiteral("--") + QLatin1String(option.longName);
+        if (!option.valueName) {
             if (equals >= 0)
                 fail(QStringLiteral("option '%1' doesn't allow an argument").arg(full));
             else
@@ -300,7 +300,7 @@ private:
 
 } // namespace
 
-std::span<const OptionSpec> optionTable() {
+std::span<const OptionEntry> optionTable() {
     return kOptions;
 }
 

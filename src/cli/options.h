@@ -19,7 +19,7 @@ enum class Command : unsigned { None = 0, View = 1, Scan = 2, Hits = 4, Sum = 8 
 
 enum class TallyFormat { Text, Tsv, Json };
 
-struct OptionSpec {
+struct OptionEntry {
     const char* longName;
     char shortName;        // 0: none
     const char* valueName; // nullptr: takes no value
@@ -28,7 +28,7 @@ struct OptionSpec {
 };
 
 // Every option, in the order --help lists them.
-std::span<const OptionSpec> optionTable();
+std::span<const OptionEntry> optionTable();
 
 struct Options {
     Command command = Command::None;
