@@ -136,11 +136,7 @@ void TMainForm1::updateStatisticsSummary() {
 
 void TMainForm1::showListedFile(const QString& path) {
     SortedList& files = File_List_ListBox->list();
-    const auto [first, end] = files.equalRange(path);
-    int index = -1;
-    for (int i = first; i < end && index < 0; ++i)
-        if (files.at(i) == path)
-            index = i;
+    const int index = files.indexOfExact(path);
     if (index < 0) {
         m_dialogs.information(
             QStringLiteral("The file \"%1\" is no longer in the list of files.").arg(path));
