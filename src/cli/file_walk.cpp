@@ -75,7 +75,7 @@ public:
 private:
     void file(const QByteArray& path) {
         const QString name = QFile::decodeName(path);
-        if (QFile::encodeName(name) != path) {
+        if (isUndecodableName(path)) {
             m_diagnostics.problem(path,
                                   QStringLiteral("the name is not valid in the system's encoding"));
             return;

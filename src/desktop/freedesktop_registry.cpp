@@ -137,7 +137,8 @@ Registry::ValueType FreedesktopRegistry::readString(const QString& name, QString
     if (m_open == Key::ShellFolders) {
         const QString folder = shellFolder(name);
         if (!folder.isEmpty() &&
-            name.compare(QLatin1String("Start Menu"), Qt::CaseInsensitive) == 0)
+            name.compare(QLatin1String("Start Menu"), Qt::CaseInsensitive) == 0 &&
+            !QFileInfo(folder).isDir())
             makeFolders(folder);
         if (folder.isEmpty() || !QFileInfo(folder).isDir())
             return ValueType::Absent;

@@ -1,6 +1,7 @@
 #include "filelist/file_enumeration.h"
 
 #include "filelist/left_out_files.h"
+#include "util/file_helpers.h"
 #include "util/list_file.h"
 #include "util/text_helpers.h"
 
@@ -125,7 +126,7 @@ void collectDirectory(const QString& path, const AddFilesOptions& options, QStri
                 options.skippedName(encodedPrefix + rawName, lineBreakNameReason());
             continue;
         }
-        if (QFile::encodeName(name) != rawName) {
+        if (isUndecodableName(rawName)) {
             if (options.skippedName)
                 options.skippedName(encodedPrefix + rawName, undecodableNameReason());
             continue;

@@ -14,7 +14,8 @@ ScanStep scanStep(const QString& path, const FileVerdict& verdict, bool itemsCou
     case ScanOutcome::Empty:
     case ScanOutcome::InUse:
         return {false, PassKind::HoldsItems};
-    case ScanOutcome::Missing:
+    case ScanOutcome::Missing: // the engine has looked: nothing is there
+        return {true, PassKind::NoFile};
     case ScanOutcome::Unreadable:
         break;
     }

@@ -220,7 +220,8 @@ void TMainForm1::wireCommands() {
             });
 
     // The colour coder is rebuilt lazily after any change of the items list;
-    // the changes of both lists are counted.
+    // the changes of both lists are counted, and the statistics' summary says
+    // at once when they leave it out of date.
     auto onChange = [this](SortedList* list, const std::function<void()>& changed) {
         connect(list, &QAbstractItemModel::rowsInserted, this, changed);
         connect(list, &QAbstractItemModel::rowsRemoved, this, changed);
@@ -231,8 +232,12 @@ void TMainForm1::wireCommands() {
     onChange(&Interesting_Items_ListBox->list(), [this] {
         m_matcherStale = true;
         ++m_itemsListChanges;
+        updateStatisticsSummary();
     });
-    onChange(&File_List_ListBox->list(), [this] { ++m_fileListChanges; });
+    onChange(&File_List_ListBox->list(), [this] {
+        ++m_fileListChanges;
+        updateStatisticsSummary();
+    });
     wireStatistics();
 
     connectCommand(Always_On_Top_Option, &F::Always_On_Top_OptionClick);

@@ -53,14 +53,8 @@ void TMainForm1::wireStatistics() {
     onDoubleClick(Statistics_Single_Item_Files_ListBox,
                   &F::Statistics_Single_Item_Files_ListBoxDblClick);
 
-    // The numbers go out of date with the lists and the view filter.
-    for (SortedList* list : {&File_List_ListBox->list(), &Interesting_Items_ListBox->list()}) {
-        connect(list, &QAbstractItemModel::rowsInserted, this, &F::updateStatisticsSummary);
-        connect(list, &QAbstractItemModel::rowsRemoved, this, &F::updateStatisticsSummary);
-        connect(list, &QAbstractItemModel::modelReset, this, &F::updateStatisticsSummary);
-        connect(list, &QAbstractItemModel::layoutChanged, this, &F::updateStatisticsSummary);
-        connect(list, &QAbstractItemModel::dataChanged, this, &F::updateStatisticsSummary);
-    }
+    // The numbers go out of date with the lists (see wireCommands) and the
+    // view filter.
     connect(File_Contents_Filter_RadioGroup, &RadioGroup::clicked, this,
             &F::updateStatisticsSummary);
     updateStatisticsSummary();
