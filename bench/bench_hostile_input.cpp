@@ -117,7 +117,7 @@ QStringList corpusSample() {
 
 struct Window : jl::bench::ShownWindow {
     void showFile(const QString& path) {
-        jl::SortedList& files = form->File_List_ListBox->list();
+        jl::SortedList& files = form->workspace().files();
         files.clear();
         files.insertMany({path});
         jl::Select_List_Index(files, 0);
@@ -132,8 +132,7 @@ double windowShows(const QString& message, int filter, bool large = false) {
     window.open();
     if (large)
         window.form->resize(1920, 1080);
-    window.form->File_Contents_Filter_RadioGroup->setItemIndex(filter);
-    window.form->File_Contents_Colour_Coding_RadioGroup->setItemIndex(3);
+    window.chooseOptions(filter);
     QElapsedTimer timer;
     timer.start();
     window.showFile(message);
@@ -160,7 +159,7 @@ double windowStartsWithItems(const QString& items) {
     QElapsedTimer timer;
     timer.start();
     window.open();
-    window.form->File_Contents_Colour_Coding_RadioGroup->setItemIndex(3);
+    window.control<jl::RadioGroup>("File_Contents_Colour_Coding_RadioGroup")->setItemIndex(3);
     if (!sample.isEmpty())
         window.showFile(sample.front());
     return double(timer.nsecsElapsed()) / 1e9;

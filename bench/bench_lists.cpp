@@ -46,6 +46,7 @@ public:
     bool ask(jl::QuestionKind, const QString&) override { return false; }
     QString chooseDirectory(const QString&) override { return {}; }
     QString chooseSaveFile(const QString&, const QString&, const QString&) override { return {}; }
+    int chooseOne(const QString&, const QString&, const QStringList&, int) override { return -1; }
 };
 
 void BM_InsertOneByOne(benchmark::State& state) {

@@ -5,6 +5,7 @@
 // need a QApplication (offscreen by default).
 
 #include "app/widgets/main_form.h"
+#include "app/widgets/radio_group.h"
 #include "desktop/desktop_services.h"
 #include "util/clipboard.h"
 #include "util/dialogs.h"
@@ -18,10 +19,22 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 
 namespace jl::bench {
+
+// A control of the window, found by its object name; a benchmark that names
+// a control the window does not have ends at once.
+template <typename T> T* control(const QObject& form, const char* name) {
+    T* found = form.findChild<T*>(QLatin1String(name));
+    if (!found) {
+        std::fprintf(stderr, "the window has no control %s\n", name);
+        std::abort();
+    }
+    return found;
+}
 
 inline QStringList corpusMessages(const QString& corpus) {
     QFile manifest(corpus + QStringLiteral("/MANIFEST.tsv"));
@@ -55,6 +68,7 @@ public:
     bool ask(QuestionKind, const QString&) override { return false; }
     QString chooseDirectory(const QString&) override { return {}; }
     QString chooseSaveFile(const QString&, const QString&, const QString&) override { return {}; }
+    int chooseOne(const QString&, const QString&, const QStringList&, int) override { return -1; }
     int messages = 0;
 };
 
@@ -77,6 +91,14 @@ struct ShownWindow {
             clipboard, *desktop);
         form->show();
         QApplication::processEvents();
+    }
+    template <typename T> T* control(const char* name) const {
+        return bench::control<T>(*form, name);
+    }
+    // Chooses the view's filter and colours everything.
+    void chooseOptions(int filter) const {
+        control<RadioGroup>("File_Contents_Filter_RadioGroup")->setItemIndex(filter);
+        control<RadioGroup>("File_Contents_Colour_Coding_RadioGroup")->setItemIndex(3);
     }
 };
 

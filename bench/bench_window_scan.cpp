@@ -55,14 +55,13 @@ struct ScanWindow : jl::bench::ShownWindow {
         if (sample.size() < kMessages)
             return false;
         ShownWindow::open();
-        form->File_Contents_Filter_RadioGroup->setItemIndex(filter);
-        form->File_Contents_Colour_Coding_RadioGroup->setItemIndex(3);
-        jl::Load_List_File(form->Interesting_Items_ListBox->list(),
+        chooseOptions(filter);
+        jl::Load_List_File(form->workspace().items(),
                            kCorpus + QStringLiteral("/items/items-1000.txt"));
         files().insertMany(sample);
         return true;
     }
-    jl::SortedList& files() { return form->File_List_ListBox->list(); }
+    jl::SortedList& files() { return form->workspace().files(); }
     bool atLast() { return jl::Get_First_Selected_Index(files()) >= files().count() - 1; }
     void first() {
         jl::Select_List_Index(files(), 0);
@@ -87,7 +86,7 @@ void BM_WindowScan1000Messages(benchmark::State& state) {
         window.first();
         stops = 0;
         while (!window.atLast()) {
-            window.form->BitBtn1->click();
+            window.control<QPushButton>("BitBtn1")->click();
             ++stops;
         }
     }
@@ -106,7 +105,7 @@ void BM_WindowNextFile1000Messages(benchmark::State& state) {
     for (auto _ : state) {
         window.first();
         while (!window.atLast())
-            window.form->Next_File_BitBtn->click();
+            window.control<QPushButton>("Next_File_BitBtn")->click();
     }
     setPerFile(state, window.files().count());
 }
@@ -158,12 +157,11 @@ struct CorpusRun {
 struct CorpusWindow : jl::bench::ShownWindow {
     void open(int filter, const QStringList& paths) {
         ShownWindow::open();
-        form->File_Contents_Filter_RadioGroup->setItemIndex(filter);
-        form->File_Contents_Colour_Coding_RadioGroup->setItemIndex(3);
+        chooseOptions(filter);
         files().insertMany(paths);
     }
-    jl::SortedList& files() { return form->File_List_ListBox->list(); }
-    jl::SortedList& items() { return form->Interesting_Items_ListBox->list(); }
+    jl::SortedList& files() { return form->workspace().files(); }
+    jl::SortedList& items() { return form->workspace().items(); }
 };
 
 void BM_CliScanCorpus(benchmark::State& state) {
@@ -188,7 +186,7 @@ void BM_WindowScanCorpus(benchmark::State& state) {
     for (auto _ : state) {
         // From no current entry: every file is decided, the last one shown.
         jl::Select_List_Index(window.files(), -1);
-        window.form->BitBtn1->click();
+        window.control<QPushButton>("BitBtn1")->click();
         endedAt = jl::Get_First_Selected_Index(window.files());
     }
     if (endedAt != window.files().count() - 1 || window.dialogs.messages == 0)
@@ -214,7 +212,8 @@ void BM_WindowStatisticsCorpus(benchmark::State& state) {
     CorpusWindow window;
     window.open(1, run.paths);
     jl::Load_List_File(window.items(), corpusItems(int(state.range(0))));
-    window.form->PageControl1->setCurrentWidget(window.form->TabSheet3);
+    window.control<QTabWidget>("PageControl1")
+        ->setCurrentWidget(window.control<QWidget>("statisticsPage"));
     QApplication::processEvents();
     for (auto _ : state) {
         // A change of the items list: the matcher is built again, as the
@@ -222,10 +221,10 @@ void BM_WindowStatisticsCorpus(benchmark::State& state) {
         state.PauseTiming();
         window.items().removeAt(window.items().insert(QStringLiteral("\x01")));
         state.ResumeTiming();
-        window.form->Statistics_Refresh_BitBtn->click();
+        window.control<QPushButton>("refreshStatisticsButton")->click();
         QApplication::processEvents(); // the table painted
     }
-    const jl::CollectionStats* stats = window.form->statistics();
+    const jl::CollectionStats* stats = window.form->workspace().statistics();
     if (!stats || !stats->complete || stats->examined == 0)
         state.SkipWithError("no statistics");
     else

@@ -108,10 +108,11 @@ int main(int argc, char** argv) {
         clipboard, desktop);
     form->show();
     QApplication::processEvents();
-    form->File_Contents_Filter_RadioGroup->setItemIndex(1);
-    form->File_Contents_Colour_Coding_RadioGroup->setItemIndex(3);
-    jl::SortedList& files = form->File_List_ListBox->list();
-    jl::Load_List_File(form->Interesting_Items_ListBox->list(),
+    jl::bench::control<jl::RadioGroup>(*form, "File_Contents_Filter_RadioGroup")->setItemIndex(1);
+    jl::bench::control<jl::RadioGroup>(*form, "File_Contents_Colour_Coding_RadioGroup")
+        ->setItemIndex(3);
+    jl::SortedList& files = form->workspace().files();
+    jl::Load_List_File(form->workspace().items(),
                        kCorpus + QStringLiteral("/items/items-1000.txt"));
     files.insertMany(pile);
     auto current = [&files] { return jl::Get_First_Selected_Index(files); };
@@ -128,7 +129,7 @@ int main(int argc, char** argv) {
         form->Process_The_Selected_File_BitBtnClick();
         int nextSample = 1000;
         while (current() < files.count() - 1) {
-            form->BitBtn1->click();
+            jl::bench::control<QPushButton>(*form, "BitBtn1")->click();
             ++stops;
             const int at = current();
             if (afterHundredKb < 0 && at >= 100)
@@ -145,7 +146,7 @@ int main(int argc, char** argv) {
 
     std::printf("soak_scan: %d files x %d rounds with %d items in %lld ms (%.2f ms per file), "
                 "%d scan presses, %d notices\n",
-                count, rounds, form->Interesting_Items_ListBox->list().count(), (long long)ms,
+                count, rounds, form->workspace().items().count(), (long long)ms,
                 double(ms) / (double(count) * rounds), stops, dialogs.messages);
     std::printf("  resident: %lld KB at the start, %lld KB after the first hundred files, %lld KB "
                 "at the end (%+lld KB)\n",

@@ -9,7 +9,7 @@
 
 #include "fuzz_support.h"
 
-#include "view/colour_coding.h"
+#include "items/item_matcher.h"
 
 #include <QStringList>
 
@@ -98,7 +98,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         items << jl::fuzz::consumeText(in, 12, alphabet, true);
     const QString text = jl::fuzz::consumeText(in, 400, alphabet);
 
-    const jl::ColourMatcher matcher(items);
+    const jl::ItemMatcher matcher(items);
     const jl::ColourResult result = matcher.colour(text, option);
     const Plain plain = plainColourCode(text, items, option);
     const std::string detail = describe(text, items, option);

@@ -70,11 +70,21 @@ set(metainfo ${JUNKLOUPE_SHARE}/metainfo/org.junkloupe.junkloupe.metainfo.xml)
 configure_file(packaging/junkloupe.metainfo.xml ${metainfo} @ONLY)
 configure_file(packaging/junkloupe.desktop ${JUNKLOUPE_SHARE}/applications/junkloupe.desktop
     COPYONLY)
-add_custom_target(junkloupe_share ALL DEPENDS ${icon_pngs} ${man_pages})
+# The package's changelog, compressed as Debian installs it.
+set(changelog_gz ${JUNKLOUPE_SHARE}/doc/junkloupe/changelog.Debian.gz)
+file(MAKE_DIRECTORY ${JUNKLOUPE_SHARE}/doc/junkloupe)
+add_custom_command(OUTPUT ${changelog_gz}
+    COMMAND sh -c "gzip -9n -c \"$1\" > \"$2\"" sh ${CMAKE_SOURCE_DIR}/packaging/changelog.Debian
+            ${changelog_gz}
+    DEPENDS ${CMAKE_SOURCE_DIR}/packaging/changelog.Debian
+    VERBATIM)
+add_custom_target(junkloupe_share ALL DEPENDS ${icon_pngs} ${man_pages} ${changelog_gz})
 
 # --- what `cmake --install` puts under the prefix ----------------------------------
 install(TARGETS junkloupe junkloupe-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES docs/junkloupe.txt DESTINATION ${JUNKLOUPE_DOC_DIR})
+# The copyright and the package's changelog, where Debian keeps them.
+install(FILES packaging/copyright ${changelog_gz} DESTINATION ${JUNKLOUPE_DOC_DIR})
 install(FILES ${JUNKLOUPE_SHARE}/applications/junkloupe.desktop
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/applications)
 install(FILES ${metainfo} DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/metainfo)
@@ -85,6 +95,30 @@ foreach(size IN LISTS JUNKLOUPE_ICON_SIZES)
 endforeach()
 install(FILES ${man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
+# The install record: the folder this install put the programs in, as the
+# installed system sees it (the prefix of `cmake --install`, or the package's
+# /usr; a staging DESTDIR is no part of it). A program run from that very
+# folder is an installed copy and keeps its users' files in their
+# configuration folders (src/util/program_folder.h). Written at install time,
+# since `cmake --install --prefix` picks the prefix then; each install stages
+# it in a folder of its own, so that installs from one build tree may run at
+# once.
+set(install_record_code [=[
+    set(bindir "@CMAKE_INSTALL_BINDIR@")
+    if(NOT IS_ABSOLUTE "${bindir}")
+        set(bindir "${CMAKE_INSTALL_PREFIX}/${bindir}")
+    endif()
+    get_filename_component(bindir "${bindir}" ABSOLUTE)
+    string(RANDOM LENGTH 16 stage)
+    set(stage "@CMAKE_BINARY_DIR@/install-record-${stage}")
+    file(WRITE "${stage}/installed-bindir" "${bindir}\n")
+    file(INSTALL DESTINATION "${CMAKE_INSTALL_PREFIX}/@CMAKE_INSTALL_DATAROOTDIR@/junkloupe"
+         TYPE FILE FILES "${stage}/installed-bindir")
+    file(REMOVE_RECURSE "${stage}")
+]=])
+string(CONFIGURE "${install_record_code}" install_record_code @ONLY)
+install(CODE "${install_record_code}")
+
 # --- the Debian package ------------------------------------------------------------
 set(CPACK_PACKAGE_NAME junkloupe)
 set(CPACK_PACKAGE_VERSION ${JUNKLOUPE_VERSION})
@@ -92,11 +126,13 @@ set(CPACK_PACKAGE_VENDOR "The Junkloupe developers")
 set(CPACK_PACKAGE_CONTACT "Junkloupe maintainers <maintainers@junkloupe.invalid>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "step through saved junk e-mail and collect its tell-tale strings")
+# Lines of at most 80 characters, as the package's control file wants them.
 string(CONCAT CPACK_PACKAGE_DESCRIPTION
-    "Junkloupe is a desktop tool for studying junk e-mail saved one message per file. "
-    "It steps through the messages, shows the part of each that matters, colour codes "
-    "the strings collected so far and jumps to the next message that holds none of them. "
-    "junkloupe-cli runs the same reader and matcher in batch.")
+    "Junkloupe is a desktop tool for studying junk e-mail saved one message per\n"
+    "file. It steps through the messages, shows the part of each that matters,\n"
+    "colour codes the strings collected so far and jumps to the next message\n"
+    "that holds none of them. junkloupe-cli runs the same reader and matcher in\n"
+    "batch.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -14,7 +14,7 @@ cd "$(dirname "$0")/.."
 
 build=${FUZZ_BUILD_DIR:-build-fuzz}
 seconds=${FUZZ_SECONDS:-60}
-all_targets=(reader colour list_file ini integers expansion)
+all_targets=(reader mime colour list_file ini integers expansion)
 
 # clang-14 and its runtime libraries (libFuzzer, sanitizers).
 need=(clang-14 libclang-rt-14-dev)
@@ -50,7 +50,7 @@ targets=("$@")
 # its event pumps every 10,001 bytes).
 max_len() {
     case "$1" in
-        reader) echo 12000 ;;
+        reader | mime) echo 12000 ;;
         *) echo 4096 ;;
     esac
 }

@@ -2,13 +2,15 @@
 # Installs the Debian packages the build and the tests need, if any is missing.
 # As a normal user it prints the apt command to run instead.
 set -euo pipefail
-packages=(qt6-base-dev qt6-svg-dev fonts-liberation2 cmake g++ make googletest libgtest-dev
-          libbenchmark-dev xvfb xauth xdotool parallel man-db groff-base dpkg-dev desktop-file-utils
-          appstream)
+packages=(qt6-base-dev qt6-svg-dev libgmime-3.0-dev pkg-config fonts-liberation2 cmake g++ make
+          googletest libgtest-dev libbenchmark-dev xvfb xauth xdotool x11-utils openbox parallel
+          man-db groff-base dpkg-dev desktop-file-utils appstream python3)
 for option in "$@"; do
     case "$option" in
         --with-bench-peers) packages+=(ripgrep) ;;
         --with-checks) packages+=(clang-tidy-14 clang-format-14) ;; # .ci/run's code checks
+        --with-package-checks) packages+=(lintian) ;; # the packaging tests of scripts/test.sh
+        --with-slurm) packages+=(slurm-wlm munge) ;; # the Slurm recipe's test (.ci/run)
     esac
 done
 missing=()

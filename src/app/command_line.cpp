@@ -169,14 +169,19 @@ QString commandLineUsage(const QString& program) {
 
 QString commandLineHelp(const QString& program, const ProgramFolder& folder) {
     return commandLineUsage(program) +
-           QStringLiteral("\n"
-                          "This copy keeps your settings and both lists (%1, %2, %3) in\n"
-                          "  %4\n"
-                          "They are kept beside the program when its folder lets you write them\n"
-                          "there, otherwise in $XDG_CONFIG_HOME/junkloupe/ (by default\n"
-                          "~/.config/junkloupe/).\n")
+           QStringLiteral(
+               "\n"
+               "This copy keeps your settings and both lists (%1, %2, %3) in\n"
+               "  %4\n"
+               "An installed copy (the package's, or one installed with cmake --install)\n"
+               "keeps them in $XDG_CONFIG_HOME/junkloupe/ (by default\n"
+               "~/.config/junkloupe/) for every user. Any other copy keeps them beside\n"
+               "the program when its folder lets you write them there, otherwise in\n"
+               "the configuration folder too. This copy is %5.\n")
                .arg(kSettingsFileName, kFileListFileName, kItemsListFileName,
-                    folder.userFilesFolder());
+                    folder.userFilesFolder(),
+                    folder.installedCopy() ? QStringLiteral("installed")
+                                           : QStringLiteral("not an installed one"));
 }
 
 QStringList commandLineArguments(int argc, char** argv) {

@@ -23,6 +23,7 @@ const QString kExpandSelection = QStringLiteral("Expand_Selection_RadioGroup");
 const QString kColourCoding = QStringLiteral("File_Contents_Colour_Coding_RadioGroup");
 const QString kSelectedFileNum = QStringLiteral("Selected_File_Num");
 const QString kAutoSave = QStringLiteral("Auto_Save_Interesting_Items_List_CheckBox");
+const QString kDecodeMime = QStringLiteral("Decode_MIME_Parts_CheckBox");
 
 } // namespace
 
@@ -37,8 +38,8 @@ QString settingsFileRefusedNotice(const QString& iniPath, const QString& refusal
                           "write over that file.");
 }
 
-SettingsValues readSettings(const QString& iniPath, QString* refusal) {
-    const IniFile ini = IniFile::load(iniPath, refusal);
+SettingsValues readSettings(const QString& iniPath, QString* error) {
+    const IniFile ini = IniFile::load(iniPath, error);
     const QString& s = kSettingsSection;
     const SettingsValues d;
     SettingsValues v;
@@ -58,10 +59,12 @@ SettingsValues readSettings(const QString& iniPath, QString* refusal) {
         clampRadioItem(ini.readInteger(s, kColourCoding, d.colourCoding), kLastColourCodingItem);
     v.selectedFileNum = ini.readInteger(s, kSelectedFileNum, d.selectedFileNum);
     v.autoSaveInterestingItems = ini.readBool(s, kAutoSave, d.autoSaveInterestingItems);
+    v.decodeMimeParts = ini.readBool(s, kDecodeMime, d.decodeMimeParts);
     return v;
 }
 
-bool writeSettings(const QString& iniPath, const SettingsValues& v, QString* error) {
+bool writeSettings(const QString& iniPath, const SettingsValues& v, QString* error,
+                   QString* notice) {
     IniFile ini;
     if (!IniFile::loadForUpdate(iniPath, &ini, error))
         return false;
@@ -79,6 +82,29 @@ bool writeSettings(const QString& iniPath, const SettingsValues& v, QString* err
     ini.writeInteger(s, kColourCoding, v.colourCoding);
     ini.writeInteger(s, kSelectedFileNum, v.selectedFileNum);
     ini.writeBool(s, kAutoSave, v.autoSaveInterestingItems);
+    ini.writeBool(s, kDecodeMime, v.decodeMimeParts);
+
+    // A file larger than the reader takes would be refused at every later
+    // start and never written again.
+    const qint64 limit = IniFile::kSizeLimit;
+    QStringList leftOut;
+    if (const int dropped = ini.keepWithin(limit, s); dropped > 0)
+        leftOut << QStringLiteral("%1 of its lines that the program does not use were left out, "
+                                  "the longest first.")
+                       .arg(dropped);
+    if (ini.toBytes().size() > limit) {
+        ini.writeString(s, kCurrentDirectory, QString());
+        leftOut << QStringLiteral("The current directory (%1 characters) was left out.")
+                       .arg(v.currentDirectory.size());
+    }
+    if (notice) {
+        *notice = leftOut.isEmpty()
+                      ? QString()
+                      : QStringLiteral("The settings file %1 would have grown larger than %2, "
+                                       "which the program does not read back.\r\n")
+                                .arg(iniPath, sizeLimitText(limit)) +
+                            leftOut.join(QStringLiteral("\r\n"));
+    }
     return ini.save(iniPath, error);
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 // The settings file Junkloupe.ini beside the executable: one section
-// "Junkloupe" with thirteen keys. Reading applies the defaults and keeps the
+// "Junkloupe" with fourteen keys. Reading applies the defaults and keeps the
 // radio-group numbers in range; writing changes only our keys and leaves
 // every other line of the file as it was.
 
@@ -18,15 +18,6 @@ constexpr int kLastViewFilterItem = 2;
 constexpr int kLastExpandSelectionItem = 3;
 constexpr int kLastColourCodingItem = 3;
 
-// The items of the selection-expansion group: when the view widens a
-// selection by itself.
-enum ExpandSelectionOption : int {
-    ExpandOnKeyPress = 0,
-    ExpandOnLeftClick = 1,
-    ExpandOnEither = 2,
-    ExpandManually = 3,
-};
-
 // One value per key, in the order the keys are read at first show; the
 // initial values are the defaults of a first start.
 struct SettingsValues {
@@ -43,6 +34,7 @@ struct SettingsValues {
     int colourCoding = 3;                 // "File_Contents_Colour_Coding_RadioGroup"
     int selectedFileNum = 0;              // "Selected_File_Num", -1 = none selected
     bool autoSaveInterestingItems = true; // "Auto_Save_Interesting_Items_List_CheckBox"
+    bool decodeMimeParts = false;         // "Decode_MIME_Parts_CheckBox"
 
     bool operator==(const SettingsValues&) const = default;
 };
@@ -53,10 +45,10 @@ int clampRadioItem(int item, int lastItem);
 
 // Every key of the file at iniPath, defaults for missing keys and for a
 // missing or unreadable file, radio-group numbers clamped. A file the tool
-// refuses to read (far too large, or a link of another user) fills *refusal
+// refuses to read (far too large, or a link of another user) fills *error
 // with the reason: the defaults are used and the file must not be written
 // over.
-SettingsValues readSettings(const QString& iniPath, QString* refusal = nullptr);
+SettingsValues readSettings(const QString& iniPath, QString* error = nullptr);
 // The notice shown at start for such a file.
 QString settingsFileRefusedNotice(const QString& iniPath, const QString& refusal);
 
@@ -65,7 +57,13 @@ QString settingsFileRefusedNotice(const QString& iniPath, const QString& refusal
 // file through a temporary file and a rename. False, with *error filled when
 // given, when the file cannot be written, or is there but cannot be read (its
 // other lines would be lost); the old file is then untouched.
-bool writeSettings(const QString& iniPath, const SettingsValues& values, QString* error = nullptr);
+//
+// The file written is never larger than the reader takes (IniFile's size
+// limit): what does not fit is left out, first the lines the program does
+// not use (the longest first), then the current directory, and *notice
+// (when given) says what was left out; it stays empty when all was kept.
+bool writeSettings(const QString& iniPath, const SettingsValues& values, QString* error = nullptr,
+                   QString* notice = nullptr);
 
 // "Unable to write to " + the settings file's full path: the error shown when
 // writeSettings fails (the close is then refused).

@@ -6,21 +6,30 @@ namespace jl {
 
 namespace {
 
-// The stored length when it is usable, else the default within what fits.
-int fitLength(int stored, int fallback, int least, int most) {
-    if (stored >= least && stored <= most)
-        return stored;
-    return std::min(std::max(fallback, least), most);
+// How much of the stored frame lies on the area, in square pixels. Sums in
+// 64 bits: stored numbers may be anything.
+qint64 overlap(const WindowPlace& place, const QRect& area) {
+    const qint64 width =
+        std::min<qint64>(qint64(place.left) + place.width, qint64(area.left()) + area.width()) -
+        std::max<qint64>(place.left, area.left());
+    const qint64 height =
+        std::min<qint64>(qint64(place.top) + place.height, qint64(area.top()) + area.height()) -
+        std::max<qint64>(place.top, area.top());
+    return width > 0 && height > 0 ? width * height : 0;
 }
 
-// Whether the title bar of a window at left, top of the given size can be
-// grabbed on the screen. Sums in 64 bits: stored numbers may be anything.
-bool grabbableOn(qint64 left, qint64 top, qint64 width, qint64 height, const QRect& screen) {
-    const qint64 overlap = std::min<qint64>(left + width, qint64(screen.left()) + screen.width()) -
-                           std::max<qint64>(left, screen.left());
-    const qint64 rows = std::min<qint64>(height, kGripHeight);
-    return overlap >= std::min<qint64>(width, kGripWidth) && top >= screen.top() &&
-           top + rows <= qint64(screen.top()) + screen.height();
+// The stored length when it is usable, else the default; either cut down to
+// most.
+int fitLength(int stored, int fallback, int least, int most) {
+    const int wanted = stored >= least ? stored : std::max(fallback, least);
+    return std::min(wanted, most);
+}
+
+// The start that puts length (at most the span's) inside the span, moved by
+// as little as it takes.
+int fitStart(int start, int length, int spanStart, int spanLength) {
+    const qint64 last = qint64(spanStart) + spanLength - length;
+    return int(std::clamp<qint64>(start, spanStart, std::max<qint64>(spanStart, last)));
 }
 
 } // namespace
@@ -29,36 +38,21 @@ WindowPlace fitWindowPlace(const WindowPlace& stored, const WindowPlace& default
                            const QList<ScreenArea>& screens) {
     if (screens.isEmpty())
         return stored;
-    int widest = 0;
-    int highest = 0;
+    const ScreenArea* home = &screens.front();
+    qint64 most = 0;
     for (const ScreenArea& screen : screens) {
-        widest = std::max(widest, screen.available.width());
-        highest = std::max(highest, screen.available.height());
-    }
-
-    WindowPlace place;
-    place.width = fitLength(stored.width, defaults.width, kLeastOuterSize.width(), widest);
-    place.height = fitLength(stored.height, defaults.height, kLeastOuterSize.height(), highest);
-
-    auto grabbable = [&](int left, int top) {
-        return std::any_of(screens.begin(), screens.end(), [&](const ScreenArea& screen) {
-            return grabbableOn(left, top, place.width, place.height, screen.geometry);
-        });
-    };
-    const QPoint candidates[] = {{stored.left, stored.top},
-                                 {defaults.left, stored.top},
-                                 {stored.left, defaults.top},
-                                 {defaults.left, defaults.top}};
-    for (const QPoint& candidate : candidates) {
-        if (grabbable(candidate.x(), candidate.y())) {
-            place.left = candidate.x();
-            place.top = candidate.y();
-            return place;
+        if (const qint64 part = overlap(stored, screen.geometry); part > most) {
+            most = part;
+            home = &screen;
         }
     }
-    const QPoint corner = screens.front().available.topLeft();
-    place.left = corner.x();
-    place.top = corner.y();
+    const QRect area = home->available;
+    WindowPlace place;
+    place.width = fitLength(stored.width, defaults.width, kLeastOuterSize.width(), area.width());
+    place.height =
+        fitLength(stored.height, defaults.height, kLeastOuterSize.height(), area.height());
+    place.left = fitStart(stored.left, place.width, area.left(), area.width());
+    place.top = fitStart(stored.top, place.height, area.top(), area.height());
     return place;
 }
 

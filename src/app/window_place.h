@@ -1,8 +1,8 @@
 #pragma once
-// Putting the window back where the settings file says, only as far as that
-// fits the screens there are now: a stored size or position that a hand edit,
-// a lost monitor or a damaged file made useless gives way to the key's
-// default, so that the window always comes up usable and on a screen.
+// Putting the window back where the settings file says, fitted to the screens
+// there are now: a stored frame that reaches past the screen is shrunk to it
+// or moved onto it, keeping as much of what was stored as fits, so that the
+// window always comes up whole on a screen.
 
 #include <QList>
 #include <QRect>
@@ -31,22 +31,14 @@ struct ScreenArea {
 inline constexpr QSize kDesignOuterSize{815, 551};
 inline constexpr QSize kLeastOuterSize{kDesignOuterSize.width() / 4, kDesignOuterSize.height() / 4};
 
-// How much of the window's top must lie on one screen for the user to grab
-// its title bar and move it: this many pixels of its width (all of it when it
-// is narrower) and this many rows from its top edge down.
-inline constexpr int kGripWidth = 100;
-inline constexpr int kGripHeight = 50;
-
 // The place to give the window for the stored one, the first screen of
 // screens being the primary:
-// - the width (height) is kept when it lies between the least size and the
-//   widest (highest) available area of any screen, otherwise the default's,
-//   itself cut down to that area when the screens are smaller;
-// - the position is kept when, at that size, the top of the window can be
-//   grabbed on some screen (see above); otherwise the default left, the
-//   default top and then both are tried in that order; when none of them
-//   works, the window goes to the top left of the primary screen's available
-//   area.
+// - a width (height) below the least size is damage and gives way to the
+//   default's;
+// - the window goes to the screen that holds the largest part of the stored
+//   frame (the primary when none holds any of it);
+// - each length is cut down to that screen's available area, and the window
+//   is moved by as little as it takes to lie whole inside that area.
 // Without any screen the stored place is returned unchanged.
 WindowPlace fitWindowPlace(const WindowPlace& stored, const WindowPlace& defaults,
                            const QList<ScreenArea>& screens);

@@ -4,12 +4,16 @@
 #include "cli/options.h"
 #include "cli/tally.h"
 #include "items/batch_scan.h"
+#include "items/scan_tally.h"
+#include "util/atomic_file.h"
+#include "util/failure.h"
 #include "util/file_helpers.h"
 #include "util/list_file.h"
 #include "util/product.h"
 #include "view/message_reader.h"
 
 #include <QFile>
+#include <QTemporaryFile>
 
 #include <cerrno>
 #include <exception>
@@ -131,12 +135,51 @@ int usageError(std::FILE* err, const QString& problem) {
     return Trouble;
 }
 
+// Copies standard input into file; false, with the reason in *error, when
+// that fails.
+bool copyStandardInput(QFile& file, QString* error) {
+    char buffer[65536];
+    for (;;) {
+        const ssize_t got = ::read(STDIN_FILENO, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return failWith(error, systemReason(errno));
+        if (got == 0)
+            break;
+        if (file.write(buffer, got) != got)
+            return failWith(error, file.errorString());
+    }
+    if (!file.flush())
+        return failWith(error, file.errorString());
+    return true;
+}
+
 int runView(const Options& options, Output& out, Diagnostics& diagnostics) {
     const QByteArray& name = options.operands.first();
     ViewTextBuilder view;
     const int filter = options.filter;
     std::optional<QString> failure; // after the lines read before it
-    if (name == "-") {
+    // The decoder reads a file twice: standard input is read into a file of
+    // its own first.
+    QTemporaryFile copy;
+    std::optional<QString> path;
+    if (name == "-" && options.decode) {
+        if (!copy.open()) {
+            diagnostics.problem(shownName(name), copy.errorString());
+            return Trouble;
+        }
+        if (QString problem; !copyStandardInput(copy, &problem)) {
+            diagnostics.problem(shownName(name), problem);
+            return Trouble;
+        }
+        path = copy.fileName();
+    } else if (name != "-") {
+        path = pathText(name, diagnostics);
+        if (!path)
+            return Trouble;
+    }
+    if (!path) {
         LineFilter lines(view, [filter] { return filter; });
         char buffer[32768];
         for (;;) {
@@ -153,21 +196,19 @@ int runView(const Options& options, Output& out, Diagnostics& diagnostics) {
         if (!lines.stopped() && !view.full())
             lines.finish();
     } else {
-        const std::optional<QString> path = pathText(name, diagnostics);
-        if (!path)
-            return Trouble;
         ReaderHooks hooks;
         hooks.filter = [filter] { return filter; };
+        hooks.decodeMime = options.decode;
         const LoadResult load = Load_File_Into_View(*path, view, hooks);
-        if (load.status == kStatusInUse) {
+        if (load.status == LoadStatus::InUse) {
             diagnostics.problem(name, QStringLiteral("the file is in use by another process"));
             return Trouble;
         }
-        if (load.status == kStatusCannotRead) {
+        if (load.status == LoadStatus::CannotRead) {
             diagnostics.problem(name, load.error);
             return Trouble;
         }
-        if (load.status == kStatusReadError)
+        if (load.status == LoadStatus::ReadError)
             failure = load.error.isEmpty() ? QStringLiteral("read error") : load.error;
     }
     // The lines read before a read error are shown, as the window shows them.
@@ -187,11 +228,8 @@ public:
     Examiner(const BatchScanner& scanner, const Options& options, Output& out,
              Diagnostics& diagnostics)
         : m_scanner(scanner), m_options(options), m_out(out), m_diagnostics(diagnostics),
-          m_hits(options.command == Command::Hits) {
-        m_tally.filter = options.filter;
-        m_tally.items = scanner.items();
-        m_tally.counts.assign(size_t(m_tally.items.size()), 0);
-    }
+          m_hits(options.command != Command::Scan),
+          m_tally(scanner.items(), scanner.filter(), scanner.decodeMime()) {}
 
     void examine(const QStringList& paths) {
         m_scanner.decideAll(
@@ -201,29 +239,20 @@ public:
 
     // Names that could not be examined before they reached the reader.
     void countUnreadable(qint64 count) { m_tally.unreadable += count; }
-    const Tally& tally() const { return m_tally; }
+    const ScanTally& tally() const { return m_tally; }
 
 private:
     // One verdict, on the calling thread, in the order of the paths.
     void take(const QString& path, const FileVerdict& verdict) {
+        m_tally.add(verdict);
         if (!verdict.isDecided()) {
-            ++m_tally.unreadable;
             m_diagnostics.problem(QFile::encodeName(path), verdict.outcome == ScanOutcome::Missing
                                                                ? systemReason(ENOENT)
                                                                : verdict.reason);
-            return;
+        } else if (!verdict.holdsAnyItem && !m_hits) {
+            m_out.write(QFile::encodeName(path));
+            m_out.write(m_options.null ? std::string_view("\0", 1) : std::string_view("\n"));
         }
-        ++m_tally.files;
-        if (!verdict.holdsAnyItem) {
-            ++m_tally.without;
-            if (!m_hits) {
-                m_out.write(QFile::encodeName(path));
-                m_out.write(m_options.null ? std::string_view("\0", 1) : std::string_view("\n"));
-            }
-        }
-        for (size_t k = 0; k < verdict.present.size(); ++k)
-            if (verdict.present[k])
-                ++m_tally.counts[k];
     }
 
     const BatchScanner& m_scanner;
@@ -231,19 +260,35 @@ private:
     Output& m_out;
     Diagnostics& m_diagnostics;
     const bool m_hits;
-    Tally m_tally;
+    ScanTally m_tally;
 };
 
-int runScanOrHits(const Options& options, Output& out, Diagnostics& diagnostics) {
-    QStringList items;
-    {
-        // The file's bytes go once they are decoded.
-        const std::optional<QByteArray> itemsFile = readAll(*options.items, diagnostics);
-        if (!itemsFile)
-            return Trouble;
-        items = decodeListFile(*itemsFile);
+// The entries of the items file, or nothing (reported) when it cannot be
+// read whole: files judged against a part of the items would be reported
+// wrongly as holding none of them, and an export would lack the rest.
+std::optional<QStringList> readItems(const QByteArray& name, Diagnostics& diagnostics) {
+    // The file's bytes go once they are decoded.
+    const std::optional<QByteArray> bytes = readAll(name, diagnostics);
+    if (!bytes)
+        return std::nullopt;
+    DecodedListFile decoded = decodeListFileText(*bytes);
+    if (!decoded.shortfall.isEmpty()) {
+        diagnostics.problem(shownName(name),
+                            QStringLiteral("the items cannot be read whole: ") + decoded.shortfall);
+        return std::nullopt;
     }
-    const bool hits = options.command == Command::Hits;
+    return std::move(decoded.entries);
+}
+
+// scan and hits; for export (tally given) the counts are kept in *tally
+// instead of being printed.
+int runScanOrHits(const Options& options, Output& out, Diagnostics& diagnostics,
+                  ScanTally* tally = nullptr) {
+    std::optional<QStringList> read = readItems(*options.items, diagnostics);
+    if (!read)
+        return Trouble;
+    QStringList items = std::move(*read);
+    const bool hits = options.command != Command::Scan;
     // Counts come out in the order of the window's items list; the scan
     // itself does not depend on the order of the items.
     if (hits)
@@ -255,17 +300,18 @@ int runScanOrHits(const Options& options, Output& out, Diagnostics& diagnostics)
     std::exception_ptr buildFailure;
     std::thread builder([&] {
         try {
-            built.emplace(items, options.filter);
+            built.emplace(items, options.filter, options.decode);
         } catch (...) {
             buildFailure = std::current_exception();
         }
     });
-    const WalkOptions walk{options.recursive, options.followLinks};
+    WalkOptions walk;
+    walk.recursive = options.recursive;
+    walk.followLinks = options.followLinks;
     QStringList files;
     const qint64 problemsBefore = diagnostics.problems();
     try {
-        for (const QByteArray& name : options.operands)
-            expandName(name, walk, diagnostics, files);
+        expandNames(options.operands, walk, diagnostics, files);
         dropRepeatedPaths(files);
         sortInListOrder(files);
     } catch (...) {
@@ -290,11 +336,13 @@ int runScanOrHits(const Options& options, Output& out, Diagnostics& diagnostics)
             continue;
         }
         QStringList batch;
-        const int error =
-            readNames(input.fd(), options.null ? '\0' : '\n', [&](const QByteArray& name) {
+        QString error;
+        const bool read = readNames(
+            input.fd(), options.null ? '\0' : '\n',
+            [&](const QByteArray& name) {
                 QStringList named;
                 const qint64 before = diagnostics.problems();
-                expandName(name, walk, diagnostics, named);
+                expandNames({name}, walk, diagnostics, named);
                 examiner.countUnreadable(diagnostics.problems() - before);
                 if (named.size() > 1)
                     sortInListOrder(named);
@@ -303,13 +351,16 @@ int runScanOrHits(const Options& options, Output& out, Diagnostics& diagnostics)
                     examiner.examine(batch);
                     batch.clear();
                 }
-            });
+            },
+            &error);
         examiner.examine(batch);
-        if (error != 0)
-            diagnostics.problem(shownName(source), systemReason(error));
+        if (!read)
+            diagnostics.problem(shownName(source), error);
     }
 
-    if (hits)
+    if (tally)
+        *tally = examiner.tally();
+    else if (hits)
         out.write(formatTally(examiner.tally(), options.format));
     out.flush();
     if (diagnostics.trouble())
@@ -317,11 +368,43 @@ int runScanOrHits(const Options& options, Output& out, Diagnostics& diagnostics)
     return hits || examiner.tally().without > 0 ? Success : NoneListed;
 }
 
+// The items, in the items list's order, as rules, a table or indicators;
+// csv and json with the files holding each item when files were named.
+int runExport(const Options& options, Output& out, Diagnostics& diagnostics) {
+    ScanTally tally;
+    const bool count = !options.operands.isEmpty() || !options.filesFrom.isEmpty();
+    if (count) {
+        const int status = runScanOrHits(options, out, diagnostics, &tally);
+        if (status == Trouble && tally.items.isEmpty())
+            return Trouble;
+    } else {
+        const std::optional<QStringList> items = readItems(*options.items, diagnostics);
+        if (!items)
+            return Trouble;
+        tally.items = itemsInListOrder(*items);
+    }
+    ExportOptions exportOptions = options.exportOptions;
+    exportOptions.filter = options.filter;
+    const QByteArray bytes =
+        exportItems(tally.items, count ? &tally.files : nullptr, exportOptions);
+    if (options.output) {
+        QString error;
+        if (!writeFileAtomically(QFile::decodeName(*options.output), bytes, &error)) {
+            diagnostics.problem(*options.output, error);
+            return Trouble;
+        }
+    } else {
+        out.write(bytes);
+        out.flush();
+    }
+    return diagnostics.trouble() ? Trouble : Success;
+}
+
 int runSum(const Options& options, Output& out, Diagnostics& diagnostics) {
     const QList<QByteArray> inputs =
         options.operands.isEmpty() ? QList<QByteArray>{"-"} : options.operands;
     TallySum sum;
-    std::optional<QString> problem;
+    QString problem; // empty: none so far
     for (const QByteArray& input : inputs) {
         const InputFile file(input);
         if (file.fd() < 0) {
@@ -332,26 +415,30 @@ int runSum(const Options& options, Output& out, Diagnostics& diagnostics) {
         // need no more memory than one of them.
         const QString name = QString::fromLocal8Bit(shownName(input));
         int lineNumber = 0;
-        const int error = readRecords(file.fd(), '\n', [&](const QByteArray& line, bool ended) {
-            const QString where = QStringLiteral("%1:%2").arg(name).arg(++lineNumber);
-            problem = ended ? sum.addLine(line, where)
-                            : where + QStringLiteral(": the last line has no line end: the input "
-                                                     "was cut short");
-            return !problem;
-        });
-        if (error != 0)
-            problem = QStringLiteral("%1: %2").arg(name, systemReason(error));
-        if (!problem)
-            problem = sum.endInput(QStringLiteral("%1:%2").arg(name).arg(lineNumber));
-        if (problem) {
-            diagnostics.problem(*problem);
+        QString readError;
+        const bool read = readRecords(
+            file.fd(), '\n',
+            [&](const QByteArray& line, bool ended) {
+                const QString where = QStringLiteral("%1:%2").arg(name).arg(++lineNumber);
+                if (!ended)
+                    return failWith(&problem,
+                                    where + QStringLiteral(": the last line has no line "
+                                                           "end: the input was cut short"));
+                return sum.addLine(line, where, &problem);
+            },
+            &readError);
+        if (!read)
+            problem = QStringLiteral("%1: %2").arg(name, readError);
+        if (problem.isEmpty())
+            sum.endInput(QStringLiteral("%1:%2").arg(name).arg(lineNumber), &problem);
+        if (!problem.isEmpty()) {
+            diagnostics.problem(problem);
             return Trouble;
         }
     }
-    Tally tally;
-    problem = sum.result(tally);
-    if (problem) {
-        diagnostics.problem(*problem);
+    ScanTally tally;
+    if (!sum.result(tally, &problem)) {
+        diagnostics.problem(problem);
         return Trouble;
     }
     out.write(formatTally(tally, options.format));
@@ -391,6 +478,7 @@ QString usageText() {
                "       junkloupe-cli scan --items=ITEMS [OPTION]... PATH...\n"
                "       junkloupe-cli hits --items=ITEMS [OPTION]... PATH...\n"
                "       junkloupe-cli sum [OPTION]... [FILE]...\n"
+               "       junkloupe-cli export --format=FORMAT --items=ITEMS [OPTION]... [PATH]...\n"
                "Batch use of the message reader, view filter and item matcher of Junkloupe.\n"
                "\n"
                "Commands:\n"
@@ -403,6 +491,10 @@ QString usageText() {
                "  sum   add up partial results of hits --format=tsv or json from the FILEs\n"
                "        ('-' or none: standard input) and print them as one hits run over\n"
                "        all of their files would\n"
+               "  export  write the items for a mail filter: SpamAssassin rules or a\n"
+               "        Postfix regexp: table (header_checks and body_checks) that look\n"
+               "        where the view filter looks; or as csv or json with each item's\n"
+               "        kind and, when PATHs are given, the files holding it\n"
                "\n"
                "Options (anywhere on the line; '--' ends them):\n") +
            optionLines() +
@@ -412,14 +504,16 @@ QString usageText() {
                "regular files too, hidden files included; with -r also those of its\n"
                "sub-directories); any other PATH gives itself. The files of all PATHs\n"
                "are examined in the order of the window's file list (letter case\n"
-               "ignored), each path once; names from --files-from are examined in the\n"
-               "order given. Files are printed as named: DIR/NAME for a file found in\n"
-               "DIR. A file that is empty or in use counts as holding no item.\n"
+               "ignored), each path once, and a directory reached by several names\n"
+               "(through links) is searched once; names from --files-from are examined\n"
+               "in the order given. Files are printed as named: DIR/NAME for a file\n"
+               "found in DIR. A file that is empty or in use counts as holding no item.\n"
                "\n"
                "Exit status:\n"
                "  scan             0 when it printed a file, 1 when it printed none,\n"
                "                   2 on trouble\n"
-               "  view, hits, sum  0 when done, 2 on trouble\n"
+               "  view, hits, sum,\n"
+               "  export           0 when done, 2 on trouble\n"
                "Trouble is wrong usage, an input that could not be read or output that\n"
                "could not be written; every input that could not be read is named on\n"
                "standard error with the reason, and scan and hits still examine the rest.\n");
@@ -439,8 +533,8 @@ int run(const QStringList& args, std::FILE* out, std::FILE* err) {
 
 int run(const QList<QByteArray>& args, std::FILE* outStream, std::FILE* err) {
     const ParsedCommandLine parsed = parseCommandLine(args);
-    if (parsed.problem)
-        return usageError(err, *parsed.problem);
+    if (!parsed.error.isEmpty())
+        return usageError(err, parsed.error);
     const Options& options = parsed.options;
     Diagnostics diagnostics(err);
     Output out(outStream);
@@ -458,6 +552,8 @@ int run(const QList<QByteArray>& args, std::FILE* outStream, std::FILE* err) {
             return runScanOrHits(options, out, diagnostics);
         case Command::Sum:
             return runSum(options, out, diagnostics);
+        case Command::Export:
+            return runExport(options, out, diagnostics);
         case Command::None:
             break;
         }

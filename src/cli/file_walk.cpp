@@ -1,5 +1,7 @@
 #include "cli/file_walk.h"
 
+#include "filelist/left_out_files.h"
+#include "util/failure.h"
 #include "util/file_helpers.h"
 #include "util/sorted_list.h"
 
@@ -9,13 +11,10 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
-#include <memory>
 #include <numeric>
+#include <utility>
 #include <vector>
 
-#include <dirent.h>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -43,141 +42,67 @@ void Diagnostics::note(const QByteArray& text) {
 
 namespace {
 
-struct DirectoryId {
-    dev_t device;
-    ino_t inode;
-    bool operator==(const DirectoryId&) const = default;
-};
-
-QByteArray join(const QByteArray& directory, const char* entry) {
-    return directory.endsWith('/') ? directory + entry : directory + '/' + entry;
-}
-
-class Walker {
+// Takes the files of the walk as they are spelt, and reports what it met.
+class FileCollector : public WalkVisitor {
 public:
-    Walker(const WalkOptions& options, Diagnostics& diagnostics, QStringList& files)
-        : m_options(options), m_diagnostics(diagnostics), m_files(files) {}
+    FileCollector(Diagnostics& diagnostics, QStringList& files)
+        : m_diagnostics(diagnostics), m_files(files) {}
 
-    void name(const QByteArray& path) {
-        struct stat info {};
-        if (::stat(path.constData(), &info) != 0) {
-            m_diagnostics.problem(path, systemReason(errno));
+    void add(const QByteArray& path) {
+        if (isUndecodableName(path)) {
+            m_diagnostics.problem(path, undecodableNameReason());
             return;
         }
-        if (!S_ISDIR(info.st_mode)) {
-            file(path);
-            return;
-        }
-        std::vector<DirectoryId> ancestors{{info.st_dev, info.st_ino}};
-        directory(path, ancestors);
+        m_files.append(QFile::decodeName(path));
+    }
+
+    void file(const QByteArray& directory, const char* name, const struct stat*) override {
+        add(DirectoryWalk::entryPath(directory, name));
+    }
+    void problem(const QByteArray& path, int error) override {
+        m_diagnostics.problem(path, systemReason(error));
+    }
+    void subdirectoriesLeftOut(const QByteArray& directory, int count) override {
+        m_diagnostics.note(directory + ": " + QByteArray::number(count) +
+                           (count == 1 ? " sub-directory not searched (-r descends into it)"
+                                       : " sub-directories not searched (-r descends into them)"));
+    }
+    void loop(const QByteArray& path) override {
+        m_diagnostics.note("warning: " + path + ": recursive directory loop");
     }
 
 private:
-    void file(const QByteArray& path) {
-        const QString name = QFile::decodeName(path);
-        if (isUndecodableName(path)) {
-            m_diagnostics.problem(path,
-                                  QStringLiteral("the name is not valid in the system's encoding"));
-            return;
-        }
-        m_files.append(name);
-    }
-
-    // Lists one directory; its sub-directories are walked after it is closed,
-    // so that a deep tree holds one directory open at a time.
-    void directory(const QByteArray& path, std::vector<DirectoryId>& ancestors) {
-        QList<QByteArray> subdirectories;
-        int leftOut = 0;
-        {
-            const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(path.constData()), ::closedir);
-            if (!dir) {
-                m_diagnostics.problem(path, systemReason(errno));
-                return;
-            }
-            const int fd = ::dirfd(dir.get());
-            for (;;) {
-                errno = 0;
-                const dirent* entry = ::readdir(dir.get());
-                if (!entry) {
-                    if (errno != 0)
-                        m_diagnostics.problem(path, systemReason(errno));
-                    break;
-                }
-                const char* raw = entry->d_name;
-                if (std::strcmp(raw, ".") == 0 || std::strcmp(raw, "..") == 0)
-                    continue;
-                unsigned char type = entry->d_type;
-                struct stat info {};
-                if (type == DT_UNKNOWN) {
-                    if (::fstatat(fd, raw, &info, AT_SYMLINK_NOFOLLOW) != 0) {
-                        if (errno != ENOENT)
-                            m_diagnostics.problem(join(path, raw), systemReason(errno));
-                        continue;
-                    }
-                    type = S_ISREG(info.st_mode)   ? DT_REG
-                           : S_ISDIR(info.st_mode) ? DT_DIR
-                           : S_ISLNK(info.st_mode) ? DT_LNK
-                                                   : DT_UNKNOWN;
-                }
-                bool link = false;
-                if (type == DT_LNK) {
-                    // A dangling link or a link loop is passed over, as anything
-                    // else that is no regular file and no directory.
-                    if (::fstatat(fd, raw, &info, 0) != 0) {
-                        if (errno != ENOENT && errno != ENOTDIR && errno != ELOOP)
-                            m_diagnostics.problem(join(path, raw), systemReason(errno));
-                        continue;
-                    }
-                    type = S_ISREG(info.st_mode)   ? DT_REG
-                           : S_ISDIR(info.st_mode) ? DT_DIR
-                                                   : DT_UNKNOWN;
-                    link = true;
-                }
-                if (type == DT_REG) {
-                    file(join(path, raw));
-                } else if (type == DT_DIR) {
-                    if (!m_options.recursive)
-                        ++leftOut;
-                    else if (!link || m_options.followLinks)
-                        subdirectories.append(join(path, raw));
-                }
-            }
-        }
-        if (leftOut > 0) {
-            m_diagnostics.note(path + ": " + QByteArray::number(leftOut) +
-                               (leftOut == 1 ? " sub-directory not searched (-r descends into it)"
-                                             : " sub-directories not searched (-r descends into "
-                                               "them)"));
-        }
-        // In a fixed order, so that what is reported on the way is too.
-        std::sort(subdirectories.begin(), subdirectories.end());
-        for (const QByteArray& sub : subdirectories) {
-            struct stat info {};
-            if (::stat(sub.constData(), &info) != 0) {
-                m_diagnostics.problem(sub, systemReason(errno));
-                continue;
-            }
-            const DirectoryId id{info.st_dev, info.st_ino};
-            if (std::find(ancestors.begin(), ancestors.end(), id) != ancestors.end()) {
-                m_diagnostics.note("warning: " + sub + ": recursive directory loop");
-                continue;
-            }
-            ancestors.push_back(id);
-            directory(sub, ancestors);
-            ancestors.pop_back();
-        }
-    }
-
-    const WalkOptions& m_options;
     Diagnostics& m_diagnostics;
     QStringList& m_files;
 };
 
 } // namespace
 
-void expandName(const QByteArray& name, const WalkOptions& options, Diagnostics& diagnostics,
-                QStringList& files) {
-    Walker(options, diagnostics, files).name(name);
+void expandNames(const QList<QByteArray>& names, const WalkOptions& options,
+                 Diagnostics& diagnostics, QStringList& files) {
+    FileCollector collector(diagnostics, files);
+    DirectoryWalk walk(options, collector);
+    for (const QByteArray& path : names) {
+        struct stat info {};
+        if (::stat(path.constData(), &info) != 0) {
+            diagnostics.problem(path, systemReason(errno));
+            continue;
+        }
+        if (!S_ISDIR(info.st_mode)) {
+            collector.add(path);
+            continue;
+        }
+        // A name that is a link (a "/" at its end would make it its target).
+        QByteArray own = path;
+        while (own.size() > 1 && own.endsWith('/'))
+            own.chop(1);
+        struct stat ownInfo {};
+        if (::lstat(own.constData(), &ownInfo) == 0 && S_ISLNK(ownInfo.st_mode))
+            walk.walkLater(path);
+        else
+            walk.walk(path);
+    }
+    walk.finish();
 }
 
 void dropRepeatedPaths(QStringList& names) {
@@ -217,8 +142,9 @@ void sortInListOrder(QStringList& names) {
     names = std::move(sorted);
 }
 
-int readRecords(int fd, char separator,
-                const std::function<bool(const QByteArray& record, bool ended)>& onRecord) {
+bool readRecords(int fd, char separator,
+                 const std::function<bool(const QByteArray& record, bool ended)>& onRecord,
+                 QString* error) {
     QByteArray pending;
     char buffer[65536];
     for (;;) {
@@ -226,7 +152,7 @@ int readRecords(int fd, char separator,
         if (got < 0) {
             if (errno == EINTR)
                 continue;
-            return errno;
+            return failWith(error, systemReason(errno));
         }
         if (got == 0)
             break;
@@ -239,22 +165,26 @@ int readRecords(int fd, char separator,
             const bool more = onRecord(pending, true);
             pending.clear();
             if (!more)
-                return 0;
+                return true;
         }
         pending.append(buffer + start, got - start);
     }
     if (!pending.isEmpty())
         onRecord(pending, false);
-    return 0;
+    return true;
 }
 
-int readNames(int fd, char separator, const std::function<void(const QByteArray&)>& onName) {
-    return readRecords(fd, separator, [&](const QByteArray& record, bool) {
-        const bool cr = separator == '\n' && record.endsWith('\r');
-        if (record.size() > qsizetype(cr))
-            onName(cr ? record.chopped(1) : record);
-        return true;
-    });
+bool readNames(int fd, char separator, const std::function<void(const QByteArray&)>& onName,
+               QString* error) {
+    return readRecords(
+        fd, separator,
+        [&](const QByteArray& record, bool) {
+            const bool cr = separator == '\n' && record.endsWith('\r');
+            if (record.size() > qsizetype(cr))
+                onName(cr ? record.chopped(1) : record);
+            return true;
+        },
+        error);
 }
 
 } // namespace jl::cli

@@ -2,6 +2,8 @@
 // The files that the names given to junkloupe-cli stand for, and the reports
 // about inputs that could not be examined.
 
+#include "filelist/directory_walk.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -29,18 +31,15 @@ private:
     qint64 m_problems = 0;
 };
 
-struct WalkOptions {
-    bool recursive = false;   // descend into sub-directories
-    bool followLinks = false; // and through links to directories
-};
-
-// Appends the files that name stands for, spelt as given: a directory gives
-// the regular files (and links to regular files) inside it as name + "/" +
-// entry, the files of its sub-directories too when recursive; anything else
-// gives itself. Names that cannot be examined (names of nothing, entries
-// that cannot be looked at, directories that cannot be listed) are reported.
-void expandName(const QByteArray& name, const WalkOptions& options, Diagnostics& diagnostics,
-                QStringList& files);
+// Appends the files that the names stand for, spelt as given: a directory
+// gives the regular files (and links to regular files) inside it as name +
+// "/" + entry, the files of its sub-directories too when recursive; anything
+// else gives itself. A directory reached twice (named twice, or through
+// links) is walked once, under a name without a link where there is one.
+// Names that cannot be examined (names of nothing, entries that cannot be
+// looked at, directories that cannot be listed) are reported.
+void expandNames(const QList<QByteArray>& names, const WalkOptions& options,
+                 Diagnostics& diagnostics, QStringList& files);
 
 // Drops every name that spells the same path as an earlier one, once made
 // absolute and rid of "." and ".." steps.
@@ -53,14 +52,16 @@ void sortInListOrder(QStringList& texts);
 
 // Reads the records separated by separator from the descriptor, calling
 // onRecord for each (without the separator; ended is false for bytes after
-// the last separator) until it returns false. Returns 0, or the errno of a
-// failed read.
-int readRecords(int fd, char separator,
-                const std::function<bool(const QByteArray& record, bool ended)>& onRecord);
+// the last separator) until it returns false. False, with the system's
+// reason in *error, when a read fails.
+bool readRecords(int fd, char separator,
+                 const std::function<bool(const QByteArray& record, bool ended)>& onRecord,
+                 QString* error = nullptr);
 
 // Reads names separated by separator from the descriptor, calling onName for
 // each non-empty one (with '\n' as separator, a CR before it is dropped).
-// Returns 0, or the errno of a failed read.
-int readNames(int fd, char separator, const std::function<void(const QByteArray&)>& onName);
+// False, with the system's reason in *error, when a read fails.
+bool readNames(int fd, char separator, const std::function<void(const QByteArray&)>& onName,
+               QString* error = nullptr);
 
 } // namespace jl::cli

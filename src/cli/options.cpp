@@ -1,6 +1,7 @@
 #include "cli/options.h"
 
 #include <array>
+#include <cmath>
 #include <cstring>
 
 namespace jl::cli {
@@ -14,50 +15,69 @@ constexpr unsigned kView = bit(Command::View);
 constexpr unsigned kScan = bit(Command::Scan);
 constexpr unsigned kHits = bit(Command::Hits);
 constexpr unsigned kSum = bit(Command::Sum);
-constexpr unsigned kAll = kView | kScan | kHits | kSum;
+constexpr unsigned kExport = bit(Command::Export);
+constexpr unsigned kAll = kView | kScan | kHits | kSum | kExport;
 
 enum OptionId {
     Filter,
+    Decode,
     Items,
     Recursive,
     DereferenceRecursive,
     FilesFrom,
     Null,
     Format,
+    Score,
+    Action,
+    Output,
     Threads,
     Help,
     Version,
 };
 
-constexpr std::array<OptionEntry, 10> kOptions{{
-    {"filter", 'f', "N", kView | kScan | kHits,
+constexpr std::array<OptionEntry, 14> kOptions{{
+    {"filter", 'f', "N", kView | kScan | kHits | kExport,
      "the view filter: 0 the first header only,\n"
      "1 all headers (the default), 2 all printable\n"
      "text"},
-    {"items", 'i', "FILE", kScan | kHits,
+    {"decode", 'd', nullptr, kView | kScan | kHits,
+     "decode MIME parts: encoded words in header\n"
+     "fields, base64 and quoted-printable text in\n"
+     "its charset, one line naming each other part"},
+    {"items", 'i', "FILE", kScan | kHits | kExport,
      "the list file of interesting items, one per\n"
      "line ('-' reads standard input); letter case\n"
      "is ignored, empty items match nothing"},
-    {"recursive", 'r', nullptr, kScan | kHits,
+    {"recursive", 'r', nullptr, kScan | kHits | kExport,
      "descend into sub-directories; links to\n"
      "directories met on the way are not followed"},
-    {"dereference-recursive", 'R', nullptr, kScan | kHits,
+    {"dereference-recursive", 'R', nullptr, kScan | kHits | kExport,
      "descend into sub-directories, following links\n"
      "to directories"},
-    {"files-from", 'T', "FILE", kScan | kHits,
+    {"files-from", 'T', "FILE", kScan | kHits | kExport,
      "read the names to examine from FILE ('-' reads\n"
      "standard input), one per line (a CR before the\n"
      "line end is dropped) or NUL-separated with -0;\n"
      "may be given more than once"},
-    {"null", '0', nullptr, kScan | kHits,
+    {"null", '0', nullptr, kScan | kHits | kExport,
      "names read by --files-from are separated by\n"
      "NUL, and scan ends each name it prints with\n"
      "NUL instead of a line end"},
-    {"format", 0, "FORMAT", kHits | kSum,
-     "the form of the counts: text (the default),\n"
-     "tsv or json; tsv and json carry the number of\n"
-     "files examined, and sum adds them up"},
-    {"threads", 'j', "N", kScan | kHits,
+    {"format", 0, "FORMAT", kHits | kSum | kExport,
+     "hits, sum: the form of the counts: text (the\n"
+     "default), tsv or json; tsv and json carry the\n"
+     "number of files examined, and sum adds them up\n"
+     "export: spamassassin, postfix, csv or json"},
+    {"score", 0, "N", kExport,
+     "the score of each SpamAssassin rule (default\n"
+     "0.1)"},
+    {"action", 0, "ACTION", kExport,
+     "the action of each Postfix table line\n"
+     "(default WARN)"},
+    {"output", 'o', "FILE", kExport,
+     "write the export to FILE (replaced by a\n"
+     "complete new file) instead of standard output"},
+    {"threads", 'j', "N", kScan | kHits | kExport,
      "read and search files on N threads (default:\n"
      "one per processor, at most 4)"},
     {"help", 'h', nullptr, kAll, "print this help and exit"},
@@ -75,7 +95,7 @@ public:
     ParsedCommandLine parse() {
         QList<QByteArray> operands;
         bool onlyOperands = false;
-        for (m_next = 1; m_next < m_args.size() && !m_result.problem && !m_stop;) {
+        for (m_next = 1; m_next < m_args.size() && m_result.error.isEmpty() && !m_stop;) {
             const QByteArray& arg = m_args.at(m_next++);
             if (onlyOperands || arg == "-" || !arg.startsWith('-'))
                 operands.append(arg);
@@ -86,7 +106,7 @@ public:
             else
                 shortOptions(arg);
         }
-        if (m_result.problem || m_stop)
+        if (!m_result.error.isEmpty() || m_stop)
             return std::move(m_result);
 
         Options& options = m_result.options;
@@ -95,7 +115,8 @@ public:
             return std::move(m_result);
         }
         const QByteArray& name = operands.takeFirst();
-        for (const Command c : {Command::View, Command::Scan, Command::Hits, Command::Sum})
+        for (const Command c :
+             {Command::View, Command::Scan, Command::Hits, Command::Sum, Command::Export})
             if (name == commandName(c).toLatin1())
                 options.command = c;
         if (options.command == Command::None) {
@@ -110,14 +131,16 @@ public:
                 return std::move(m_result);
             }
         }
-        checkOperands();
+        takeFormat();
+        if (m_result.error.isEmpty())
+            checkOperands();
         return std::move(m_result);
     }
 
 private:
     void fail(const QString& problem) {
-        if (!m_result.problem)
-            m_result.problem = problem;
+        if (m_result.error.isEmpty())
+            m_result.error = problem;
     }
 
     void longOption(const QByteArray& arg) {
@@ -167,7 +190,7 @@ private:
     }
 
     void shortOptions(const QByteArray& arg) {
-        for (qsizetype j = 1; j < arg.size() && !m_result.problem && !m_stop; ++j) {
+        for (qsizetype j = 1; j < arg.size() && m_result.error.isEmpty() && !m_stop; ++j) {
             const char c = arg.at(j);
             int found = -1;
             for (size_t k = 0; k < kOptions.size(); ++k)
@@ -210,6 +233,9 @@ private:
             }
             options.items = value;
             return;
+        case Decode:
+            options.decode = true;
+            return;
         case Recursive:
             options.recursive = true;
             return;
@@ -228,14 +254,26 @@ private:
             options.null = true;
             return;
         case Format:
-            if (value == "text")
-                options.format = TallyFormat::Text;
-            else if (value == "tsv")
-                options.format = TallyFormat::Tsv;
-            else if (value == "json")
-                options.format = TallyFormat::Json;
-            else
-                fail(QStringLiteral("invalid format '%1' (text, tsv or json)").arg(text(value)));
+            m_format = value; // its meaning depends on the command
+            return;
+        case Score: {
+            bool ok = false;
+            options.exportOptions.score = QString::fromLatin1(value).toDouble(&ok);
+            if (!ok || !std::isfinite(options.exportOptions.score))
+                fail(QStringLiteral("invalid score '%1' (a number)").arg(text(value)));
+            return;
+        }
+        case Action:
+            options.exportOptions.action = QString::fromUtf8(value);
+            if (QString problem; !checkExportOptions(options.exportOptions, &problem))
+                fail(QStringLiteral("invalid action: %1").arg(problem));
+            return;
+        case Output:
+            if (value.isEmpty()) {
+                fail(QStringLiteral("option '%1' needs a file name").arg(written));
+                return;
+            }
+            options.output = value;
             return;
         case Threads: {
             bool ok = false;
@@ -256,6 +294,35 @@ private:
             m_stop = true;
             return;
         }
+    }
+
+    // --format, read as the command asks: the form of the counts, or what
+    // to export (which export needs).
+    void takeFormat() {
+        Options& options = m_result.options;
+        if (options.command == Command::Export) {
+            if (m_format.isEmpty()) {
+                fail(QStringLiteral("export needs --format FORMAT (spamassassin, postfix, csv or "
+                                    "json)"));
+                return;
+            }
+            const std::optional<ExportFormat> format =
+                exportFormatFromName(QString::fromLatin1(m_format));
+            if (!format)
+                fail(QStringLiteral("invalid format '%1' (spamassassin, postfix, csv or json)")
+                         .arg(text(m_format)));
+            else
+                options.exportOptions.format = *format;
+            return;
+        }
+        if (m_format.isNull() || m_format == "text")
+            options.format = TallyFormat::Text;
+        else if (m_format == "tsv")
+            options.format = TallyFormat::Tsv;
+        else if (m_format == "json")
+            options.format = TallyFormat::Json;
+        else
+            fail(QStringLiteral("invalid format '%1' (text, tsv or json)").arg(text(m_format)));
     }
 
     void checkOperands() {
@@ -286,6 +353,21 @@ private:
             if (options.operands.count("-") > 1)
                 fail(QStringLiteral("standard input can be read only once"));
             return;
+        case Command::Export: {
+            const ExportFormat format = options.exportOptions.format;
+            const bool counted = format == ExportFormat::Csv || format == ExportFormat::Json;
+            if (!options.items)
+                fail(QStringLiteral("export needs --items FILE"));
+            else if (!counted && (!options.operands.isEmpty() || !options.filesFrom.isEmpty()))
+                fail(QStringLiteral("files are counted only for csv and json, not for %1")
+                         .arg(exportFormatName(format)));
+            else if (options.operands.contains("-"))
+                fail(QStringLiteral("'-' is no PATH: --files-from - reads names from standard "
+                                    "input"));
+            else if (int(stdinItems) + options.filesFrom.count("-") > 1)
+                fail(QStringLiteral("standard input can be read only once"));
+            return;
+        }
         case Command::None:
             return;
         }
@@ -294,6 +376,7 @@ private:
     const QList<QByteArray>& m_args;
     qsizetype m_next = 1;
     bool m_stop = false; // --help or --version seen
+    QByteArray m_format; // as given; null when not
     QList<std::pair<OptionId, QString>> m_given;
     ParsedCommandLine m_result;
 };
@@ -314,6 +397,8 @@ QString commandName(Command command) {
         return QStringLiteral("hits");
     case Command::Sum:
         return QStringLiteral("sum");
+    case Command::Export:
+        return QStringLiteral("export");
     case Command::None:
         break;
     }

@@ -10,12 +10,14 @@
 #include <QList>
 #include <QString>
 
+#include "items/item_export.h"
+
 #include <optional>
 #include <span>
 
 namespace jl::cli {
 
-enum class Command : unsigned { None = 0, View = 1, Scan = 2, Hits = 4, Sum = 8 };
+enum class Command : unsigned { None = 0, View = 1, Scan = 2, Hits = 4, Sum = 8, Export = 16 };
 
 enum class TallyFormat { Text, Tsv, Json };
 
@@ -33,13 +35,16 @@ std::span<const OptionEntry> optionTable();
 struct Options {
     Command command = Command::None;
     int filter = 1;
+    bool decode = false; // read the decoded text of MIME messages
     std::optional<QByteArray> items;
     bool recursive = false;
     bool followLinks = false;    // also descend through links to directories
     QList<QByteArray> filesFrom; // names of files that list the names to examine
     bool null = false;           // names in and out separated by NUL
     TallyFormat format = TallyFormat::Text;
-    int threads = 0; // 0: as many as help
+    ExportOptions exportOptions;      // export: the format and what it writes
+    std::optional<QByteArray> output; // export: the file to write instead of standard output
+    int threads = 0;                  // 0: as many as help
     bool help = false;
     bool version = false;
     QList<QByteArray> operands; // after the command
@@ -47,8 +52,8 @@ struct Options {
 
 struct ParsedCommandLine {
     Options options;
-    // Set on wrong usage: one line saying what is wrong.
-    std::optional<QString> problem;
+    // Wrong usage: one line saying what is wrong; empty when none.
+    QString error;
 };
 
 // args as main() gets them (program name first).

@@ -3,6 +3,7 @@
 #include "util/dialogs.h"
 #include "util/file_helpers.h"
 #include "util/program_folder.h"
+#include "util/text_helpers.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -11,8 +12,31 @@
 
 namespace jl {
 
-bool DetachedProcessLauncher::startDetached(const QString& program, const QStringList& arguments) {
-    return QProcess::startDetached(program, arguments);
+void WatchedProcessLauncher::start(const QString& program, const QStringList& arguments,
+                                   FailureReport failed) {
+    // Owned by no one: it deletes itself once the program has ended, and is
+    // left running when this program ends first.
+    auto* process = new QProcess;
+    process->setProgram(program);
+    process->setArguments(arguments);
+    process->setStandardInputFile(QProcess::nullDevice());
+    process->setProcessChannelMode(QProcess::ForwardedChannels);
+    QObject::connect(process, &QProcess::errorOccurred, process,
+                     [process, failed](QProcess::ProcessError error) {
+                         if (error != QProcess::FailedToStart)
+                             return; // a crash comes with finished() too
+                         failed(QStringLiteral("could not be started: ") + process->errorString());
+                         process->deleteLater();
+                     });
+    QObject::connect(process, &QProcess::finished, process,
+                     [process, failed](int status, QProcess::ExitStatus how) {
+                         if (how == QProcess::CrashExit)
+                             failed(QStringLiteral("ended abnormally"));
+                         else if (status != 0)
+                             failed(QStringLiteral("ended with status %1").arg(status));
+                         process->deleteLater();
+                     });
+    process->start();
 }
 
 QString findProgramOnPath(const QString& name, const QString& pathVariable) {
@@ -40,7 +64,19 @@ void DocumentOpener::View_Text_File_In_Notepad(Dialogs& dialogs, const QString& 
         dialogs.information(QStringLiteral("No Log File to View."));
         return;
     }
-    m_launcher.startDetached(opener, {documentPath});
+    m_launcher.start(opener, {documentPath},
+                     [alive = std::weak_ptr<bool>(m_alive), &dialogs, documentPath,
+                      opener](const QString& reason) {
+                         if (alive.lock())
+                             dialogs.error(openerFailureMessage(
+                                 documentPath, Get_File_Name(opener) + QLatin1Char(' ') + reason));
+                     });
+}
+
+QString openerFailureMessage(const QString& documentPath, const QString& reason) {
+    return QStringLiteral("The document could not be opened: %1.\r\n\r\nYou can open it "
+                          "yourself, it is\r\n%2")
+        .arg(reason, documentPath);
 }
 
 QString readmePath(const QString& programDirectory, const QString& executableName) {

@@ -1,11 +1,16 @@
 #pragma once
 // The two plain-text documents beside the executable (the readme named after
 // it and "catalog.txt"), opened in the desktop's document opener, xdg-open.
-// The document path is handed to the opener as one argument of a detached
-// process: no shell, no splitting at blanks.
+// The document path is handed to the opener as one argument of a process of
+// its own: no shell, no splitting at blanks. When the opener cannot open the
+// document (it cannot be started, or it ends with a failure status), a box
+// says so and gives the document's path, so that the user can open it by hand.
 
 #include <QString>
 #include <QStringList>
+
+#include <functional>
+#include <memory>
 
 namespace jl {
 
@@ -14,15 +19,23 @@ class Dialogs;
 // Starts programs that run on their own.
 class ProcessLauncher {
 public:
+    // Called with the reason in words ("ended with status 4").
+    using FailureReport = std::function<void(const QString& reason)>;
     virtual ~ProcessLauncher() = default;
-    // Starts program with exactly these arguments; true when it started.
-    virtual bool startDetached(const QString& program, const QStringList& arguments) = 0;
+    // Starts program with exactly these arguments. When it cannot be started,
+    // or later ends with a status other than 0 or by a crash, failed is
+    // called, on this thread, once the event loop runs.
+    virtual void start(const QString& program, const QStringList& arguments,
+                       FailureReport failed) = 0;
 };
 
-// QProcess::startDetached: no shell, arguments passed as they are.
-class DetachedProcessLauncher : public ProcessLauncher {
+// QProcess, no shell, arguments passed as they are, standard input empty and
+// the outputs those of this program. The process is watched until it ends,
+// never ended by this program: the tool may end first, and a viewer that the
+// opener waits for keeps running.
+class WatchedProcessLauncher : public ProcessLauncher {
 public:
-    bool startDetached(const QString& program, const QStringList& arguments) override;
+    void start(const QString& program, const QStringList& arguments, FailureReport failed) override;
 };
 
 // The full path of an executable file named name in one of the folders of a
@@ -35,14 +48,20 @@ public:
     DocumentOpener(ProcessLauncher& launcher, QString pathVariable);
 
     // Opens one text document. "Windows Notepad could not be found." when no
-    // opener is installed, "No Log File to View." for an empty path; the
-    // start itself is not checked.
+    // opener is installed, "No Log File to View." for an empty path. An
+    // opener that fails is reported later (openerFailureMessage) through
+    // dialogs, which must outlive this opener; nothing is reported once the
+    // opener is gone.
     void View_Text_File_In_Notepad(Dialogs& dialogs, const QString& documentPath);
 
 private:
     ProcessLauncher& m_launcher;
     QString m_path;
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };
+
+// The error shown when the opener could not open documentPath.
+QString openerFailureMessage(const QString& documentPath, const QString& reason);
 
 // programDirectory ends with "/". The readme is the executable's file name cut
 // before its first "." (the whole name when it has none) + ".txt".

@@ -7,7 +7,7 @@ namespace jl {
 DesktopServices::DesktopServices(const DesktopEnvironment& environment)
     : DesktopServices(std::make_unique<FreedesktopRegistry>(environment),
                       std::make_unique<DesktopEntryLinkWriter>(),
-                      std::make_unique<DetachedProcessLauncher>(), environment.path) {}
+                      std::make_unique<WatchedProcessLauncher>(), environment.path) {}
 
 DesktopServices::DesktopServices(std::unique_ptr<Registry> registry,
                                  std::unique_ptr<LinkWriter> linkWriter,

@@ -91,6 +91,16 @@ QString FreedesktopRegistry::placeOf(RegistryRoot root, const QString& keyPath,
     return QString();
 }
 
+void FreedesktopRegistry::prepareFolder(RegistryRoot root, const QString& keyPath,
+                                        const QString& name) {
+    if (keyFor(root, keyPath) != Key::ShellFolders ||
+        name.compare(QLatin1String("Start Menu"), Qt::CaseInsensitive) != 0)
+        return;
+    const QString folder = shellFolder(name);
+    if (!QFileInfo(folder).isDir())
+        makeFolders(folder);
+}
+
 QString FreedesktopRegistry::runValueFile(const QString& name) const {
     if (name.isEmpty() || name.contains(QLatin1Char('/')) || name.contains(QChar(0)))
         return QString();
@@ -136,10 +146,6 @@ Registry::ValueType FreedesktopRegistry::readString(const QString& name, QString
     data->clear();
     if (m_open == Key::ShellFolders) {
         const QString folder = shellFolder(name);
-        if (!folder.isEmpty() &&
-            name.compare(QLatin1String("Start Menu"), Qt::CaseInsensitive) == 0 &&
-            !QFileInfo(folder).isDir())
-            makeFolders(folder);
         if (folder.isEmpty() || !QFileInfo(folder).isDir())
             return ValueType::Absent;
         *data = folder;

@@ -11,8 +11,9 @@
 //   Folders" is read-only: "Desktop" is the XDG desktop folder, "Start Menu"
 //   $XDG_DATA_HOME/applications, "SendTo" the file manager's send-to folder
 //   $XDG_DATA_HOME/Thunar/sendto; each value exists only while its folder does.
-//   The applications folder is a standard folder of every user: reading
-//   "Start Menu" creates it (mode 0700) when it is missing. The others are
+//   The applications folder is a standard folder of every user: preparing
+//   "Start Menu" (prepareFolder, before a shortcut is written there) creates
+//   it (mode 0700) when it is missing; reading never does. The others are
 //   never created.
 // Key paths are matched without regard to letter case, with or without a
 // leading "\". Every other key does not exist.
@@ -38,6 +39,7 @@ public:
     // The autostart folder for the Run key, the shell folder for a value of
     // the shell folders key.
     QString placeOf(RegistryRoot root, const QString& keyPath, const QString& name) const override;
+    void prepareFolder(RegistryRoot root, const QString& keyPath, const QString& name) override;
 
     // The folder behind the Run key.
     QString autostartFolder() const;

@@ -55,6 +55,16 @@ public:
         Q_UNUSED(name);
         return QString();
     }
+
+    // For a key of folders: makes the folder that the value name stands for
+    // when this system has it for every user but it is missing still (on a
+    // freedesktop desktop the start menu's applications folder). Only a
+    // command that writes into the folder calls it; reading never makes one.
+    virtual void prepareFolder(RegistryRoot root, const QString& keyPath, const QString& name) {
+        Q_UNUSED(root);
+        Q_UNUSED(keyPath);
+        Q_UNUSED(name);
+    }
 };
 
 // text, followed by the line naming the place that was looked for when there

@@ -72,8 +72,10 @@ void REGISTRY_INC__Create_Shortcut(Registry& registry, Dialogs& dialogs, LinkWri
     for (const QString& known : Shell_Folder_Names) {
         if (!folder.isEmpty())
             break;
-        if (known == folderName)
+        if (known == folderName) {
+            registry.prepareFolder(RegistryRoot::CurrentUser, kShellFoldersKeyPath, folderName);
             folder = readShellFolder(registry, kShellFoldersKeyPath, folderName);
+        }
     }
     if (folder.isEmpty()) {
         dialogs.information(invalidFolderMessage(

@@ -1,5 +1,6 @@
 #include "filelist/file_enumeration.h"
 
+#include "filelist/directory_walk.h"
 #include "filelist/left_out_files.h"
 #include "util/file_helpers.h"
 #include "util/list_file.h"
@@ -10,14 +11,8 @@
 #include <QFileInfo>
 
 #include <algorithm>
-#include <cstring>
 #include <numeric>
 #include <vector>
-
-#include <dirent.h>
-#include <fcntl.h>
-#include <fnmatch.h>
-#include <sys/stat.h>
 
 namespace jl {
 
@@ -53,105 +48,95 @@ QString withoutExtension(const QString& name) {
     return Replace_All_Text(name, name.mid(dot), QString());
 }
 
-class DirectoryHandle {
+// Takes the walk's files into names, shaped by the options.
+class NameCollector : public WalkVisitor {
 public:
-    explicit DirectoryHandle(const QByteArray& path) : m_dir(::opendir(path.constData())) {}
-    ~DirectoryHandle() {
-        if (m_dir)
-            ::closedir(m_dir);
+    NameCollector(const AddFilesOptions& options, const QString& prefix, QStringList& names)
+        : m_options(options), m_prefix(prefix), m_names(names),
+          m_prefixCannotStand(options.fullPath && cannotStandInTheList(prefix)),
+          m_minimumSeconds(
+              options.minimumDateTime.isValid() ? options.minimumDateTime.toSecsSinceEpoch() : 0) {}
+
+    qint64 seen = 0; // files looked at
+
+    void file(const QByteArray& directory, const char* raw, const struct stat* status) override {
+        ++seen;
+        const QByteArray rawName(raw);
+        if (rawName.contains('\n') || rawName.contains('\r') || m_prefixCannotStand) {
+            if (m_options.skippedName)
+                m_options.skippedName(directory + rawName, lineBreakNameReason());
+            return;
+        }
+        if (isUndecodableName(rawName)) {
+            if (m_options.skippedName)
+                m_options.skippedName(directory + rawName, undecodableNameReason());
+            return;
+        }
+
+        QString name = QFile::decodeName(rawName);
+        if (m_options.lowerCase)
+            name = name.toLower();
+        if (m_options.fullPath)
+            name = m_prefix + name;
+        if (!m_options.keepExtension)
+            name = withoutExtension(name);
+
+        if (m_options.progress) {
+            ++m_counter;
+            if (m_counter > 20) {
+                m_options.progress(name);
+                m_counter = 0;
+                if (m_options.pumpEvents)
+                    m_options.pumpEvents();
+            }
+        }
+
+        if (m_options.dateFilter && status && qint64(status->st_mtim.tv_sec) < m_minimumSeconds)
+            return;
+        m_names.append(name);
     }
-    DirectoryHandle(const DirectoryHandle&) = delete;
-    DirectoryHandle& operator=(const DirectoryHandle&) = delete;
-    DIR* get() const { return m_dir; }
 
 private:
-    DIR* m_dir;
+    const AddFilesOptions& m_options;
+    const QString& m_prefix;
+    QStringList& m_names;
+    const bool m_prefixCannotStand;
+    const qint64 m_minimumSeconds;
+    int m_counter = 0;
 };
 
 // Lists the directory (or the pattern's matches in it) into names, following
 // every option but the duplicate test, which the batch merge makes.
-void collectDirectory(const QString& path, const AddFilesOptions& options, QStringList& names) {
+void collectDirectory(const QString& path, const AddFilesOptions& options, QStringList& names,
+                      ListingStop* stopped = nullptr) {
     if (path.isEmpty())
         return;
     const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
     QString directory = path.left(slash + 1);
-    const QByteArray pattern = QFile::encodeName(path.mid(slash + 1));
     if (!directory.startsWith(QLatin1Char('/')))
         directory = QDir::currentPath() + QLatin1Char('/') + directory;
     const QString prefix = normaliseDirectory(directory);
-    const QByteArray encodedPrefix = QFile::encodeName(prefix);
 
-    DirectoryHandle dir(encodedPrefix);
-    if (!dir.get())
-        return;
-    const int dirFd = ::dirfd(dir.get());
-    const bool wantTime = options.dateFilter;
-    const qint64 minimumSeconds =
-        options.minimumDateTime.isValid() ? options.minimumDateTime.toSecsSinceEpoch() : 0;
-
-    int counter = 0;
-    bool first = true;
-    while (const dirent* entry = ::readdir(dir.get())) {
-        const char* raw = entry->d_name;
-        if (std::strcmp(raw, ".") == 0 || std::strcmp(raw, "..") == 0)
-            continue;
-        if (!pattern.isEmpty() && ::fnmatch(pattern.constData(), raw, 0) != 0)
-            continue;
-        if (!first && options.stop && options.stop())
-            break;
-        first = false;
-
-        // Regular files and links to regular files only.
-        struct stat st {};
-        bool haveStat = false;
-        if (entry->d_type == DT_REG) {
-            if (wantTime) {
-                if (::fstatat(dirFd, raw, &st, 0) != 0)
-                    continue;
-                haveStat = true;
-            }
-        } else if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
-            if (::fstatat(dirFd, raw, &st, 0) != 0 || !S_ISREG(st.st_mode))
-                continue;
-            haveStat = true;
-        } else {
-            continue;
-        }
-
-        const QByteArray rawName(raw);
-        QString name = QFile::decodeName(rawName);
-        if (rawName.contains('\n') || rawName.contains('\r') ||
-            (options.fullPath && cannotStandInTheList(prefix))) {
-            if (options.skippedName)
-                options.skippedName(encodedPrefix + rawName, lineBreakNameReason());
-            continue;
-        }
-        if (isUndecodableName(rawName)) {
-            if (options.skippedName)
-                options.skippedName(encodedPrefix + rawName, undecodableNameReason());
-            continue;
-        }
-
-        if (options.lowerCase)
-            name = name.toLower();
-        if (options.fullPath)
-            name = prefix + name;
-        if (!options.keepExtension)
-            name = withoutExtension(name);
-
-        if (options.progress) {
-            ++counter;
-            if (counter > 20) {
-                options.progress(name);
-                counter = 0;
-                if (options.pumpEvents)
-                    options.pumpEvents();
-            }
-        }
-
-        if (wantTime && haveStat && qint64(st.st_mtim.tv_sec) < minimumSeconds)
-            continue;
-        names.append(name);
+    WalkOptions walkOptions;
+    walkOptions.pattern = QFile::encodeName(path.mid(slash + 1));
+    walkOptions.fileStatus = options.dateFilter;
+    bool stoppedHere = false;
+    if (options.stop)
+        walkOptions.stop = [&options, &stoppedHere] { return stoppedHere = options.stop(); };
+    NameCollector collector(options, prefix, names);
+    DirectoryWalk(walkOptions, collector).walk(QFile::encodeName(prefix));
+    if (stopped && stoppedHere) {
+        // The files not looked at are counted, so that the stop can say how
+        // much of the directory is in.
+        struct Counter : WalkVisitor {
+            qint64 files = 0;
+            void file(const QByteArray&, const char*, const struct stat*) override { ++files; }
+        } counter;
+        WalkOptions all = walkOptions;
+        all.stop = {};
+        all.fileStatus = false;
+        DirectoryWalk(all, counter).walk(QFile::encodeName(prefix));
+        *stopped = {true, collector.seen, std::max(counter.files, collector.seen)};
     }
 }
 
@@ -220,14 +205,28 @@ AddFilesOptions fileListOptions() {
     return AddFilesOptions{};
 }
 
-QStringList listDirectory(const QString& path, const AddFilesOptions& options) {
+QStringList listDirectory(const QString& path, const AddFilesOptions& options,
+                          ListingStop* stopped) {
     QStringList names;
-    collectDirectory(path, options, names);
+    if (stopped)
+        *stopped = ListingStop();
+    collectDirectory(path, options, names, stopped);
     return names;
 }
 
 int mergeNamesIntoList(SortedList& target, const QStringList& names, bool skipDuplicates) {
     return mergeIntoList(target, names, skipDuplicates);
+}
+
+QString directoryStoppedNotice(const QString& directory, const ListingStop& stop, int added) {
+    return QStringLiteral("Files in Directory was stopped after %1 of the %2 files in %3: %4 "
+                          "of them %5 added to the list.\nThe directory was not read whole; "
+                          "choose it again to add the rest.")
+        .arg(stop.filesSeen)
+        .arg(stop.filesInDirectory)
+        .arg(directory)
+        .arg(added)
+        .arg(added == 1 ? QStringLiteral("was") : QStringLiteral("were"));
 }
 
 int Add_Files_From_Directory(SortedList& target, const QString& path,
@@ -253,8 +252,12 @@ DropOutcome dropNamesIntoList(SortedList& list, const QStringList& names,
         if (info.isDir()) {
             collectDirectory(name + QLatin1Char('/'), options, candidates);
             listedDirectory = true;
-        } else if (info.exists()) {
+        } else if (info.isFile()) {
             candidates.append(name);
+        } else if (info.exists()) {
+            // Named as a file, but reading it could block or never end.
+            if (options.skippedName)
+                options.skippedName(QFile::encodeName(name), notRegularFileReason());
         } else {
             outcome.ignored.append(name);
         }

@@ -58,8 +58,23 @@ int Add_Files_From_Directory(SortedList& target, const QString& path,
 // options' callbacks run on the calling thread; pumpEvents is not called),
 // mergeNamesIntoList() merges what it found into the list in one batch and
 // returns how many were added.
-QStringList listDirectory(const QString& path, const AddFilesOptions& options);
+//
+// A listing ended by the stop request before the last entry fills *stopped
+// (when given): it looked at filesSeen of the filesInDirectory regular files
+// (and links to them) the directory or pattern holds; the rest are counted
+// without being taken.
+struct ListingStop {
+    bool stopped = false;
+    qint64 filesSeen = 0;
+    qint64 filesInDirectory = 0;
+};
+QStringList listDirectory(const QString& path, const AddFilesOptions& options,
+                          ListingStop* stopped = nullptr);
 int mergeNamesIntoList(SortedList& target, const QStringList& names, bool skipDuplicates);
+// The notice after Files in Directory was stopped: how many of the
+// directory's files were looked at and added, and that choosing it again
+// adds the rest.
+QString directoryStoppedNotice(const QString& directory, const ListingStop& stop, int added);
 
 struct DropOutcome {
     int added = 0;
@@ -70,8 +85,10 @@ struct DropOutcome {
 
 // Adds dropped names to the file list, in the order given: an existing
 // directory gives its own files (as Add_Files_From_Directory on path + "/"),
-// an existing file is added when the list does not hold the same path yet. The options are used for
-// the directories (progress, stop flag, events); callers pass the same as "Files in Directory".
+// a regular file (or a link to one) is added when the list does not hold the same path yet; a
+// named pipe, a device or a socket is left out and told to options.skippedName. The options are
+// used for the directories (progress, stop flag, events); callers pass the same as "Files in
+// Directory".
 DropOutcome dropNamesIntoList(SortedList& list, const QStringList& names,
                               const AddFilesOptions& options);
 

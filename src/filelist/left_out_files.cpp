@@ -17,6 +17,10 @@ QString lineBreakNameReason() {
     return QStringLiteral("the name holds a line break");
 }
 
+QString notRegularFileReason() {
+    return QStringLiteral("it is a named pipe, a device or a socket");
+}
+
 namespace {
 
 // The path absolute (from the current directory) with runs of "/" collapsed,

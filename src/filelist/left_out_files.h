@@ -15,6 +15,7 @@ namespace jl {
 // The reasons a file's name cannot stand in the file list.
 QString undecodableNameReason(); // "the name is not valid in the system's encoding"
 QString lineBreakNameReason();   // "the name holds a line break"
+QString notRegularFileReason();  // a named pipe, a device or a socket
 
 class LeftOutFiles {
 public:

@@ -1,6 +1,7 @@
 #include "items/batch_scan.h"
 
 #include "util/file_helpers.h"
+#include "util/lock_table.h"
 #include "view/message_reader.h"
 
 #include <QFile>
@@ -10,41 +11,69 @@
 #include <exception>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 
 namespace jl {
 
 namespace {
 
-// The view text of one file, searched for the items line by line as the text
-// takes them, so that reading stops at the first line that holds one. No item
-// holds a line break, so no match spans two lines and the text itself need
-// not be kept. Otherwise the whole text is kept and searched at the end.
+// The view text of one file, searched for the items as the text grows, so
+// that reading stops soon after the first line that holds one. No item holds
+// a line break, so no match spans two lines: the text is searched up to its
+// last line, a batch at a time (small at first, where items are met most, then
+// larger), and what was searched is let go. Otherwise the whole text is kept
+// and searched at the end.
 class SearchingViewText : public ViewTextBuilder {
 public:
-    SearchingViewText(const ColourMatcher& matcher, bool lineByLine)
-        : ViewTextBuilder(DefaultCap, lineByLine ? Keep::Nothing : Keep::Text), m_matcher(matcher),
-          m_lineByLine(lineByLine) {}
+    SearchingViewText(const ItemMatcher& matcher, bool lineByLine)
+        : ViewTextBuilder(DefaultCap, Keep::Text), m_matcher(matcher), m_lineByLine(lineByLine) {
+        if (m_lineByLine) {
+            keptText().swap(spare());
+            keptText().clear();
+        }
+    }
+    ~SearchingViewText() override {
+        if (m_lineByLine)
+            spare().swap(keptText());
+    }
+    SearchingViewText(const SearchingViewText&) = delete;
+    SearchingViewText& operator=(const SearchingViewText&) = delete;
 
+    void appendLines(int emptyBefore, std::string_view line, int emptyAfter) override {
+        ViewTextBuilder::appendLines(emptyBefore, line, emptyAfter);
+        if (m_lineByLine && keptText().size() >= m_batch) {
+            search();
+            m_batch = std::min(2 * m_batch, kLargestBatch);
+        }
+    }
     bool full() const override { return m_found || ViewTextBuilder::full(); }
 
     // True when the text holds any item.
     bool holdsAnyItem() {
-        if (!m_lineByLine && !m_found)
-            m_found = m_matcher.containsAnyItem(std::string_view(text()));
+        search();
         return m_found;
     }
 
-protected:
-    void took(std::string_view line) override {
-        if (m_lineByLine && !m_found && !line.empty())
-            m_found = m_matcher.containsAnyItem(line);
+private:
+    static constexpr size_t kFirstBatch = 512; // characters of text
+    static constexpr size_t kLargestBatch = 32768;
+    // The text buffer of the calling thread, kept between files.
+    static std::string& spare() {
+        thread_local std::string buffer;
+        return buffer;
+    }
+    void search() {
+        if (!m_found)
+            m_found = m_matcher.containsAnyItem(std::string_view(keptText()));
+        if (m_lineByLine)
+            keptText().clear();
     }
 
-private:
-    const ColourMatcher& m_matcher;
+    const ItemMatcher& m_matcher;
     const bool m_lineByLine;
     bool m_found = false;
+    size_t m_batch = kFirstBatch;
 };
 
 bool holdsLineBreak(const QString& text) {
@@ -53,19 +82,11 @@ bool holdsLineBreak(const QString& text) {
 
 } // namespace
 
-BatchScanner::BatchScanner(const QStringList& items, int filter)
-    : m_matcher(items), m_filter(filter),
+BatchScanner::BatchScanner(const QStringList& items, int filter, bool decodeMime)
+    : m_matcher(items), m_filter(filter), m_decodeMime(decodeMime),
       m_lineByLine(std::none_of(items.begin(), items.end(), holdsLineBreak)) {}
 
-FileVerdict BatchScanner::decideAny(const QString& path) const {
-    return decide(path, false);
-}
-
-FileVerdict BatchScanner::decideEach(const QString& path) const {
-    return decide(path, true);
-}
-
-FileVerdict BatchScanner::decide(const QString& path, bool each) const {
+FileVerdict BatchScanner::decide(const QString& path, bool each, LockTable* locks) const {
     FileVerdict verdict;
     if (each)
         verdict.present.assign(size_t(m_matcher.items().size()), false);
@@ -78,27 +99,32 @@ FileVerdict BatchScanner::decide(const QString& path, bool each) const {
     ReaderHooks hooks;
     const int filter = m_filter;
     hooks.filter = [filter] { return filter; };
+    hooks.locks = locks;
+    hooks.decodeMime = m_decodeMime;
     const LoadResult load = Load_File_Into_View(path, view, hooks);
 
-    if (load.status == kStatusEmpty) {
+    switch (load.status) {
+    case LoadStatus::Empty:
         verdict.outcome = ScanOutcome::Empty;
         return verdict;
-    }
-    if (load.status == kStatusInUse) {
+    case LoadStatus::InUse:
         verdict.outcome = ScanOutcome::InUse;
         return verdict;
-    }
-    if (load.status == kStatusCannotRead && !isAnythingAt(path)) {
+    case LoadStatus::CannotRead:
         // Asked only now, so that a file that is there costs no extra probe.
-        verdict.outcome = ScanOutcome::Missing;
-        return verdict;
-    }
-    if (load.status == kStatusCannotRead || load.status == kStatusReadError) {
+        if (!isAnythingAt(path)) {
+            verdict.outcome = ScanOutcome::Missing;
+            return verdict;
+        }
+        [[fallthrough]];
+    case LoadStatus::ReadError:
         // A file cut short by a read error is not decided on part of its text.
         verdict.outcome = ScanOutcome::Unreadable;
         verdict.reason = load.error.isEmpty() ? QStringLiteral("read error") : load.error;
-        verdict.cutShort = load.status == kStatusReadError;
+        verdict.cutShort = load.status == LoadStatus::ReadError;
         return verdict;
+    case LoadStatus::Read:
+        break;
     }
 
     verdict.outcome = ScanOutcome::Read;
@@ -128,9 +154,11 @@ int BatchScanner::decideUntil(
     if (threads <= 0)
         threads = int(std::min(4u, std::max(1u, std::thread::hardware_concurrency())));
     threads = std::min(threads, count);
+    // Each thread looks at the system's lock table for itself.
     if (threads <= 1) {
+        LockTable locks;
         for (int i = 0; i < count; ++i)
-            if (!onVerdict(i, decide(paths.at(i), each)))
+            if (!onVerdict(i, decide(paths.at(i), each, &locks)))
                 return i + 1;
         return count;
     }
@@ -153,8 +181,9 @@ int BatchScanner::decideUntil(
     std::exception_ptr helperFailure;
     auto work = [&] {
         try {
+            LockTable locks;
             for (int i = take(); i < count; i = take()) {
-                verdicts[size_t(i)] = decide(paths.at(i), each);
+                verdicts[size_t(i)] = decide(paths.at(i), each, &locks);
                 ready[size_t(i)].store(true, std::memory_order_release);
             }
         } catch (...) {
@@ -187,8 +216,9 @@ int BatchScanner::decideUntil(
         }
     };
     try {
+        LockTable locks;
         for (int i = take(); i < count; i = take()) {
-            verdicts[size_t(i)] = decide(paths.at(i), each);
+            verdicts[size_t(i)] = decide(paths.at(i), each, &locks);
             ready[size_t(i)].store(true, std::memory_order_release);
             handOnReady();
         }
@@ -203,40 +233,6 @@ int BatchScanner::decideUntil(
     if (helperFailure && !ended)
         std::rethrow_exception(helperFailure);
     return handed;
-}
-
-QStringList filesWithoutItems(
-    const QStringList& paths, const QStringList& items, int filter,
-    const std::function<void(const QString& path, const QString& reason)>& onUnreadable) {
-    const BatchScanner scanner(items, filter);
-    QStringList clean;
-    scanner.decideAll(paths, false, 0, [&](int index, const FileVerdict& verdict) {
-        if (verdict.outcome == ScanOutcome::Unreadable && onUnreadable)
-            onUnreadable(paths.at(index), verdict.reason);
-        if (verdict.holdsNoItem())
-            clean.append(paths.at(index));
-    });
-    return clean;
-}
-
-HitCounts
-countItemHits(const QStringList& paths, const QStringList& items, int filter,
-              const std::function<void(const QString& path, const QString& reason)>& onUnreadable) {
-    const BatchScanner scanner(items, filter);
-    HitCounts counts;
-    counts.perItem.assign(size_t(items.size()), 0);
-    scanner.decideAll(paths, true, 0, [&](int index, const FileVerdict& verdict) {
-        if (verdict.outcome == ScanOutcome::Unreadable && onUnreadable)
-            onUnreadable(paths.at(index), verdict.reason);
-        if (!verdict.isDecided())
-            return;
-        for (size_t i = 0; i < verdict.present.size(); ++i)
-            if (verdict.present[i])
-                ++counts.perItem[i];
-        if (!verdict.holdsAnyItem)
-            ++counts.withoutItems;
-    });
-    return counts;
 }
 
 } // namespace jl

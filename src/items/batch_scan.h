@@ -5,7 +5,7 @@
 // decided as the window's scan decides it when it is shown under colour
 // coding "everything".
 
-#include "view/colour_coding.h"
+#include "items/item_matcher.h"
 
 #include <QString>
 #include <QStringList>
@@ -14,6 +14,8 @@
 #include <vector>
 
 namespace jl {
+
+class LockTable;
 
 enum class ScanOutcome {
     Read,       // the file was read and its view text searched
@@ -27,8 +29,8 @@ struct FileVerdict {
     ScanOutcome outcome = ScanOutcome::Missing;
     // Whether the view text holds any non-empty item (false unless Read).
     bool holdsAnyItem = false;
-    // Per item (in the scanner's item order), whether it occurs; filled by
-    // decideEach only, all false unless Read.
+    // Per item (in the scanner's item order), whether it occurs; filled only
+    // when each item was asked for, all false unless Read.
     std::vector<bool> present;
     // The system's reason when Unreadable.
     QString reason;
@@ -48,20 +50,20 @@ struct FileVerdict {
 
 class BatchScanner {
 public:
-    // items in the order the results use; filter is the view filter (0 to 2).
-    BatchScanner(const QStringList& items, int filter);
+    // items in the order the results use; filter is the view filter (0 to 2);
+    // decodeMime reads the decoded text of each file (ReaderHooks).
+    BatchScanner(const QStringList& items, int filter, bool decodeMime = false);
 
     const QStringList& items() const { return m_matcher.items(); }
     int filter() const { return m_filter; }
-
-    // Reads the file and tells whether any item occurs in its view text.
-    FileVerdict decideAny(const QString& path) const;
-    // Reads the file and tells which items occur in its view text.
-    FileVerdict decideEach(const QString& path) const;
+    bool decodeMime() const { return m_decodeMime; }
 
     // Decides every path, on up to `threads` worker threads (0: as many as
     // the machine has, at most 4), and hands each verdict to onVerdict on the
-    // calling thread in the order of paths.
+    // calling thread in the order of paths. Each file is read and its view
+    // text searched: with each, for which items occur in it (the verdict's
+    // present), otherwise only for whether any does, which stops reading at
+    // the first line that holds one.
     void
     decideAll(const QStringList& paths, bool each, int threads,
               const std::function<void(int index, const FileVerdict& verdict)>& onVerdict) const;
@@ -73,28 +75,15 @@ public:
                 const std::function<bool(int index, const FileVerdict& verdict)>& onVerdict) const;
 
 private:
-    FileVerdict decide(const QString& path, bool each) const;
+    // locks: the calling thread's lock table (none: every file is probed).
+    FileVerdict decide(const QString& path, bool each, LockTable* locks = nullptr) const;
 
-    ColourMatcher m_matcher;
+    ItemMatcher m_matcher;
     int m_filter;
+    bool m_decodeMime;
     // No item holds a line break, so no match spans two view lines and the
     // text can be searched as it grows.
     bool m_lineByLine = true;
 };
-
-// The files of paths (in their order) on which the window's scan would stop.
-// Every file passed over as unreadable is told to onUnreadable.
-QStringList filesWithoutItems(
-    const QStringList& paths, const QStringList& items, int filter,
-    const std::function<void(const QString& path, const QString& reason)>& onUnreadable = {});
-
-struct HitCounts {
-    std::vector<int> perItem; // files whose view text holds the item, by item index
-    int withoutItems = 0;     // files whose view text holds none of the items
-};
-
-HitCounts countItemHits(
-    const QStringList& paths, const QStringList& items, int filter,
-    const std::function<void(const QString& path, const QString& reason)>& onUnreadable = {});
 
 } // namespace jl

@@ -4,16 +4,11 @@
 
 namespace jl {
 
-int CollectionStats::deadItems() const {
-    return int(std::count(files.begin(), files.end(), 0));
-}
-
 CollectionStats collectStats(const BatchScanner& scanner, const QStringList& paths,
                              const JobControl& control, int threads) {
     CollectionStats stats;
-    stats.filter = scanner.filter();
-    stats.items = scanner.items();
-    stats.files.assign(size_t(stats.items.size()), 0);
+    static_cast<ScanTally&>(stats) =
+        ScanTally(scanner.items(), scanner.filter(), scanner.decodeMime());
     stats.alone.assign(size_t(stats.items.size()), 0);
     stats.listed = int(paths.size());
     control.reportProgress(0, stats.listed);
@@ -22,20 +17,10 @@ CollectionStats collectStats(const BatchScanner& scanner, const QStringList& pat
         if (control.stopRequested())
             return false;
         control.reportProgress(index + 1, stats.listed);
-        if (!verdict.isDecided()) {
-            ++stats.unreadable;
-            return true;
-        }
-        ++stats.examined;
-        int holding = 0;
         int only = -1;
-        for (size_t k = 0; k < verdict.present.size(); ++k) {
-            if (!verdict.present[k])
-                continue;
-            ++stats.files[k];
-            ++holding;
-            only = int(k);
-        }
+        const int holding = stats.add(verdict, &only);
+        if (!verdict.isDecided())
+            return true;
         if (holding == 0) {
             stats.uncovered.append(paths.at(index));
         } else if (holding == 1) {
@@ -45,8 +30,7 @@ CollectionStats collectStats(const BatchScanner& scanner, const QStringList& pat
         return true;
     });
     // The verdict that met the stop request was not counted.
-    const int counted = stats.examined + stats.unreadable;
-    stats.complete = counted == stats.listed;
+    stats.complete = stats.examined + stats.unreadable == stats.listed;
     return stats;
 }
 

@@ -6,6 +6,7 @@
 // thread; the window shows it.
 
 #include "items/batch_scan.h"
+#include "items/scan_tally.h"
 #include "util/background_job.h"
 
 #include <QString>
@@ -15,14 +16,11 @@
 
 namespace jl {
 
-struct CollectionStats {
-    int filter = 1;
-    QStringList items;      // the scanner's items, in the items list's order
-    std::vector<int> files; // per item: files whose view text holds it
+// The tally of the scan (the files per item are int-sized here: the pile is
+// the window's file list) and what the statistics page adds to it.
+struct CollectionStats : ScanTally {
     std::vector<int> alone; // per item: files that it alone covers
     int listed = 0;         // files in the pile
-    int examined = 0;       // of those, files read, empty or in use
-    int unreadable = 0;     // files that could not be read or name no file
     QStringList uncovered;  // files whose view text holds no item, in list order
     struct Single {
         QString path;
@@ -30,8 +28,6 @@ struct CollectionStats {
     };
     std::vector<Single> single; // files that exactly one item covers, in list order
     bool complete = true;       // false when stopped before the last file
-
-    int deadItems() const; // items that no file holds
 };
 
 // Counts over every path, on up to `threads` threads as the engine does;

@@ -1,5 +1,7 @@
 #include "items/item_stats_model.h"
 
+#include "items/item_kind.h"
+
 #include <algorithm>
 #include <numeric>
 
@@ -8,16 +10,23 @@ namespace jl {
 namespace {
 
 const QString kHeaders[ItemStatsModel::ColumnCount] = {
-    QStringLiteral("Files"), QStringLiteral("Alone"), QStringLiteral("Item")};
+    QStringLiteral("Files"), QStringLiteral("Alone"), QStringLiteral("Kind"),
+    QStringLiteral("Item")};
 
 } // namespace
 
 QString csvField(const QString& text) {
-    const bool quote = text.contains(QLatin1Char(',')) || text.contains(QLatin1Char('"')) ||
-                       text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n'));
+    // A spreadsheet takes a cell that begins with one of these for a formula
+    // (or, after a tab or a carriage return, may), and evaluates it when the
+    // file is opened; a leading single quote makes it text.
+    static const QString kFormulaStarts = QStringLiteral("=+-@\t\r");
+    const QString cell =
+        !text.isEmpty() && kFormulaStarts.contains(text.front()) ? QLatin1Char('\'') + text : text;
+    const bool quote = cell.contains(QLatin1Char(',')) || cell.contains(QLatin1Char('"')) ||
+                       cell.contains(QLatin1Char('\r')) || cell.contains(QLatin1Char('\n'));
     if (!quote)
-        return text;
-    QString quoted = text;
+        return cell;
+    QString quoted = cell;
     quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
     return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
@@ -29,6 +38,10 @@ void ItemStatsModel::setStats(const CollectionStats& stats) {
     m_items = stats.items;
     m_files = stats.files;
     m_alone = stats.alone;
+    m_kinds.clear();
+    m_kinds.reserve(m_items.size());
+    for (const QString& item : std::as_const(m_items))
+        m_kinds.append(itemKindToken(classifyItem(item)));
     m_rows.resize(size_t(m_items.size()));
     std::iota(m_rows.begin(), m_rows.end(), 0);
     sortRows();
@@ -39,7 +52,7 @@ void ItemStatsModel::clear() {
     setStats(CollectionStats{});
 }
 
-int ItemStatsModel::number(int item, int column) const {
+qint64 ItemStatsModel::number(int item, int column) const {
     if (column == FilesColumn)
         return m_files.at(size_t(item));
     if (column == AloneColumn)
@@ -52,8 +65,14 @@ void ItemStatsModel::sortRows() {
     const bool descending = m_sortOrder == Qt::DescendingOrder;
     // Ties keep the items list's order whichever way the column is sorted.
     std::stable_sort(m_rows.begin(), m_rows.end(), [&](int a, int b) {
-        const int x = number(a, column);
-        const int y = number(b, column);
+        if (column == KindColumn) {
+            const int order = m_kinds.at(a).compare(m_kinds.at(b));
+            if (order != 0)
+                return descending ? order > 0 : order < 0;
+            return a < b;
+        }
+        const qint64 x = number(a, column);
+        const qint64 y = number(b, column);
         if (x != y)
             return descending ? x > y : x < y;
         return a < b;
@@ -88,11 +107,11 @@ void ItemStatsModel::sort(int column, Qt::SortOrder order) {
 QString ItemStatsModel::toCsv() const {
     const QString lineEnd = QStringLiteral("\r\n");
     QString csv =
-        kHeaders[0] + QLatin1Char(',') + kHeaders[1] + QLatin1Char(',') + kHeaders[2] + lineEnd;
+        QStringList(std::begin(kHeaders), std::end(kHeaders)).join(QLatin1Char(',')) + lineEnd;
     for (const int item : m_rows)
         csv += QString::number(m_files.at(size_t(item))) + QLatin1Char(',') +
-               QString::number(m_alone.at(size_t(item))) + QLatin1Char(',') +
-               csvField(m_items.at(item)) + lineEnd;
+               QString::number(m_alone.at(size_t(item))) + QLatin1Char(',') + m_kinds.at(item) +
+               QLatin1Char(',') + csvField(m_items.at(item)) + lineEnd;
     return csv;
 }
 
@@ -108,11 +127,13 @@ QVariant ItemStatsModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= int(m_rows.size()))
         return {};
     const int item = itemAt(index.row());
-    const bool numeric = index.column() != ItemColumn;
+    const bool numeric = index.column() == FilesColumn || index.column() == AloneColumn;
     switch (role) {
     case Qt::DisplayRole:
         if (numeric)
             return number(item, index.column());
+        if (index.column() == KindColumn)
+            return m_kinds.at(item);
         return m_items.at(item);
     case Qt::ToolTipRole:
         return m_items.at(item);
@@ -128,6 +149,10 @@ QVariant ItemStatsModel::headerData(int section, Qt::Orientation orientation, in
     if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 &&
         section < ColumnCount)
         return kHeaders[section];
+    // A first click on a count sorts the largest first.
+    if (orientation == Qt::Horizontal && role == Qt::InitialSortOrderRole &&
+        (section == FilesColumn || section == AloneColumn))
+        return int(Qt::DescendingOrder);
     return QAbstractTableModel::headerData(section, orientation, role);
 }
 

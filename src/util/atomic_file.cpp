@@ -1,5 +1,6 @@
 #include "util/atomic_file.h"
 
+#include "util/failure.h"
 #include "util/file_helpers.h"
 #include "util/own_files.h"
 
@@ -21,10 +22,9 @@ QByteArray randomSuffix() {
     return QByteArray::number(QRandomGenerator::global()->generate(), 16);
 }
 
-bool writeAllAt(int fd, const QByteArray& bytes, int* err) {
+bool writeAllAt(int fd, const QByteArray& bytes, int* err, off_t offset = 0) {
     const char* p = bytes.constData();
     qsizetype left = bytes.size();
-    off_t offset = 0;
     while (left > 0) {
         const ssize_t n = ::pwrite(fd, p, static_cast<size_t>(left), offset);
         if (n < 0) {
@@ -107,7 +107,7 @@ bool canReplaceFile(const QString& path) {
     if (path.isEmpty())
         return false;
     const OwnFileTarget resolved = resolveOwnFileLinks(QFile::encodeName(path));
-    if (!resolved.refusal.isEmpty())
+    if (!resolved.error.isEmpty())
         return false;
     const QByteArray& target = resolved.path;
     struct stat st {};
@@ -121,17 +121,13 @@ bool canReplaceFile(const QString& path) {
 }
 
 bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* error) {
-    auto fail = [error](const QString& why) {
-        if (error)
-            *error = why;
-        return false;
-    };
+    auto fail = [error](const QString& why) { return failWith(error, why); };
     if (path.isEmpty())
         return fail(systemReason(ENOENT));
 
     const OwnFileTarget resolved = resolveOwnFileLinks(QFile::encodeName(path));
-    if (!resolved.refusal.isEmpty())
-        return fail(resolved.refusal);
+    if (!resolved.error.isEmpty())
+        return fail(resolved.error);
     const QByteArray& target = resolved.path;
     struct stat old {};
     const bool exists = ::stat(target.constData(), &old) == 0;
@@ -161,7 +157,9 @@ bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* 
         return fail(systemReason(err));
     };
 
-    const bool inPlace = exists && !takeOverAttributes(fd, old);
+    // A file with other names (hard links) is rewritten in place too: a new
+    // file renamed over this name would leave the others on the old list.
+    const bool inPlace = exists && (old.st_nlink > 1 || !takeOverAttributes(fd, old));
     int err = 0;
     if (!inPlace) {
         if (!writeAllAt(fd, bytes, &err))
@@ -183,7 +181,17 @@ bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* 
         ::close(out);
         return abandon(EAGAIN); // swapped for another file meanwhile
     }
-    if (!readAll(out, &oldBytes, &err) || !writeAllAt(fd, oldBytes, &err) || ::fsync(fd) != 0) {
+    if (!readAll(out, &oldBytes, &err)) {
+        ::close(out);
+        return abandon(err);
+    }
+    // The copy names the file and holds the old contents and the new: the
+    // next start finishes the rewrite only while the file is as it left it.
+    const QByteArray header = inPlaceCopyHeader(quint64(opened.st_dev), quint64(opened.st_ino),
+                                                oldBytes.size(), bytes.size());
+    const auto oldAt = off_t(header.size());
+    if (!writeAllAt(fd, header, &err) || !writeAllAt(fd, oldBytes, &err, oldAt) ||
+        !writeAllAt(fd, bytes, &err, oldAt + off_t(oldBytes.size())) || ::fsync(fd) != 0) {
         err = err ? err : errno;
         ::close(out);
         return abandon(err);
@@ -198,7 +206,7 @@ bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* 
     syncDirectory(dir);
     if (!replaceContents(out, bytes, &err)) {
         // Undo: the old contents fit where they stood. Should even that fail,
-        // the copy stays for the next start to put back.
+        // the copy stays for the next start to finish the save.
         int ignored = 0;
         const bool undone = replaceContents(out, oldBytes, &ignored);
         ::close(out);

@@ -5,11 +5,12 @@
 //
 // The target keeps its owner, group and permissions. Where a new file cannot
 // have them (the file belongs to another user, or to a group the user is not
-// in), the existing file is rewritten in place instead, as careful editors
-// do: its old contents first go to a flushed copy beside it, which undoes a
-// failed rewrite and which the next start finds if the rewrite was cut off
-// (see own_files.h). Links at the path are followed only under the rule of
-// own_files.h.
+// in), or where the file has other names (hard links, which must go on seeing
+// the same file), the existing file is rewritten in place instead, as careful
+// editors do: its old and new contents first go to a flushed copy beside it;
+// the old undo a failed rewrite, and the next start finishes a rewrite that
+// was cut off (see own_files.h). Links at the path are followed only under
+// the rule of own_files.h.
 
 #include <QByteArray>
 #include <QString>

@@ -4,6 +4,7 @@
 // and tests install a scripted one that records every text and answers as told.
 
 #include <QString>
+#include <QStringList>
 
 namespace jl {
 
@@ -34,6 +35,11 @@ public:
     // exists. Returns the chosen path, or an empty text when cancelled.
     virtual QString chooseSaveFile(const QString& title, const QString& proposedPath,
                                    const QString& nameFilter) = 0;
+    // A choice of one among choices (at least one), titled title, with label
+    // above them and choices[current] chosen at first. Returns the index of
+    // the choice made, or -1 when cancelled.
+    virtual int chooseOne(const QString& title, const QString& label, const QStringList& choices,
+                          int current) = 0;
 
     void error(const QString& text) { message(MessageKind::Error, text); }
     void information(const QString& text) { message(MessageKind::Information, text); }

@@ -75,8 +75,8 @@ RegularFileContents readRegularFile(const QString& path, qint64 limit, LinkRule 
     int flags = O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY;
     if (links == LinkRule::OwnFile) {
         OwnFileTarget target = resolveOwnFileLinks(native);
-        if (!target.refusal.isEmpty())
-            return fail(RegularFileRead::RefusedLink, target.refusal);
+        if (!target.error.isEmpty())
+            return fail(RegularFileRead::RefusedLink, target.error);
         native = std::move(target.path);
         flags |= O_NOFOLLOW; // what was checked is what is opened
     }
@@ -84,8 +84,11 @@ RegularFileContents readRegularFile(const QString& path, qint64 limit, LinkRule 
     const int fd = ::open(native.constData(), flags);
     if (fd < 0) {
         const int why = errno;
-        if (why == ENOENT || why == ENOTDIR)
-            return fail(RegularFileRead::Missing, QString());
+        if (why == ENOENT || why == ENOTDIR) {
+            fail(RegularFileRead::Missing, QString());
+            result.stamp.state = FileStamp::State::Missing;
+            return result;
+        }
         if (why == ELOOP && links == LinkRule::OwnFile)
             return fail(RegularFileRead::RefusedLink,
                         QFile::decodeName(native) + QStringLiteral(": ") + systemReason(why));
@@ -129,6 +132,9 @@ RegularFileContents readRegularFile(const QString& path, qint64 limit, LinkRule 
         }
         result.bytes.append(buffer, got);
     }
+    // Taken again once read: a file that changed meanwhile no longer matches.
+    if (::fstat(fd, &st) == 0)
+        result.stamp = fileStamp(st, result.bytes);
     ::close(fd);
     result.status = RegularFileRead::Ok;
     return result;

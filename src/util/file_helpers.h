@@ -1,6 +1,8 @@
 #pragma once
 // File probes and deletion for the tool's own files and for message files.
 
+#include "util/file_stamp.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -45,6 +47,7 @@ struct RegularFileContents {
     RegularFileRead status = RegularFileRead::Missing;
     QByteArray bytes; // the whole file when Ok
     QString error;    // empty when Ok or Missing
+    FileStamp stamp;  // of the file read, when Ok; Missing when Missing
 };
 // Follow: links are followed as the system does. OwnFile: the tool's own
 // files, whose links are followed only under the rule of own_files.h.

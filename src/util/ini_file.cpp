@@ -1,37 +1,18 @@
 #include "util/ini_file.h"
 
 #include "util/atomic_file.h"
+#include "util/failure.h"
 #include "util/file_helpers.h"
+#include "util/text_helpers.h"
 
 #include <QFile>
-#include <QStringDecoder>
 
+#include <algorithm>
 #include <limits>
 
 namespace jl {
 
 namespace {
-
-// Windows-1252 differs from Latin-1 only in 0x80..0x9F; the five unassigned
-// codes map to the C1 controls of the same value, as the platform does.
-constexpr char16_t kCp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-QString decodeLine(const QByteArray& bytes) {
-    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
-    QString text = utf8.decode(bytes);
-    if (!utf8.hasError())
-        return text;
-    text.clear();
-    text.reserve(bytes.size());
-    for (const char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        text += (b >= 0x80 && b < 0xA0) ? QChar(kCp1252High[b - 0x80]) : QChar(b);
-    }
-    return text;
-}
 
 enum class LineKind { Other, Comment, Section, Key };
 
@@ -144,11 +125,10 @@ bool IniFile::parseInteger(const QString& text, int* value) {
     return true;
 }
 
-IniFile IniFile::load(const QString& path, QString* refusal) {
+IniFile IniFile::load(const QString& path, QString* error) {
     const RegularFileContents file = readRegularFile(path, kSizeLimit, LinkRule::OwnFile);
-    if (refusal &&
-        (file.status == RegularFileRead::TooLarge || file.status == RegularFileRead::RefusedLink))
-        *refusal = file.error;
+    if (file.status == RegularFileRead::TooLarge || file.status == RegularFileRead::RefusedLink)
+        failWith(error, file.error);
     return file.status == RegularFileRead::Ok ? fromBytes(file.bytes) : IniFile();
 }
 
@@ -168,9 +148,7 @@ bool IniFile::loadForUpdate(const QString& path, IniFile* document, QString* err
     case RegularFileRead::Failed:
         break;
     }
-    if (error)
-        *error = file.error;
-    return false;
+    return failWith(error, file.error);
 }
 
 IniFile IniFile::fromBytes(const QByteArray& bytes) {
@@ -192,7 +170,7 @@ IniFile IniFile::fromBytes(const QByteArray& bytes) {
         QByteArray content = line.raw;
         if (doc.m_lines.empty() && content.startsWith("\xEF\xBB\xBF"))
             content.remove(0, 3);
-        line.text = decodeLine(content);
+        line.text = decodeUtf8OrWindows1252(content);
         line.changed = false;
         doc.m_lines.push_back(std::move(line));
         start = end;
@@ -364,6 +342,42 @@ bool IniFile::removeKey(const QString& section, const QString& key) {
         return false;
     m_lines.erase(m_lines.begin() + i);
     return true;
+}
+
+int IniFile::keepWithin(qint64 limit, const QString& keptSection) {
+    qint64 size = toBytes().size();
+    if (size <= limit)
+        return 0;
+    const int header = findSection(keptSection);
+    std::vector<size_t> candidates;
+    for (size_t i = 0; i < m_lines.size(); ++i) {
+        if (!m_lines[i].changed && int(i) != header)
+            candidates.push_back(i);
+    }
+    auto bytesOf = [this](size_t i) { return m_lines[i].raw.size() + m_lines[i].ending.size(); };
+    std::stable_sort(candidates.begin(), candidates.end(),
+                     [&bytesOf](size_t a, size_t b) { return bytesOf(a) > bytesOf(b); });
+    // Left out one after the other until the rest fits; a line end may come
+    // or go with the last line, so the size is taken again at the end.
+    std::vector<bool> dropped(m_lines.size(), false);
+    int count = 0;
+    for (size_t i : candidates) {
+        if (size <= limit)
+            break;
+        dropped[i] = true;
+        size -= bytesOf(i);
+        ++count;
+    }
+    std::vector<Line> kept;
+    kept.reserve(m_lines.size() - size_t(count));
+    for (size_t i = 0; i < m_lines.size(); ++i) {
+        if (!dropped[i])
+            kept.push_back(std::move(m_lines[i]));
+    }
+    m_lines = std::move(kept);
+    if (toBytes().size() > limit && count < int(candidates.size()))
+        return count + keepWithin(limit, keptSection);
+    return count;
 }
 
 } // namespace jl

@@ -37,8 +37,8 @@ public:
     // empty document, so every read yields its default. A file the tool
     // refuses to read (larger than the limit, or a link of another user:
     // links are followed under the own-file rule of own_files.h) fills
-    // *refusal with the reason; such a file must not be written over either.
-    static IniFile load(const QString& path, QString* refusal = nullptr);
+    // *error with the reason; such a file must not be written over either.
+    static IniFile load(const QString& path, QString* error = nullptr);
     // The same, but false when a file is there that cannot be read: writing
     // such a document back would drop the file's other lines.
     static bool loadForUpdate(const QString& path, IniFile* document, QString* error = nullptr);
@@ -71,6 +71,13 @@ public:
     void writeBool(const QString& section, const QString& key, bool value);
     // Removes the key's line; true when there was one.
     bool removeKey(const QString& section, const QString& key);
+
+    // Makes the document fit in limit bytes, so that it can be read back:
+    // lines that were read from the file and not written since are left
+    // out, the longest first, but never the header of keptSection. Returns
+    // how many were left out (0 when it fitted already); the document may
+    // still be too large when the written lines alone are.
+    int keepWithin(qint64 limit, const QString& keptSection);
 
     // Parses an integer by the rules of readInteger; false when it is not one.
     static bool parseInteger(const QString& text, int* value);

@@ -1,56 +1,13 @@
 #include "util/list_file.h"
 
 #include "util/file_helpers.h"
-
-#include <QStringDecoder>
+#include "util/text_helpers.h"
 
 #include <utility>
 
 namespace jl {
 
 namespace {
-
-// Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
-bool isValidUtf8(const char* p, qsizetype n) {
-    const auto* s = reinterpret_cast<const unsigned char*>(p);
-    qsizetype i = 0;
-    while (i < n) {
-        const unsigned char c = s[i];
-        if (c < 0x80) {
-            ++i;
-            continue;
-        }
-        int len = 0;
-        unsigned char lo = 0x80;
-        unsigned char hi = 0xBF;
-        if (c >= 0xC2 && c <= 0xDF) {
-            len = 2;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            len = 3;
-            if (c == 0xE0)
-                lo = 0xA0;
-            else if (c == 0xED)
-                hi = 0x9F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            len = 4;
-            if (c == 0xF0)
-                lo = 0x90;
-            else if (c == 0xF4)
-                hi = 0x8F;
-        } else {
-            return false;
-        }
-        if (i + len > n)
-            return false;
-        if (s[i + 1] < lo || s[i + 1] > hi)
-            return false;
-        for (int k = 2; k < len; ++k)
-            if (s[i + k] < 0x80 || s[i + k] > 0xBF)
-                return false;
-        i += len;
-    }
-    return true;
-}
 
 // Splits at CR LF, lone CR and lone LF (LF CR is two line ends). A last line
 // without a line end is still a line; a trailing line end adds nothing.
@@ -73,14 +30,6 @@ template <typename Text, typename OnLine> void splitLines(const Text& text, OnLi
         onLine(start, n - start);
 }
 
-// UTF-8 as it stands: a U+FEFF that begins the text is a character here, the
-// byte-order mark having been taken off already.
-QString fromUtf8(QByteArrayView bytes) {
-    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless |
-                                                    QStringConverter::Flag::ConvertInitialBom);
-    return utf8.decode(bytes);
-}
-
 QStringList splitText(const QString& text) {
     QStringList out;
     splitLines(text, [&](qsizetype start, qsizetype len) { out.append(text.mid(start, len)); });
@@ -88,21 +37,11 @@ QStringList splitText(const QString& text) {
 }
 
 // 8-bit text, line by line (the line ends are the same bytes in every
-// reading, and no copy of the whole text is made): as UTF-8 when the whole
-// is; else each line that is not valid UTF-8 as Windows-1252, the text the
-// Windows tool wrote.
+// reading, and no copy of the whole text is made).
 QStringList splitEightBit(QByteArrayView bytes) {
-    const bool allUtf8 = isValidUtf8(bytes.data(), bytes.size());
     QStringList out;
-    QStringDecoder latin("Windows-1252", QStringDecoder::Flag::Stateless);
     splitLines(bytes, [&](qsizetype start, qsizetype len) {
-        const QByteArrayView line = bytes.sliced(start, len);
-        if (allUtf8 || isValidUtf8(line.data(), len)) {
-            out.append(fromUtf8(line));
-        } else {
-            latin.resetState();
-            out.append(latin.decode(line));
-        }
+        out.append(decodeUtf8OrWindows1252(bytes.sliced(start, len)));
     });
     return out;
 }
@@ -217,6 +156,7 @@ QByteArray encodeListFile(const QStringList& entries) {
 ListFileContents readListFile(const QString& path) {
     ListFileContents result;
     RegularFileContents file = readRegularFile(path, kListFileSizeLimit, LinkRule::OwnFile);
+    result.stamp = file.stamp;
     switch (file.status) {
     case RegularFileRead::Ok: {
         DecodedListFile decoded = decodeListFileText(file.bytes);

@@ -12,6 +12,8 @@
 // pair (listEntryFault), and a first entry that begins with U+FEFF is written
 // after a byte-order mark, so the reader does not take its U+FEFF for one.
 
+#include "util/file_stamp.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -55,6 +57,7 @@ struct ListFileContents {
     QStringList entries;
     QString shortfall; // when Partial
     QString error;     // when TooLarge, Refused or Unreadable
+    FileStamp stamp;   // the file as read (Ok, Partial) or its absence (Missing)
 };
 // Reads a list file of the tool (links followed under the own-file rule).
 ListFileContents readListFile(const QString& path);

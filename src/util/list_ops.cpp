@@ -57,11 +57,15 @@ QString listSaveFailureMessage(const QString& path) {
            crlf + crlf + QStringLiteral("or there may be some other reason for the failure.");
 }
 
-int Save_List_File(const SortedList& list, const QString& path, Dialogs& dialogs) {
-    if (!writeFileAtomically(path, encodeListFile(list.entries()))) {
+int Save_List_File(const SortedList& list, const QString& path, Dialogs& dialogs,
+                   FileStamp* written) {
+    const QByteArray bytes = encodeListFile(list.entries());
+    if (!writeFileAtomically(path, bytes)) {
         dialogs.information(listSaveFailureMessage(path));
         return -1;
     }
+    if (written)
+        *written = fileStampNow(path, bytes);
     return 0;
 }
 
@@ -129,30 +133,35 @@ QString pasteRefusedLinesMessage(int refusedLines) {
                                   "character cannot be kept in the list file.");
 }
 
-QString addTextToList(SortedList& list, const QString& selectedText) {
+bool addTextToList(SortedList& list, const QString& selectedText, QString* error) {
     const QString text = Trim_Control(selectedText);
     if (text.isEmpty())
-        return QStringLiteral("Error: No file content's text has been selected !  Please select "
-                              "/ highlight some file contents text by selecting it with your "
-                              "mouse and try again.");
+        return failWith(
+            error,
+            QStringLiteral("Error: No file content's text has been selected !  Please select "
+                           "/ highlight some file contents text by selecting it with your "
+                           "mouse and try again."));
     switch (listEntryFault(text)) {
     case EntryFault::None:
         break;
     case EntryFault::LineBreak:
-        return QStringLiteral("Error: The selected text spans more than one line !  The list "
-                              "keeps one item per line: please select text within one line and "
-                              "try again.");
+        return failWith(
+            error, QStringLiteral("Error: The selected text spans more than one line !  The list "
+                                  "keeps one item per line: please select text within one line and "
+                                  "try again."));
     case EntryFault::Nul:
     case EntryFault::BrokenCharacter:
-        return QStringLiteral("Error: The selected text holds a NUL character or half of a "
-                              "character, which the list file cannot keep !  Please select "
-                              "other text and try again.");
+        return failWith(
+            error, QStringLiteral("Error: The selected text holds a NUL character or half of a "
+                                  "character, which the list file cannot keep !  Please select "
+                                  "other text and try again."));
     }
     if (Find_List_Item(list, text) != -1)
-        return QStringLiteral(
-            "Error: The selected text is already in the \"interesting items\" list !");
+        return failWith(
+            error, QStringLiteral(
+                       "Error: The selected text is already in the \"interesting items\" list !"));
     list.insert(text); // the list's selection stays on the entries it was on
-    return QString();
+    return true;
 }
 
 int Remove_Selected_Items(SortedList& list, const QString& kindWord, Dialogs& dialogs,

@@ -18,8 +18,10 @@ int Find_List_Item(const SortedList& list, const QString& text);
 // Writes the list in the list-file format (every entry followed by CR LF,
 // UTF-8) crash-safely: a temporary file beside the target, flushed, renamed
 // over it. On failure shows the could-not-be-saved message, leaves any old
-// file whole and returns -1; 0 on success.
-int Save_List_File(const SortedList& list, const QString& path, Dialogs& dialogs);
+// file whole and returns -1; 0 on success, with the stamp of the file
+// written in *written when given.
+int Save_List_File(const SortedList& list, const QString& path, Dialogs& dialogs,
+                   FileStamp* written = nullptr);
 
 // Empties the list and fills it from the file; a missing file leaves it
 // empty. A file that exists but cannot be read throws
@@ -43,11 +45,11 @@ QString Paste_Merge_Clipboard_Into_List(SortedList& list, const Clipboard& clipb
 QString pasteRefusedLinesMessage(int refusedLines);
 
 // Add Text: the selected text, trimmed of every character of code 32 or below
-// at both ends, goes into the list at its sorted place. Refused, with the
-// error text returned, when nothing is left, when it spans lines or holds a
-// character that cannot be kept in a list file, or when the list holds it
-// already (letter case ignored). Returns the empty text when it was added.
-QString addTextToList(SortedList& list, const QString& selectedText);
+// at both ends, goes into the list at its sorted place. Refused (false, the
+// message to show in *error) when nothing is left, when it spans lines or
+// holds a character that cannot be kept in a list file, or when the list
+// holds it already (letter case ignored).
+bool addTextToList(SortedList& list, const QString& selectedText, QString* error = nullptr);
 
 // Removes the selected entries after the confirmation; messages use the kind
 // word. focusList is called when the list is empty (the list box takes the

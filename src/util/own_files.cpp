@@ -3,7 +3,12 @@
 #include "util/atomic_file.h"
 #include "util/file_helpers.h"
 
+#include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <optional>
 
 #include <cerrno>
 #include <climits>
@@ -75,6 +80,93 @@ int openLeftover(int dirFd, const char* name) {
     return fd;
 }
 
+const QByteArray kCopyMagic = QByteArrayLiteral("junkloupe in-place copy 1\n");
+
+struct InPlaceCopy {
+    quint64 device = 0;
+    quint64 inode = 0;
+    QByteArray oldBytes;
+    QByteArray newBytes;
+};
+
+// The copy's header and contents; nullopt when it is not a copy of this form.
+std::optional<InPlaceCopy> parseInPlaceCopy(const QByteArray& bytes) {
+    if (!bytes.startsWith(kCopyMagic))
+        return std::nullopt;
+    const qsizetype end = bytes.indexOf("\n\n", kCopyMagic.size() - 1);
+    if (end < 0)
+        return std::nullopt;
+    InPlaceCopy copy;
+    qint64 oldSize = -1;
+    qint64 newSize = -1;
+    const QList<QByteArray> lines =
+        bytes.mid(kCopyMagic.size(), end - kCopyMagic.size()).split('\n');
+    for (const QByteArray& line : lines) {
+        const QList<QByteArray> field = line.split(' ');
+        bool ok = field.size() == 2;
+        const qulonglong value = ok ? field[1].toULongLong(&ok) : 0;
+        if (!ok)
+            return std::nullopt;
+        if (field[0] == "device")
+            copy.device = value;
+        else if (field[0] == "inode")
+            copy.inode = value;
+        else if (field[0] == "old")
+            oldSize = qint64(value);
+        else if (field[0] == "new")
+            newSize = qint64(value);
+    }
+    const qsizetype body = end + 2;
+    if (oldSize < 0 || newSize < 0 || bytes.size() - body != oldSize + newSize)
+        return std::nullopt;
+    copy.oldBytes = bytes.mid(body, oldSize);
+    copy.newBytes = bytes.mid(body + oldSize);
+    return copy;
+}
+
+// Keeps bytes beside file, in a name of its own; that name, or empty.
+QString keepAside(const QString& file, const QByteArray& bytes) {
+    const QString aside = besideName(file, QStringLiteral("interrupted"));
+    return writeFileAtomically(aside, bytes) ? aside : QString();
+}
+
+// An in-place copy of ours at copyPath, left by a rewrite of file (its links
+// resolved: target): finishes that rewrite when the file is still the one it
+// rewrote, as the rewrite left it; otherwise keeps the copy's new contents
+// beside the file and says so in the report. False when neither could be
+// done (the copy then stays).
+bool finishInterruptedRewrite(const QString& file, const QByteArray& target,
+                              const QByteArray& copyPath, StaleSaveReport* report) {
+    QByteArray bytes;
+    if (!readCopy(copyPath, &bytes))
+        return false;
+    const std::optional<InPlaceCopy> copy = parseInPlaceCopy(bytes);
+    QString why;
+    if (!copy) {
+        why = QStringLiteral("the copy it left, %1, is not one the program can check")
+                  .arg(QFile::decodeName(copyPath));
+    } else {
+        struct stat now {};
+        QByteArray current;
+        if (::lstat(target.constData(), &now) != 0 || quint64(now.st_dev) != copy->device ||
+            quint64(now.st_ino) != copy->inode || !readCopy(target, &current))
+            why = QStringLiteral("the file is no longer the one that save rewrote");
+        else if (!isInterruptedRewrite(current, copy->oldBytes, copy->newBytes))
+            why = QStringLiteral("the file has been changed since");
+    }
+    if (why.isEmpty()) {
+        if (!writeFileAtomically(QFile::decodeName(target), copy->newBytes))
+            return false;
+        report->restored << file;
+        return true;
+    }
+    const QString aside = keepAside(file, copy ? copy->newBytes : bytes);
+    if (aside.isEmpty())
+        return false;
+    report->setAside.append({file, aside, why, copy.has_value()});
+    return true;
+}
+
 } // namespace
 
 QByteArray nativeDirectoryOf(const QByteArray& path) {
@@ -101,9 +193,9 @@ OwnFileTarget resolveOwnFileLinks(const QByteArray& start) {
         const bool folderKnown = ::stat(dir.constData(), &folder) == 0;
         if (link.st_uid != me && (!folderKnown || link.st_uid != folder.st_uid)) {
             result.path = path;
-            result.refusal = QStringLiteral("%1 is a symbolic link that belongs to another user "
-                                            "(%2); the program does not follow it")
-                                 .arg(QFile::decodeName(path), userName(link.st_uid));
+            result.error = QStringLiteral("%1 is a symbolic link that belongs to another user "
+                                          "(%2); the program does not follow it")
+                               .arg(QFile::decodeName(path), userName(link.st_uid));
             return result;
         }
         char buffer[PATH_MAX];
@@ -118,7 +210,7 @@ OwnFileTarget resolveOwnFileLinks(const QByteArray& start) {
         path = target;
     }
     result.path = path;
-    result.refusal = QFile::decodeName(start) + QStringLiteral(": ") + systemReason(ELOOP);
+    result.error = QFile::decodeName(start) + QStringLiteral(": ") + systemReason(ELOOP);
     return result;
 }
 
@@ -130,11 +222,54 @@ QByteArray inPlaceCopyPrefix(const QByteArray& target) {
     return '.' + baseNameOf(target) + ".inplace-";
 }
 
-QStringList clearStaleSaveFiles(const QStringList& ownFiles) {
-    QStringList restored;
+QString besideName(const QString& path, const QString& what) {
+    const QString base = path + QLatin1Char('.') + what + QLatin1Char('-') +
+                         QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"));
+    QString name = base;
+    for (int n = 2; isAnythingAt(name) || QFileInfo(name).isSymLink(); ++n)
+        name = base + QLatin1Char('-') + QString::number(n);
+    return name;
+}
+
+QByteArray inPlaceCopyHeader(quint64 device, quint64 inode, qint64 oldSize, qint64 newSize) {
+    return kCopyMagic + "device " + QByteArray::number(device) + "\ninode " +
+           QByteArray::number(inode) + "\nold " + QByteArray::number(oldSize) + "\nnew " +
+           QByteArray::number(newSize) + "\n\n";
+}
+
+bool isInterruptedRewrite(const QByteArray& current, const QByteArray& oldBytes,
+                          const QByteArray& newBytes) {
+    // The rewrite (or its undo after a failure) writes one over the other
+    // from the start and then sets the length: wherever it was cut off, and
+    // whatever of it reached the disk, each byte is the old or the new one.
+    const qsizetype size = current.size();
+    if (size < std::min(oldBytes.size(), newBytes.size()) ||
+        size > std::max(oldBytes.size(), newBytes.size()))
+        return false;
+    for (qsizetype i = 0; i < size; ++i) {
+        const char c = current[i];
+        if (!(i < newBytes.size() && c == newBytes[i]) &&
+            !(i < oldBytes.size() && c == oldBytes[i]))
+            return false;
+    }
+    return true;
+}
+
+QString setAsideCopyNotice(const SetAsideCopy& copy) {
+    const QString kept = copy.newContents
+                             ? QStringLiteral("What that save was writing is kept in %1.")
+                             : QStringLiteral("The copy it left is kept as %1.");
+    return QStringLiteral("A save of %1 was cut off while it rewrote the file, and it was not "
+                          "finished now: %2.\r\nThe file was left as it is. ")
+               .arg(copy.file, copy.why) +
+           kept.arg(copy.keptAs);
+}
+
+StaleSaveReport clearStaleSaveFiles(const QStringList& ownFiles) {
+    StaleSaveReport report;
     for (const QString& file : ownFiles) {
         const OwnFileTarget target = resolveOwnFileLinks(QFile::encodeName(file));
-        if (!target.refusal.isEmpty())
+        if (!target.error.isEmpty())
             continue;
         const QByteArray dir = nativeDirectoryOf(target.path);
         const QByteArray temporary = temporaryFilePrefix(target.path);
@@ -151,24 +286,16 @@ QStringList clearStaleSaveFiles(const QStringList& ownFiles) {
             const int fd = openLeftover(dirFd, name.constData());
             if (fd < 0)
                 continue;
-            if (isCopy) {
-                // A complete copy of what an interrupted in-place save was
-                // writing: finish that save, and keep the copy if it fails.
-                QByteArray bytes;
-                const QByteArray copyPath = dir + '/' + name;
-                if (!readCopy(copyPath, &bytes) ||
-                    !writeFileAtomically(QFile::decodeName(target.path), bytes)) {
-                    ::close(fd);
-                    continue;
-                }
-                restored << file;
+            if (isCopy && !finishInterruptedRewrite(file, target.path, dir + '/' + name, &report)) {
+                ::close(fd); // kept for the next start
+                continue;
             }
             ::unlinkat(dirFd, name.constData(), 0);
             ::close(fd);
         }
         ::closedir(listing);
     }
-    return restored;
+    return report;
 }
 
 } // namespace jl

@@ -4,22 +4,27 @@
 // "Junkloupe.ini_int" (the interesting items). The three always live together
 // in one folder, chosen once at start-up by chooseUserFilesFolder():
 //
-// 1. Beside the executable when the tool can keep them there: the
-//    executable's folder takes new files, or it is read-only but already
-//    holds all three and each of them can be replaced there (a link into a
-//    folder the user may write counts). A portable copy keeps working.
-// 2. Otherwise in the user's configuration folder, $XDG_CONFIG_HOME/junkloupe/
-//    ($HOME/.config/junkloupe/ when the variable is unset, empty or not an
-//    absolute path). It is created, with the user's umask, when a file is
-//    first written there, not before.
+// 1. An installed copy (the program in the folder an installation put it in,
+//    by the package or by `cmake --install` into any prefix; see
+//    isInstalledProgramFolder()) keeps them in the user's configuration
+//    folder, for every user, the superuser included: an installation holds
+//    only what its package or its install put there.
+// 2. Any other copy keeps them beside the executable when it can keep them
+//    there: the executable's folder takes new files, or it is read-only but
+//    already holds all three and each of them can be replaced there (a link
+//    into a folder the user may write counts). A portable copy keeps working.
+// 3. Otherwise they are kept in the user's configuration folder,
+//    $XDG_CONFIG_HOME/junkloupe/ ($HOME/.config/junkloupe/ when the variable
+//    is unset, empty or not an absolute path). It is created, with the user's
+//    umask, when a file is first written there, not before.
 //
-// A read-only executable folder that holds only some of the three files, or
-// files this user may not replace (left there by another user or by the
-// superuser), is not the user's: the files there are left alone, neither read
-// nor written, and the configuration folder is used. An installed copy in
-// /usr/bin or /opt thus never writes into its installation, while "Unable to
-// write to ..." still reports a file that cannot be written in the folder
-// chosen here.
+// Files beside the program that the chosen folder does not use are never
+// written. When the configuration folder holds none of the three yet, the
+// start takes over those the user may read (for an installed copy: those the
+// user owns, left there by an earlier version) by copying them, and tells the
+// user once where the files are kept from then on (takeOverFilesBesideProgram).
+// "Unable to write to ..." still reports a file that cannot be written in the
+// folder chosen here.
 
 #include <QString>
 
@@ -41,9 +46,23 @@ QString userConfigFolder(const QString& xdgConfigHome, const QString& home);
 // the build tree mirrors that layout (build/bin/ and build/share/).
 QString installedDataPath(const QString& programDirectory, const QString& relativePath);
 
+// The record an installation keeps of where it put the programs: one line,
+// the absolute path of its bindir as the system sees it once installed,
+// written by the install into <prefix>/share/ beside the other data.
+inline const QString kInstallRecordPath = QStringLiteral("junkloupe/installed-bindir");
+
+// True when programDirectory is the folder an installation put the program
+// in: the install record of the tree it stands in
+// (installedDataPath(programDirectory, kInstallRecordPath)) names this very
+// folder, both compared with their links resolved. The build tree, a copy
+// moved elsewhere and an unpacked package (whose record names the folder it
+// will be installed in) are not installed copies.
+bool isInstalledProgramFolder(const QString& programDirectory);
+
 // The decision described above: programDirectory or configFolder, with one
 // trailing "/". Looks at the file system only; creates and changes nothing.
-QString chooseUserFilesFolder(const QString& programDirectory, const QString& configFolder);
+QString chooseUserFilesFolder(const QString& programDirectory, const QString& configFolder,
+                              bool installedCopy);
 
 class ProgramFolder {
 public:
@@ -55,8 +74,10 @@ public:
     // Any folder, for tests: the user's files are kept in the folder itself.
     // The executable path is folder + executableName.
     ProgramFolder(const QString& folder, QString executableName);
-    // Any folder with the user's files in userFilesFolder.
-    ProgramFolder(QString folder, QString executableName, QString userFilesFolder);
+    // Any folder with the user's files in userFilesFolder; installedCopy
+    // tells whether folder is an installation's (isInstalledProgramFolder).
+    ProgramFolder(QString folder, QString executableName, QString userFilesFolder,
+                  bool installedCopy = false);
 
     // The executable's folder with exactly one trailing "/".
     QString directory() const { return m_directory; }
@@ -68,6 +89,7 @@ public:
     // The folder of the user's files, with one trailing "/".
     QString userFilesFolder() const { return m_userFiles; }
     bool userFilesBesideProgram() const { return m_userFiles == m_directory; }
+    bool installedCopy() const { return m_installed; }
     QString settingsFile() const { return m_userFiles + kSettingsFileName; }
     QString fileListFile() const { return m_userFiles + kFileListFileName; }
     QString itemsListFile() const { return m_userFiles + kItemsListFileName; }
@@ -82,6 +104,17 @@ private:
     QString m_directory;
     QString m_executableName;
     QString m_userFiles;
+    bool m_installed = false;
 };
+
+// At start, before the files are read: when the user's files are kept in the
+// configuration folder and it holds none of the three yet, the ones beside
+// the program that the user may read (an installed copy: that the user owns)
+// are copied there, each as a complete new copy made with the user's umask;
+// the originals are left as they are and are not read again. Returns the
+// notice to show once, at this start: where the files are kept from now on
+// and why, which were copied and which could not be read. Empty when nothing
+// beside the program was passed over.
+QString takeOverFilesBesideProgram(const ProgramFolder& folder);
 
 } // namespace jl

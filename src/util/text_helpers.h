@@ -1,6 +1,7 @@
 #pragma once
 // Small text and path routines shared by several commands. Paths use "/".
 
+#include <QByteArrayView>
 #include <QString>
 
 namespace jl {
@@ -21,6 +22,13 @@ QString Get_File_Base_Name(const QString& path);
 // Untrimmed_Directory_With_Separator keeps them, as a name may hold them.
 QString Directory_With_Separator(const QString& directory);
 QString Untrimmed_Directory_With_Separator(const QString& directory);
+
+// Bytes as text, UTF-8 where they are: valid UTF-8 (no overlong forms, no
+// surrogates, nothing past U+10FFFF) is read as such, a U+FEFF at its start
+// kept as a character; any other bytes are read as Windows-1252, the code
+// page of text the Windows tool wrote. Callers decide line by line, so one
+// stray byte spoils one line only.
+QString decodeUtf8OrWindows1252(QByteArrayView bytes);
 
 // Removes every leading and trailing character whose code is 32 or below.
 QString Trim_Control(const QString& text);

@@ -1,6 +1,8 @@
 #include "view/message_reader.h"
 
+#include "mime/mime_decoder.h"
 #include "util/file_helpers.h"
+#include "util/lock_table.h"
 
 #include <QFile>
 
@@ -159,6 +161,17 @@ QString notRegularReason(mode_t mode) {
 } // namespace
 
 // ---------------------------------------------------------------------------
+// LineSink
+
+void LineSink::appendLines(int emptyBefore, std::string_view line, int emptyAfter) {
+    for (int i = 0; i < emptyBefore; ++i)
+        appendLine({});
+    appendLine(line);
+    for (int i = 0; i < emptyAfter; ++i)
+        appendLine({});
+}
+
+// ---------------------------------------------------------------------------
 // ViewTextBuilder
 
 ViewTextBuilder::ViewTextBuilder(qsizetype cap, Keep keep, qsizetype lineCap, int maxLines)
@@ -223,6 +236,31 @@ void ViewTextBuilder::appendLine(std::string_view line) {
         take(line.substr(0, size_t(textFits)));
     end(QStringLiteral("the text is longer than ") + groupedNumber(m_cap) +
         QStringLiteral(" characters."));
+}
+
+void ViewTextBuilder::appendLines(int emptyBefore, std::string_view line, int emptyAfter) {
+    // Most lines reach no cap: then the lines go in at once.
+    const int count = emptyBefore + 1 + emptyAfter;
+    const qsizetype separators = count - (m_lines == 0 ? 1 : 0);
+    const qsizetype grown = m_size + separators + qsizetype(line.size());
+    if (m_cut || m_lines > m_maxLines - count || grown > m_cap ||
+        qsizetype(line.size()) > m_lineCap) {
+        LineSink::appendLines(emptyBefore, line, emptyAfter);
+        return;
+    }
+    if (m_keep) {
+        growFor(m_text, size_t(separators) + line.size(), size_t(m_cap) + 256);
+        m_text.append(size_t(separators - emptyAfter), '\n');
+        m_text.append(line);
+        m_text.append(size_t(emptyAfter), '\n');
+    }
+    m_size = grown;
+    m_lines += count;
+    for (int i = 0; i < emptyBefore; ++i)
+        took({});
+    took(line);
+    for (int i = 0; i < emptyAfter; ++i)
+        took({});
 }
 
 // ---------------------------------------------------------------------------
@@ -337,21 +375,15 @@ void LineFilter::endLine(std::string_view line) {
     // A Received line opens a block; with every line shown, so does any line
     // but a Message-ID line.
     if (received || (!messageId && filter == AllText)) {
-        m_sink.appendLine({});
-        m_sink.appendLine(line);
+        m_sink.appendLines(1, line, 0);
         m_inBlock = true;
     } else if (messageId) {
-        m_sink.appendLine({});
-        m_sink.appendLine(line);
-        if (filter != FirstHeaderOnly) {
-            m_sink.appendLine({});
-            m_sink.appendLine({});
-        }
+        m_sink.appendLines(1, line, filter != FirstHeaderOnly ? 2 : 0);
         m_inBlock = false;
         if (filter == FirstHeaderOnly)
             m_stop = true;
     } else if (m_inBlock) {
-        m_sink.appendLine(line);
+        m_sink.appendLines(0, line, 0);
     }
 
     // A sink that takes nothing more ends the reading as the first-header
@@ -400,14 +432,18 @@ int openForReading(const QByteArray& native) {
 
 // Whether another process holds the file, asked on the descriptor that reads
 // it: the lock test of Get_File_Status without opening the file a second
-// time. The rare positive answer is checked against Get_File_Status itself,
-// which also decides the cases this quick test cannot see from a descriptor
-// open for reading only (a file we may not write is never "OPEN" there).
-// Paths of 128 characters or more are not tested, as there.
-bool inUse(const QString& path, int fd, int openError) {
+// time, on the files the lock table names (all of them without a table). The
+// rare positive answer is checked against Get_File_Status itself, which also
+// decides the cases this quick test cannot see from a descriptor open for
+// reading only (a file we may not write is never "OPEN" there). Paths of 128
+// characters or more are not tested, as there.
+bool inUse(const QString& path, int fd, const struct stat& opened, int openError,
+           LockTable* locks) {
     if (path.size() >= 128)
         return false;
-    const bool suspect = fd >= 0 ? isLockedByAnother(fd) : openError == EWOULDBLOCK;
+    const bool suspect = fd >= 0
+                             ? (!locks || locks->mayBeLocked(fd, opened)) && isLockedByAnother(fd)
+                             : openError == EWOULDBLOCK;
     return suspect && Get_File_Status(path) == QLatin1String("OPEN");
 }
 
@@ -432,6 +468,36 @@ private:
     std::unique_ptr<char[]> m_data;
 };
 
+// Feeds the decoded text of the file into lines. The decoder reads the file
+// twice (to take it apart, then to write it), so the gauge moves at half the
+// bytes read. Returns the error number of a failed read (0: none).
+int readDecoded(int fd, qint64 size, LineFilter& lines, LineSink& sink, const ReaderHooks& hooks) {
+    qint64 sincePump = 0;
+    qint64 lastRead = 0;
+    const MimeDecoder::Progress progress = [&](qint64 bytesRead) {
+        if (hooks.gaugeProgress)
+            hooks.gaugeProgress(std::min(size, bytesRead / 2));
+        sincePump += bytesRead - lastRead;
+        lastRead = bytesRead;
+        if (sincePump >= kPumpEvery) {
+            sincePump = 0;
+            if (hooks.pumpEvents)
+                hooks.pumpEvents();
+            if (hooks.stop && hooks.stop())
+                return false;
+        }
+        return true;
+    };
+    MimeDecoder decoder(fd, size, progress);
+    decoder.write([&](std::string_view piece) {
+        lines.feed(piece.data(), piece.size());
+        return !lines.stopped() && !sink.full();
+    });
+    if (decoder.readError() == 0)
+        lines.finish();
+    return decoder.readError();
+}
+
 } // namespace
 
 LoadResult Load_File_Into_View(const QString& path, LineSink& sink, const ReaderHooks& hooks) {
@@ -442,18 +508,18 @@ LoadResult Load_File_Into_View(const QString& path, LineSink& sink, const Reader
     // the window for ever. Decided before anything opens the path.
     struct stat info {};
     if (path.isEmpty() || ::stat(native.constData(), &info) != 0) {
-        result.status = kStatusCannotRead;
+        result.status = LoadStatus::CannotRead;
         result.error = systemReason(path.isEmpty() ? ENOENT : errno);
         return result;
     }
     if (!S_ISREG(info.st_mode)) {
-        result.status = kStatusCannotRead;
+        result.status = LoadStatus::CannotRead;
         result.error = notRegularReason(info.st_mode);
         return result;
     }
     const qint64 size = qint64(info.st_size);
     if (size == 0) {
-        result.status = kStatusEmpty;
+        result.status = LoadStatus::Empty;
         return result;
     }
 
@@ -462,8 +528,8 @@ LoadResult Load_File_Into_View(const QString& path, LineSink& sink, const Reader
     int openError = fd.get() < 0 ? errno : 0;
     struct stat opened {};
     bool regular = fd.get() >= 0 && ::fstat(fd.get(), &opened) == 0 && S_ISREG(opened.st_mode);
-    if (inUse(path, regular ? fd.get() : -1, fd.get() < 0 ? openError : 0)) {
-        result.status = kStatusInUse;
+    if (inUse(path, regular ? fd.get() : -1, opened, fd.get() < 0 ? openError : 0, hooks.locks)) {
+        result.status = LoadStatus::InUse;
         return result;
     }
 
@@ -489,13 +555,13 @@ LoadResult Load_File_Into_View(const QString& path, LineSink& sink, const Reader
             return result;
     }
     if (fd.get() < 0) {
-        result.status = kStatusCannotRead;
+        result.status = LoadStatus::CannotRead;
         result.error = systemReason(openError);
         progress(size);
         return result;
     }
     if (!regular) {
-        result.status = kStatusCannotRead;
+        result.status = LoadStatus::CannotRead;
         result.error = notRegularReason(opened.st_mode);
         progress(size);
         return result;
@@ -503,6 +569,15 @@ LoadResult Load_File_Into_View(const QString& path, LineSink& sink, const Reader
 
     std::function<int()> filter = hooks.filter ? hooks.filter : [] { return int(AllHeaders); };
     LineFilter lines(sink, std::move(filter));
+    if (hooks.decodeMime) {
+        const int readError = readDecoded(fd.get(), size, lines, sink, hooks);
+        progress(size);
+        if (readError != 0) {
+            result.status = LoadStatus::ReadError;
+            result.error = systemReason(readError);
+        }
+        return result;
+    }
     const ChunkBuffer chunk;
     qint64 done = 0;
     int sincePump = 0;
@@ -543,13 +618,17 @@ LoadResult Load_File_Into_View(const QString& path, LineSink& sink, const Reader
         progress(done);
         if (stopped || lines.stopped() || sink.full())
             break;
+        // A short read that reaches the size the file had when it was opened
+        // found its end: no read is needed to hear so.
+        if (count < kChunkSize && done >= qint64(opened.st_size))
+            break;
     }
 
     if (readError == 0)
         lines.finish();
     progress(size);
     if (readError != 0) {
-        result.status = kStatusReadError;
+        result.status = LoadStatus::ReadError;
         result.error = systemReason(readError);
     }
     return result;

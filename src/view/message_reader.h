@@ -4,7 +4,11 @@
 // CR, at an LF that does not follow a CR, and at the end of the file when at
 // least one byte has come since the last line end. Each line is decided by the
 // line table of the view filter (first header, all headers, all text).
-// Depends on QtCore only, so the window and the command-line program share it.
+// With decodeMime the lines are those of the file's decoded text instead
+// (mime/mime_decoder.h: encoded words, base64 and quoted-printable bodies and
+// charsets decoded in place), taken by the same line table.
+// Depends on QtCore and the MIME decoder, so the window and the command-line
+// program share it.
 
 #include <QString>
 
@@ -16,6 +20,8 @@
 
 namespace jl {
 
+class LockTable;
+
 enum ViewFilter : int { FirstHeaderOnly = 0, AllHeaders = 1, AllText = 2 };
 
 // Receives the view lines (without line ends) in order.
@@ -23,6 +29,9 @@ class LineSink {
 public:
     virtual ~LineSink() = default;
     virtual void appendLine(std::string_view line) = 0;
+    // emptyBefore empty lines, the line, then emptyAfter empty lines: what
+    // as many calls of appendLine give, in one call.
+    virtual void appendLines(int emptyBefore, std::string_view line, int emptyAfter);
     // How many more characters the sink takes before it cuts the text (a
     // line longer than that is cut by the sink); the reader caps the line
     // it builds to room() + 1 so that memory stays bounded.
@@ -53,6 +62,7 @@ public:
     explicit ViewTextBuilder(qsizetype cap = DefaultCap, Keep keep = Keep::Text,
                              qsizetype lineCap = DefaultLineCap, int maxLines = DefaultMaxLines);
     void appendLine(std::string_view line) override;
+    void appendLines(int emptyBefore, std::string_view line, int emptyAfter) override;
     qsizetype room() const override;
     bool full() const override { return m_cut; }
     // The text has ended at one of its caps.
@@ -71,6 +81,9 @@ protected:
     // Every line as the text takes it: a whole line, what fits of a line that
     // is cut, and every note.
     virtual void took(std::string_view /*line*/) {}
+    // The kept text, for a subclass that takes it away (the counts and caps
+    // go on as if it were still there).
+    std::string& keptText() { return m_text; }
 
 private:
     void take(std::string_view line);
@@ -125,26 +138,32 @@ private:
 // Hooks into the window while a file is read; all optional.
 struct ReaderHooks {
     std::function<int()> filter;      // defaults to AllHeaders
-    std::function<void()> pumpEvents; // after gauge set-up, every 10,001 bytes
+    bool decodeMime = false;          // read the decoded text, not the bytes
+    std::function<void()> pumpEvents; // after gauge set-up, every 10,001 bytes (read,
+                                      // when decoding)
     std::function<void(qint64 maximum)> gaugeRange;
     std::function<void(qint64 progress)> gaugeProgress;
     // Asked after every pump: true ends the reading there (the window that
     // reads has closed); what was read so far stands.
     std::function<bool()> stop;
+    // A batch of reads: the lock table that tells which files need the
+    // in-use probe (util/lock_table.h). Without one every file is probed.
+    LockTable* locks = nullptr;
+};
+
+// What became of one load.
+enum class LoadStatus {
+    Read,       // the file was read (also when the first-header filter stopped it early)
+    Empty,      // the file's size is 0; nothing read
+    InUse,      // held by another process; nothing read
+    ReadError,  // reading failed part-way; the lines before it stand (error says why)
+    CannotRead, // could not be opened, or is not a regular file (error says why)
 };
 
 struct LoadResult {
-    // "" read; "0" empty file; "Error - File in Use"; "0 (Error)" read error;
-    // "Error - Cannot Read" when the file could not be opened or is not a
-    // regular file (then error holds the system's reason).
-    QString status;
-    QString error;
+    LoadStatus status = LoadStatus::Read;
+    QString error; // the system's reason, for ReadError and CannotRead
 };
-
-inline const QString kStatusInUse = QStringLiteral("Error - File in Use");
-inline const QString kStatusEmpty = QStringLiteral("0");
-inline const QString kStatusReadError = QStringLiteral("0 (Error)");
-inline const QString kStatusCannotRead = QStringLiteral("Error - Cannot Read");
 
 LoadResult Load_File_Into_View(const QString& path, LineSink& sink, const ReaderHooks& hooks = {});
 

@@ -8,6 +8,15 @@
 
 namespace jl {
 
+// When the view widens a selection by itself (the items of the
+// selection-expansion option).
+enum ExpandSelectionOption : int {
+    ExpandOnKeyPress = 0,
+    ExpandOnLeftClick = 1,
+    ExpandOnEither = 2,
+    ExpandManually = 3,
+};
+
 // "-" "." "0".."9" "@" "A".."Z" "_" "a".."z"
 bool Is_Item_Character(QChar c);
 

@@ -19,15 +19,15 @@ TEST_F(ContentsClipboardTest, CopySelectsEverythingAndLeavesTheFocus) {
     clipboard.setText("keep");
     showText("");
     focusElsewhere();
-    form->File_Contents_Copy_To_Clipboard_BitBtn->click();
+    button("File_Contents_Copy_To_Clipboard_BitBtn")->click();
     EXPECT_EQ(clipboard.text(), "keep"); // nothing to copy
 
     showText("Received: a\nbody line", 3);
-    form->File_Contents_Copy_To_Clipboard_BitBtn->click();
+    button("File_Contents_Copy_To_Clipboard_BitBtn")->click();
     EXPECT_EQ(clipboard.text(), "Received: a\nbody line");
     EXPECT_EQ(view()->selectionStart(), 0);
     EXPECT_EQ(view()->selectionLength(), view()->textLength());
-    EXPECT_EQ(QApplication::focusWidget(), form->Interesting_Items_ListBox);
+    EXPECT_EQ(QApplication::focusWidget(), control<SortedListBox>("Interesting_Items_ListBox"));
     EXPECT_EQ(dialogs.count(), 0u);
 }
 
@@ -37,7 +37,7 @@ TEST_F(ContentsClipboardTest, PasteAnsweredNoChangesNothing) {
     clipboard.setText("other text");
     dialogs.answerNo();
     focusElsewhere();
-    form->File_Contents_Paste_BitBtn->click();
+    button("File_Contents_Paste_BitBtn")->click();
     ASSERT_EQ(dialogs.count(), 1u);
     EXPECT_EQ(dialogs.lastType(), Shown::Type::Confirmation);
     EXPECT_EQ(dialogs.lastText(), kPasteQuestion);
@@ -56,7 +56,7 @@ TEST_F(ContentsClipboardTest, PasteAnsweredYesShowsTheTextAsItIsAndColoursIt) {
     ASSERT_TRUE(foundAny());
     dialogs.answerYes();
     focusElsewhere();
-    form->File_Contents_Paste_BitBtn->click();
+    button("File_Contents_Paste_BitBtn")->click();
     EXPECT_EQ(view()->wholeText(), "");
     EXPECT_FALSE(foundAny());
     EXPECT_TRUE(viewHasFocus());
@@ -65,10 +65,10 @@ TEST_F(ContentsClipboardTest, PasteAnsweredYesShowsTheTextAsItIsAndColoursIt) {
     const QString pasted = QStringLiteral("no header here\nbuy spam now\n");
     for (int colour : {0, 2, 3}) {
         SCOPED_TRACE(colour);
-        form->File_Contents_Colour_Coding_RadioGroup->setItemIndex(colour);
+        group("File_Contents_Colour_Coding_RadioGroup")->setItemIndex(colour);
         clipboard.setText(pasted);
         dialogs.answerYes();
-        form->File_Contents_Paste_BitBtn->click();
+        button("File_Contents_Paste_BitBtn")->click();
         EXPECT_EQ(view()->wholeText(), pasted);
         EXPECT_EQ(isRed(static_cast<int>(pasted.indexOf("spam"))), colour >= 2);
         EXPECT_EQ(foundAny(), colour >= 2);
@@ -83,17 +83,17 @@ TEST_F(ContentsClipboardTest, TheScanAfterAPasteGoesOnFromTheCurrentEntry) {
     files().insert(messages.write("c-clean", "Subject: hi\r\n"));
     Select_List_Index(files(), 0);
     form->Process_The_Selected_File_BitBtnClick();
-    const QString caption = form->File_Contents_GroupBox->title();
+    const QString caption = control<QGroupBox>("File_Contents_GroupBox")->title();
 
     clipboard.setText("nothing interesting");
     dialogs.answerYes();
-    form->File_Contents_Paste_BitBtn->click();
+    button("File_Contents_Paste_BitBtn")->click();
     EXPECT_FALSE(foundAny());
-    EXPECT_EQ(form->File_Contents_GroupBox->title(), caption);
+    EXPECT_EQ(control<QGroupBox>("File_Contents_GroupBox")->title(), caption);
     EXPECT_EQ(Get_First_Selected_Index(files()), 0);
 
     // The clean pasted text does not stop the scan where it stands.
-    form->BitBtn1->click();
+    button("BitBtn1")->click();
     EXPECT_EQ(Get_First_Selected_Text(files()), clean);
     EXPECT_TRUE(view()->wholeText().contains("hi"));
 }

@@ -40,14 +40,14 @@ protected:
         return REGISTRY_INC__Read_String(registry, RegistryRoot::LocalMachine, kRunKeyPath,
                                          "junkloupe");
     }
-    bool autoRunTick() { return form->Auto_Run_at_Windows_Startup_Option->isChecked(); }
+    bool autoRunTick() { return action("Auto_Run_at_Windows_Startup_Option")->isChecked(); }
 };
 
 TEST_F(DesktopWindowTest, AutoRunMenuWritesAndRemovesTheAutostartEntry) {
     // Without the autostart folder (a user who may not write it) the key is
     // missing: the message names it and the tick stays clear.
     start();
-    form->Auto_Run_at_Windows_Startup_Option->trigger();
+    action("Auto_Run_at_Windows_Startup_Option")->trigger();
     EXPECT_FALSE(autoRunTick());
     ASSERT_EQ(dialogs.count(), 1u);
     EXPECT_EQ(dialogs.lastType(), Shown::Type::Error);
@@ -57,12 +57,12 @@ TEST_F(DesktopWindowTest, AutoRunMenuWritesAndRemovesTheAutostartEntry) {
 
     desk.tmp.mkdir("etc-xdg/autostart");
     dialogs.clear();
-    form->Auto_Run_at_Windows_Startup_Option->trigger();
+    action("Auto_Run_at_Windows_Startup_Option")->trigger();
     EXPECT_TRUE(autoRunTick());
     EXPECT_EQ(dialogs.lastText(), autoRunEnabledMessage("junkloupe"));
     EXPECT_EQ(storedAutoRun(), exePath());
 
-    form->Auto_Run_at_Windows_Startup_Option->trigger();
+    action("Auto_Run_at_Windows_Startup_Option")->trigger();
     EXPECT_FALSE(autoRunTick());
     EXPECT_EQ(dialogs.lastText(), autoRunDisabledMessage("junkloupe"));
     EXPECT_FALSE(QFileInfo::exists(autostartEntry()));
@@ -118,7 +118,7 @@ TEST_F(DesktopWindowTest, UnreadableEntryIsReportedAndTheFirstShowGoesOn) {
     EXPECT_TRUE(autoRunTick());
     // The lists were still loaded, so the close cannot save them empty.
     EXPECT_EQ(items().entries(), QStringList({"kept"}));
-    EXPECT_EQ(form->PageControl1->currentWidget(), form->TabSheet1);
+    EXPECT_EQ(control<QTabWidget>("PageControl1")->currentWidget(), control("TabSheet1"));
 }
 
 TEST_F(DesktopWindowTest, ShortcutCommandsWriteAndDeleteDesktopEntries) {
@@ -126,11 +126,11 @@ TEST_F(DesktopWindowTest, ShortcutCommandsWriteAndDeleteDesktopEntries) {
     desk.tmp.mkdir("home/.local/share/applications");
     desk.tmp.mkdir("home/.local/share/Thunar/sendto");
     start();
-    form->Create_Shortcut_on_Desktop_Option->trigger();
-    form->Create_Shortcut_on_Start_Menu_Option->trigger();
-    form->Create_Shortcut_on_SendTo_Menu_Option->trigger();
+    action("Create_Shortcut_on_Desktop_Option")->trigger();
+    action("Create_Shortcut_on_Start_Menu_Option")->trigger();
+    action("Create_Shortcut_on_SendTo_Menu_Option")->trigger();
     // No "Programs" folder below the start menu: nothing written, nothing said.
-    form->Create_Shortcut_on_Start_Programs_Menu_Option->trigger();
+    action("Create_Shortcut_on_Start_Programs_Menu_Option")->trigger();
     EXPECT_EQ(dialogs.count(), 0u);
     EXPECT_FALSE(QFileInfo::exists(desk.applications() + "/Programs"));
     for (const QString& dir : {desk.desktop(), desk.applications(), desk.sendTo()}) {
@@ -142,10 +142,10 @@ TEST_F(DesktopWindowTest, ShortcutCommandsWriteAndDeleteDesktopEntries) {
     }
 
     desk.tmp.mkdir("home/.local/share/applications/Programs");
-    form->Create_Shortcut_on_Start_Programs_Menu_Option->trigger();
+    action("Create_Shortcut_on_Start_Programs_Menu_Option")->trigger();
     EXPECT_TRUE(QFileInfo::exists(desk.applications() + "/Programs/junkloupe.desktop"));
 
-    form->Delete_All_Shortcuts_Option->trigger();
+    action("Delete_All_Shortcuts_Option")->trigger();
     ASSERT_EQ(dialogs.count(), 1u);
     EXPECT_EQ(dialogs.lastText(),
               "Success: All Desktop, Start Menu, and SendTo shortcuts to \"junkloupe\" have "
@@ -154,29 +154,29 @@ TEST_F(DesktopWindowTest, ShortcutCommandsWriteAndDeleteDesktopEntries) {
         EXPECT_FALSE(QFileInfo::exists(dir + "/junkloupe.desktop"));
     EXPECT_TRUE(QFileInfo::exists(desk.applications() + "/Programs/junkloupe.desktop"));
 
-    form->Delete_All_Shortcuts_Option->trigger();
+    action("Delete_All_Shortcuts_Option")->trigger();
     EXPECT_TRUE(dialogs.lastText().startsWith("No Desktop, Start Menu, or SendTo shortcuts"));
 }
 
 TEST_F(DesktopWindowTest, HelpMenuOpensTheDocumentsBesideTheProgram) {
     // No opener installed yet.
     start();
-    form->View_Readme_file_Option->trigger();
+    action("View_Readme_file_Option")->trigger();
     EXPECT_EQ(dialogs.lastText(), "Windows Notepad could not be found.");
 
     const QString xdgOpen = desk.tmp.write("bin/xdg-open", "#!/bin/sh\n");
     QFile::setPermissions(xdgOpen, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    form->View_Readme_file_Option->trigger();
+    action("View_Readme_file_Option")->trigger();
     EXPECT_EQ(launcher.started, QStringList({xdgOpen + " | " + program.file("junkloupe.txt")}));
 
     // The catalogue is not shipped: the message names the product.
     dialogs.clear();
-    form->View_Shareware_Catalog_Option->trigger();
+    action("View_Shareware_Catalog_Option")->trigger();
     ASSERT_EQ(dialogs.count(), 1u);
     EXPECT_EQ(dialogs.lastText(), catalogueMissingMessage("Junkloupe v1.0f"));
     EXPECT_EQ(launcher.started.size(), 1);
     program.write("catalog.txt", "x");
-    form->View_Shareware_Catalog_Option->trigger();
+    action("View_Shareware_Catalog_Option")->trigger();
     EXPECT_EQ(launcher.started.last(), xdgOpen + " | " + program.file("catalog.txt"));
 }
 
@@ -194,7 +194,7 @@ TEST_F(DesktopWindowTest, AboutOpensModallyWithTheProductTexts) {
         product = box->Product_Name_Label->text();
         box->OKButton->click();
     });
-    form->AboutOption->trigger();
+    action("AboutOption")->trigger();
     EXPECT_TRUE(wasModal);
     EXPECT_EQ(title, "About Junkloupe v1.0f ...");
     EXPECT_EQ(product, "Junkloupe v1.0f");

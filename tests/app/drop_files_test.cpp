@@ -21,15 +21,15 @@ class DropTest : public WindowTest {
 protected:
     void SetUp() override {
         shown();
-        form->File_Contents_Filter_RadioGroup->setItemIndex(1);
+        group("File_Contents_Filter_RadioGroup")->setItemIndex(1);
     }
     QString mail(const QString& name) {
         return message(name, "Received: from " + name.toUtf8() + "\r\nMessage-ID: <1>\r\n");
     }
     // A marker in the view tells whether anything was processed since.
     void markView() {
-        form->File_Contents_RichEdit->clearText();
-        form->File_Contents_RichEdit->appendLine(QStringLiteral("marker"));
+        view()->clearText();
+        view()->appendLine(QStringLiteral("marker"));
     }
     QString currentText() { return Get_First_Selected_Text(files()); }
 };
@@ -144,9 +144,10 @@ bool dragAndDrop(QWidget* target, const QStringList& paths) {
 }
 
 TEST_F(DropTest, DropsOnChildControlsReachTheWindow) {
-    QWidget* targets[] = {
-        form->File_Contents_RichEdit->viewport(), form->File_List_ListBox->viewport(),
-        form->Interesting_Items_ListBox->viewport(), form->Next_File_BitBtn, form->ToolTip_Panel};
+    QWidget* targets[] = {view()->viewport(),
+                          control<SortedListBox>("File_List_ListBox")->viewport(),
+                          control<SortedListBox>("Interesting_Items_ListBox")->viewport(),
+                          button("Next_File_BitBtn"), control<QLabel>("ToolTip_Panel")};
     int n = 0;
     for (QWidget* target : targets) {
         SCOPED_TRACE(qPrintable(target->objectName() + "/" + target->parentWidget()->objectName()));

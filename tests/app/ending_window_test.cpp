@@ -5,11 +5,17 @@
 #include "support/window_fixture.h"
 
 #include "app/widgets/start_up.h"
+#include "desktop/auto_run.h"
+#include "desktop/registry.h"
 #include "util/list_file.h"
 
 #include <QAction>
+#include <QFileInfo>
 #include <QPushButton>
 #include <QTimer>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace jl::test {
 namespace {
@@ -51,7 +57,7 @@ TEST_F(EndingTest, ExitWhileTheFirstFileIsReadEndsTheProgram) {
     int pumpsBeforeExit = 0;
     QTimer::singleShot(0, form.get(), [&] {
         pumpsBeforeExit = form->isBusy() ? 1 : 0;
-        form->ExitOption->trigger();
+        action("ExitOption")->trigger();
     });
     EXPECT_TRUE(runEndsByItself(commandLine)) << "the process would never end";
     EXPECT_EQ(pumpsBeforeExit, 1) << "the exit did not come while the file was read";
@@ -75,9 +81,9 @@ TEST_F(EndingTest, ExitDuringAScanEndsTheProgram) {
         // The exit comes at the first events the scan lets run.
         QTimer::singleShot(0, form.get(), [&] {
             scanning = true;
-            form->ExitOption->trigger();
+            action("ExitOption")->trigger();
         });
-        form->BitBtn1->click();
+        button("BitBtn1")->click();
     });
     EXPECT_TRUE(runEndsByItself(CommandLine())) << "the scan kept the program alive";
     EXPECT_TRUE(scanning);
@@ -120,6 +126,113 @@ TEST_F(EndingTest, HandOffIsADropThatWaitsForTheCommandUnderWay) {
         EXPECT_TRUE(form->close());
     });
     EXPECT_EQ(savedFileList(), (QStringList{a, b, c}));
+}
+
+// A close or the session's end while a box of the start-up is open (the
+// settings notice, the auto-run question, the file list's boxes) writes no
+// list that was not loaded: both list files stay byte for byte as they were,
+// and after a close the start-up goes no further.
+TEST_F(EndingTest, EndingDuringAStartUpBoxWritesNoListThatWasNotLoaded) {
+    const QByteArray fileList = "/m/a.eml\r\n/m/bb.eml\r\n";
+    const QByteArray itemsFile = "spam\r\nfoo.bar\r\n";
+    const QString settings = program.file("Junkloupe.ini");
+    const QString fileListPath = program.file("Junkloupe.ini_file");
+    FreedesktopRegistry registry{desk.env};
+    const struct {
+        const char* box;
+        std::function<void()> arrange;
+        Shown::Type type;
+    } boxes[] = {
+        {"the settings notice",
+         [&] { ASSERT_EQ(::truncate(QFile::encodeName(settings).constData(), 5LL << 30), 0); },
+         Shown::Type::Information},
+        {"the auto-run question",
+         [&] {
+             desk.tmp.mkdir("etc-xdg/autostart");
+             REGISTRY_INC__Enable_Auto_Run(registry, dialogs, "junkloupe", "/elsewhere/junkloupe");
+         },
+         Shown::Type::Warning},
+        {"the file list not read whole",
+         [&] { program.write("Junkloupe.ini_file", QByteArray("/m/a.eml\r\n\0/m/b", 15)); },
+         Shown::Type::Information},
+        {"the file list that cannot be opened",
+         [&] {
+             QFile::remove(fileListPath);
+             ASSERT_EQ(::mkfifo(QFile::encodeName(fileListPath).constData(), 0600), 0);
+         },
+         Shown::Type::Error},
+    };
+    for (const auto& box : boxes) {
+        for (const bool sessionEnd : {false, true}) {
+            SCOPED_TRACE(std::string(box.box) + (sessionEnd ? ", session end" : ", close"));
+            form.reset();
+            QFile::remove(fileListPath);
+            QFile::remove(settings);
+            program.write("Junkloupe.ini", "[Junkloupe]\r\n");
+            program.write("Junkloupe.ini_file", fileList);
+            program.write("Junkloupe.ini_int", itemsFile);
+            QFile::remove(desk.autostart() + "/junkloupe.desktop");
+            box.arrange();
+            const bool fileListIsFile = QFileInfo(fileListPath).isFile();
+            const QByteArray fileListBefore =
+                fileListIsFile ? program.read("Junkloupe.ini_file") : QByteArray();
+            dialogs.clear();
+            if (box.type == Shown::Type::Warning)
+                dialogs.answerNo();
+            bool ended = false;
+            dialogs.whileShown = [&](const Shown& shown) {
+                if (ended)
+                    return;
+                ended = true;
+                EXPECT_EQ(shown.type, box.type) << qPrintable(shown.text);
+                if (sessionEnd) {
+                    EXPECT_TRUE(form->saveAtSessionEnd());
+                } else {
+                    EXPECT_TRUE(form->close());
+                }
+            };
+            open();
+            dialogs.whileShown = nullptr;
+            EXPECT_TRUE(ended);
+            EXPECT_EQ(program.read("Junkloupe.ini_int"), itemsFile);
+            if (fileListIsFile) {
+                EXPECT_EQ(program.read("Junkloupe.ini_file"), fileListBefore);
+            }
+            EXPECT_EQ(form->closeAccepted(), !sessionEnd);
+            if (!sessionEnd) {
+                EXPECT_TRUE(items().isEmpty()) << "the start-up went on after the close";
+                continue;
+            }
+            // The window goes on, and its close leaves the unchanged lists.
+            EXPECT_EQ(items().count(), 2);
+            EXPECT_TRUE(form->close());
+            EXPECT_EQ(program.read("Junkloupe.ini_int"), itemsFile);
+        }
+    }
+    QFile::remove(fileListPath);
+}
+
+// While the close saves (it may ask a question) the window takes no later
+// start: one taken then could miss the save. It takes them again once a
+// failed save has kept it open.
+TEST_F(EndingTest, NoLaterStartIsTakenWhileTheCloseSaves) {
+    shown();
+    EXPECT_TRUE(form->acceptsHandOffs());
+    files().insert(QStringLiteral("/m/window.eml"));
+    program.write("Junkloupe.ini_file", "/m/by-a-script.eml\r\n");
+    std::vector<bool> accepting;
+    dialogs.whileShown = [&](const Shown&) { accepting.push_back(form->acceptsHandOffs()); };
+    dialogs.answerYes();
+    EXPECT_TRUE(form->close());
+    dialogs.whileShown = nullptr;
+    EXPECT_EQ(accepting, std::vector<bool>{false});
+    EXPECT_FALSE(form->acceptsHandOffs());
+    EXPECT_EQ(savedFileList(), QStringList{"/m/window.eml"});
+
+    // A window whose lists are not loaded yet takes none either.
+    form.reset();
+    create();
+    EXPECT_FALSE(form->acceptsHandOffs());
 }
 
 } // namespace

@@ -50,11 +50,11 @@ TEST_F(ExpansionWindowTest, EveryEdgeCaseThroughTheButton) {
         SCOPED_TRACE(row.what);
         showText(row.text, row.caret, row.userLength);
         focusElsewhere();
-        form->Expand_Selection_BitBtn->click();
+        button("Expand_Selection_BitBtn")->click();
         EXPECT_EQ(view()->selectionStart(), row.start);
         EXPECT_EQ(view()->selectionLength(), row.length);
-        EXPECT_EQ(form->SelStart_Edit->text(), QString::number(row.start));
-        EXPECT_EQ(form->SelLength_Edit->text(), QString::number(row.length));
+        EXPECT_EQ(control<QLineEdit>("SelStart_Edit")->text(), QString::number(row.start));
+        EXPECT_EQ(control<QLineEdit>("SelLength_Edit")->text(), QString::number(row.length));
         EXPECT_TRUE(viewHasFocus());
     }
 }
@@ -62,7 +62,7 @@ TEST_F(ExpansionWindowTest, EveryEdgeCaseThroughTheButton) {
 TEST_F(ExpansionWindowTest, KeyDownExpandsBeforeTheKeyUnderOptionsZeroAndTwo) {
     for (int option : {0, 1, 2, 3}) {
         SCOPED_TRACE(option);
-        form->Expand_Selection_RadioGroup->setItemIndex(option);
+        group("Expand_Selection_RadioGroup")->setItemIndex(option);
         const bool expands = option == 0 || option == 2;
 
         showText("say hello.world now", 6);
@@ -83,21 +83,21 @@ TEST_F(ExpansionWindowTest, OnlyTheLeftButtonExpandsAndOnlyUnderOptionsOneAndTwo
     for (int option : {0, 1, 2, 3}) {
         for (Qt::MouseButton button : {Qt::LeftButton, Qt::RightButton, Qt::MiddleButton}) {
             SCOPED_TRACE(testing::Message() << "option " << option << " button " << button);
-            form->Expand_Selection_RadioGroup->setItemIndex(option);
+            group("Expand_Selection_RadioGroup")->setItemIndex(option);
             showText(text);
-            form->SelStart_Edit->clear();
+            control<QLineEdit>("SelStart_Edit")->clear();
             QTest::mouseClick(view()->viewport(), button, {}, pointAt(position));
             const bool expands = button == Qt::LeftButton && (option == 1 || option == 2);
             // The selection made at the press survives the release.
             EXPECT_EQ(selected(), expands ? "abc.123@host.example" : "");
-            EXPECT_EQ(form->SelStart_Edit->text(), expands ? "13" : "");
+            EXPECT_EQ(control<QLineEdit>("SelStart_Edit")->text(), expands ? "13" : "");
         }
     }
 }
 
 TEST_F(ExpansionWindowTest, AClickInsideTheWidenedSelectionWidensAgain) {
     const QString text = QStringLiteral("from <abc.123@host.example> and more.words here");
-    form->Expand_Selection_RadioGroup->setItemIndex(1);
+    group("Expand_Selection_RadioGroup")->setItemIndex(1);
     showText(text);
     QTest::mouseClick(view()->viewport(), Qt::LeftButton, {}, pointAt(8));
     ASSERT_EQ(selected(), "abc.123@host.example");
@@ -107,19 +107,19 @@ TEST_F(ExpansionWindowTest, AClickInsideTheWidenedSelectionWidensAgain) {
                       pointAt(int(text.indexOf("words")) + 1));
     EXPECT_EQ(selected(), "more.words");
     // After Copy has selected everything, a click still widens at the click.
-    form->File_Contents_Copy_To_Clipboard_BitBtn->click();
+    button("File_Contents_Copy_To_Clipboard_BitBtn")->click();
     QTest::mouseClick(view()->viewport(), Qt::LeftButton, {},
                       pointAt(int(text.indexOf("here")) + 2));
     EXPECT_EQ(selected(), "here");
-    EXPECT_EQ(form->SelStart_Edit->text(), QString::number(text.indexOf("here")));
+    EXPECT_EQ(control<QLineEdit>("SelStart_Edit")->text(), QString::number(text.indexOf("here")));
 }
 
 TEST_F(ExpansionWindowTest, SelectionDetailsAreWrittenAndTheViewTakesTheFocus) {
     showText("one two", 4, 2);
     focusElsewhere();
-    form->Debugging_Show_Selection_Details_BitBtn->click();
-    EXPECT_EQ(form->SelStart_Edit->text(), "4");
-    EXPECT_EQ(form->SelLength_Edit->text(), "2");
+    button("Debugging_Show_Selection_Details_BitBtn")->click();
+    EXPECT_EQ(control<QLineEdit>("SelStart_Edit")->text(), "4");
+    EXPECT_EQ(control<QLineEdit>("SelLength_Edit")->text(), "2");
     EXPECT_TRUE(viewHasFocus());
 }
 

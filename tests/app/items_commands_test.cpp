@@ -38,7 +38,10 @@ protected:
     }
     // The lines left in the staging area by the last clipboard operation.
     QStringList stagedLines() const {
-        return form->Work_Memo->toPlainText().remove('\r').split('\n', Qt::SkipEmptyParts);
+        return control<QPlainTextEdit>("Work_Memo")
+            ->toPlainText()
+            .remove('\r')
+            .split('\n', Qt::SkipEmptyParts);
     }
 };
 
@@ -65,7 +68,7 @@ TEST_F(ItemsCommandsTest, AddTextTrimsRefusesAndInsertsWithColourAndSave) {
         QFile::remove(form->programFolder().itemsListFile());
         dialogs.clear();
         showText(row.text, row.start, row.length);
-        press(form->Interesting_Items_Add_Selected_Text_BitBtn);
+        press(button("Interesting_Items_Add_Selected_Text_BitBtn"));
         if (row.added.isEmpty()) {
             ASSERT_EQ(dialogs.count(), 1u);
             EXPECT_EQ(dialogs.shown()[0].type, Type::Error);
@@ -87,9 +90,9 @@ TEST_F(ItemsCommandsTest, AddTextTrimsRefusesAndInsertsWithColourAndSave) {
 TEST_F(ItemsCommandsTest, AddTextKeepsTheListSelectionAndHonoursAutoSave) {
     seed({"a", "c"});
     items().setSelected(1, true); // "c"
-    form->Auto_Save_Interesting_Items_List_CheckBox->setChecked(false);
+    control<QCheckBox>("Auto_Save_Interesting_Items_List_CheckBox")->setChecked(false);
     showText("b", 0, 1);
-    press(form->Interesting_Items_Add_Selected_Text_BitBtn);
+    press(button("Interesting_Items_Add_Selected_Text_BitBtn"));
     EXPECT_EQ(items().entries(), QStringList({"a", "b", "c"}));
     EXPECT_EQ(items().selectedIndices(), std::vector<int>{2});
     EXPECT_FALSE(itemsFileExists());
@@ -99,7 +102,7 @@ TEST_F(ItemsCommandsTest, FailedAutoSaveIsReportedAndTheItemStays) {
     // A folder where the list file should be cannot be replaced by a file.
     program.mkdir("Junkloupe.ini_int");
     showText("spam", 0, 4);
-    press(form->Interesting_Items_Add_Selected_Text_BitBtn);
+    press(button("Interesting_Items_Add_Selected_Text_BitBtn"));
     ASSERT_EQ(dialogs.count(), 1u);
     EXPECT_EQ(dialogs.shown()[0].type, Type::Information);
     EXPECT_EQ(dialogs.lastText(), listSaveFailureMessage(form->programFolder().itemsListFile()));
@@ -167,7 +170,7 @@ TEST_F(ItemsCommandsTest, DelTextReportsThenAlwaysColoursAndSaves) {
         QFile::remove(form->programFolder().itemsListFile());
         dialogs.clear();
         showText("foo bar baz"); // uncoloured: only a new colour coding paints it
-        press(form->Interesting_Items_Delete_Selected_Item_BitBtn);
+        press(button("Interesting_Items_Delete_Selected_Item_BitBtn"));
         ASSERT_EQ(dialogs.count(), 1u);
         EXPECT_EQ(dialogs.shown()[0].type, row.type);
         EXPECT_EQ(dialogs.lastText(), row.message);
@@ -185,7 +188,7 @@ TEST_F(ItemsCommandsTest, DelTextReportsThenAlwaysColoursAndSaves) {
 }
 
 TEST_F(ItemsCommandsTest, EraseAllRefusesAnEmptyListAndNeverSaves) {
-    press(form->Erase_Interesting_Items_List_BitBtn);
+    press(button("Erase_Interesting_Items_List_BitBtn"));
     EXPECT_EQ(dialogs.lastType(), Type::Error);
     EXPECT_EQ(dialogs.lastText(), "Error: There are no \"interesting items\" in the list.");
 
@@ -196,13 +199,13 @@ TEST_F(ItemsCommandsTest, EraseAllRefusesAnEmptyListAndNeverSaves) {
     ASSERT_TRUE(isRed(0));
 
     dialogs.answerNo();
-    press(form->Erase_Interesting_Items_List_BitBtn);
+    press(button("Erase_Interesting_Items_List_BitBtn"));
     EXPECT_EQ(dialogs.lastText(), "Erase all \"interesting items\" ?  Are you sure ?");
     EXPECT_EQ(dialogs.lastType(), Type::Confirmation);
     EXPECT_EQ(items().count(), 1);
 
     dialogs.answerYes();
-    press(form->Erase_Interesting_Items_List_BitBtn);
+    press(button("Erase_Interesting_Items_List_BitBtn"));
     EXPECT_TRUE(items().isEmpty());
     EXPECT_FALSE(isRed(0));
     EXPECT_FALSE(foundAny());
@@ -216,7 +219,7 @@ TEST_F(ItemsCommandsTest, PasteMergesThroughTheStagingAreaThenColoursAndSaves) {
     seed({"foo", "B"});
     clipboard.setText("FOO\r\nb\r\nzed\r\nZED\r\n");
     dialogs.answerNo();
-    press(form->Interesting_Items_Paste_Merge_From_Clipboard_BitBtn);
+    press(button("Interesting_Items_Paste_Merge_From_Clipboard_BitBtn"));
     EXPECT_EQ(dialogs.lastText(), question);
     EXPECT_EQ(dialogs.lastType(), Type::Confirmation);
     EXPECT_EQ(items().count(), 2);
@@ -224,20 +227,22 @@ TEST_F(ItemsCommandsTest, PasteMergesThroughTheStagingAreaThenColoursAndSaves) {
 
     showText("foo zed");
     dialogs.answerYes();
-    press(form->Interesting_Items_Paste_Merge_From_Clipboard_BitBtn);
+    press(button("Interesting_Items_Paste_Merge_From_Clipboard_BitBtn"));
     EXPECT_EQ(items().entries(), QStringList({"B", "foo", "zed"}));
     EXPECT_EQ(stagedLines(), QStringList({"FOO", "b", "zed", "ZED"}));
     EXPECT_TRUE(isRed(4));
     EXPECT_EQ(itemsFile(), "B\r\nfoo\r\nzed\r\n");
 
-    // Every line already present: nothing merged, but coloured and saved.
-    QFile::remove(form->programFolder().itemsListFile());
+    // Every line already present: nothing merged, but coloured; the file
+    // holds the list already and is not written again, so what another
+    // program added to it meanwhile stays.
+    program.write("Junkloupe.ini_int", "B\r\nfoo\r\nzed\r\nby a script\r\n");
     showText("foo");
     dialogs.answerYes();
-    press(form->Interesting_Items_Paste_Merge_From_Clipboard_BitBtn);
+    press(button("Interesting_Items_Paste_Merge_From_Clipboard_BitBtn"));
     EXPECT_EQ(items().count(), 3);
     EXPECT_TRUE(isRed(0));
-    EXPECT_EQ(itemsFile(), "B\r\nfoo\r\nzed\r\n");
+    EXPECT_EQ(itemsFile(), "B\r\nfoo\r\nzed\r\nby a script\r\n");
 }
 
 // What the window holds comes back whole after a restart: lines a list file
@@ -247,7 +252,7 @@ TEST_F(ItemsCommandsTest, PasteLeavesOutLinesTheListFileCannotKeepAndTheListCome
     clipboard.setText(QStringLiteral("first\r\nwith") + QChar(0) + "nul\r\n" + emoji.left(1) +
                       "\r\n" + emoji + "\r\nlast\r\n");
     dialogs.answerYes();
-    press(form->Interesting_Items_Paste_Merge_From_Clipboard_BitBtn);
+    press(button("Interesting_Items_Paste_Merge_From_Clipboard_BitBtn"));
     ASSERT_EQ(dialogs.count(), 2u);
     EXPECT_EQ(dialogs.lastType(), Type::Information);
     EXPECT_EQ(dialogs.lastText(), pasteRefusedLinesMessage(2));
@@ -262,10 +267,10 @@ TEST_F(ItemsCommandsTest, PasteLeavesOutLinesTheListFileCannotKeepAndTheListCome
 
 TEST_F(ItemsCommandsTest, CopyPutsTheListOnTheClipboardButNeverAnEmptyOne) {
     clipboard.setText("keep");
-    press(form->Interesting_Items_Copy_To_Clipboard_BitBtn);
+    press(button("Interesting_Items_Copy_To_Clipboard_BitBtn"));
     EXPECT_EQ(clipboard.text(), "keep");
     seed({"b", "a"});
-    press(form->Interesting_Items_Copy_To_Clipboard_BitBtn);
+    press(button("Interesting_Items_Copy_To_Clipboard_BitBtn"));
     EXPECT_EQ(clipboard.text(), "a\r\nb\r\n");
     EXPECT_EQ(stagedLines(), QStringList({"a", "b"}));
     EXPECT_EQ(dialogs.count(), 0u);

@@ -12,7 +12,7 @@ protected:
     void SetUp() override {
         openActive();
         setOptions(/*expand=*/3, /*filter=*/2, /*colour=*/3);
-        form->Auto_Save_Interesting_Items_List_CheckBox->setChecked(true);
+        control<QCheckBox>("Auto_Save_Interesting_Items_List_CheckBox")->setChecked(true);
     }
 };
 

@@ -10,8 +10,12 @@
 #include <QPushButton>
 #include <QUrl>
 
+#include <cstring>
+
 #include <fcntl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace jl::test {
@@ -19,6 +23,7 @@ namespace {
 
 const QString kUndecodable = "the name is not valid in the system's encoding";
 const QString kLineBreak = "the name holds a line break";
+const QString kSpecial = "it is a named pipe, a device or a socket";
 
 class LeftOutTest : public WindowTest {
 protected:
@@ -103,7 +108,22 @@ TEST_F(LeftOutTest, EveryCommandCountsWhatItLeftOutInOneNotice) {
     const QByteArray badDir = rawDirectory("messages/\xc3(");
     rawFile("messages/\xc3(/inner.eml");
 
-    auto notice = [](int undecodable, int lineBreak) {
+    // Named pipes, devices and sockets: a reader would block on them or read
+    // for ever.
+    const QByteArray pipe = QFile::encodeName(program.file("messages/loose/pipe"));
+    ASSERT_EQ(::mkfifo(pipe.constData(), 0600), 0);
+    const QByteArray socketPath = QFile::encodeName(program.file("messages/loose/socket"));
+    const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    ASSERT_LT(size_t(socketPath.size()), sizeof address.sun_path);
+    std::memcpy(address.sun_path, socketPath.constData(), size_t(socketPath.size()));
+    ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ::close(sock);
+    const QByteArray linkToPipe = QFile::encodeName(program.file("messages/loose/link"));
+    ASSERT_EQ(::symlink(pipe.constData(), linkToPipe.constData()), 0);
+
+    auto notice = [](int undecodable, int lineBreak, int special = 0) {
         QStringList lines;
         auto line = [&lines](int files, const QString& reason) {
             if (files == 1)
@@ -112,6 +132,7 @@ TEST_F(LeftOutTest, EveryCommandCountsWhatItLeftOutInOneNotice) {
                 lines.append(QString::number(files) + " files were left out of the list (" +
                              reason + ").");
         };
+        line(special, kSpecial);
         line(lineBreak, kLineBreak);
         line(undecodable, kUndecodable);
         return lines.join('\n');
@@ -125,7 +146,7 @@ TEST_F(LeftOutTest, EveryCommandCountsWhatItLeftOutInOneNotice) {
         {"Files in Directory",
          [&] {
              dialogs.chooseNext(mixed);
-             form->Add_All_Files_In_A_Directory_BitBtn->click();
+             button("Add_All_Files_In_A_Directory_BitBtn")->click();
          },
          {good},
          notice(2, 1)},
@@ -145,6 +166,19 @@ TEST_F(LeftOutTest, EveryCommandCountsWhatItLeftOutInOneNotice) {
          },
          {looseGood, good},
          notice(4, 2)},
+        {"a drop of special files",
+         [&] {
+             drop({rawUrl(pipe), rawUrl(socketPath), rawUrl(linkToPipe), rawUrl("/dev/null"),
+                   QUrl::fromLocalFile(looseGood)});
+         },
+         {looseGood},
+         notice(0, 0, 4)},
+        {"special files on the command line",
+         [&] {
+             commandLine({pipe, "/dev/null", socketPath, QFile::encodeName(looseGood)});
+         },
+         {looseGood},
+         notice(0, 0, 3)},
         {"a drop with nothing left out",
          [&] { drop({QUrl::fromLocalFile(looseGood)}); },
          {looseGood},

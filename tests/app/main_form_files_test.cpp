@@ -11,6 +11,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <QTimer>
 
@@ -33,8 +34,8 @@ class FilesTest : public WindowTest {
 protected:
     void SetUp() override {
         shown();
-        form->File_Contents_Filter_RadioGroup->setItemIndex(1);
-        form->File_Contents_Colour_Coding_RadioGroup->setItemIndex(3);
+        group("File_Contents_Filter_RadioGroup")->setItemIndex(1);
+        group("File_Contents_Colour_Coding_RadioGroup")->setItemIndex(3);
     }
     // Three messages m1..m3 in the list; returns their paths.
     QStringList threeMessages() {
@@ -62,14 +63,15 @@ TEST_F(FilesTest, ProcessingShowsTheFilteredTextAndItsPlaceInTheCaption) {
     EXPECT_EQ(viewText(), shownFor(1));
     // Caret at the start, nothing selected, the view has the focus, the
     // panel is gone and the window usable again.
-    EXPECT_EQ(form->File_Contents_RichEdit->selectionStart(), 0);
-    EXPECT_EQ(form->File_Contents_RichEdit->selectionLength(), 0);
-    EXPECT_EQ(focused(), form->File_Contents_RichEdit);
-    EXPECT_FALSE(form->File_Processing_Progress_GroupBox->isVisible());
-    EXPECT_TRUE(form->Next_File_BitBtn->isEnabled());
+    EXPECT_EQ(view()->selectionStart(), 0);
+    EXPECT_EQ(view()->selectionLength(), 0);
+    EXPECT_EQ(focused(), view());
+    EXPECT_FALSE(control<QGroupBox>("File_Processing_Progress_GroupBox")->isVisible());
+    EXPECT_TRUE(button("Next_File_BitBtn")->isEnabled());
     EXPECT_FALSE(form->isBusy());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-    EXPECT_EQ(form->Progress_Guage->value(), form->Progress_Guage->maximum());
+    EXPECT_EQ(control<QProgressBar>("Progress_Guage")->value(),
+              control<QProgressBar>("Progress_Guage")->maximum());
 }
 
 TEST_F(FilesTest, ViewFilterIsReadForEveryFile) {
@@ -88,7 +90,7 @@ TEST_F(FilesTest, ViewFilterIsReadForEveryFile) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.filter);
         // Choosing another filter re-reads the current file at once.
-        form->File_Contents_Filter_RadioGroup->setItemIndex(c.filter);
+        group("File_Contents_Filter_RadioGroup")->setItemIndex(c.filter);
         EXPECT_EQ(viewText(), QString::fromLatin1(c.view));
     }
 }
@@ -101,12 +103,12 @@ TEST_F(FilesTest, MissingEmptyAndUnselectedFiles) {
 
     // A missing file: the one error line, no colour coding, caption kept.
     QFile::remove(paths[2]);
-    form->File_Contains_Any_Interesting_Items_CheckBox->setChecked(true);
+    control<QCheckBox>("File_Contains_Any_Interesting_Items_CheckBox")->setChecked(true);
     Select_List_Index(files(), 2);
     form->Process_The_Selected_File_BitBtnClick();
     EXPECT_EQ(viewText(), " *** Error: File does NOT exist !!");
     EXPECT_EQ(caption(), "File 2 of 3 :  m2.eml ");
-    EXPECT_TRUE(form->File_Contains_Any_Interesting_Items_CheckBox->isChecked());
+    EXPECT_TRUE(control<QCheckBox>("File_Contains_Any_Interesting_Items_CheckBox")->isChecked());
 
     // An empty file: empty view, caption updated, colour coding ran.
     QFile(paths[0]).resize(0);
@@ -114,7 +116,7 @@ TEST_F(FilesTest, MissingEmptyAndUnselectedFiles) {
     form->Process_The_Selected_File_BitBtnClick();
     EXPECT_EQ(viewText(), "");
     EXPECT_EQ(caption(), "File 1 of 3 :  m1.eml ");
-    EXPECT_FALSE(form->File_Contains_Any_Interesting_Items_CheckBox->isChecked());
+    EXPECT_FALSE(control<QCheckBox>("File_Contains_Any_Interesting_Items_CheckBox")->isChecked());
 
     // Nothing selected: the view empties, the caption stays.
     files().clearSelection();
@@ -132,20 +134,20 @@ TEST_F(FilesTest, WindowIsBusyWhileTheFileIsRead) {
     QTimer::singleShot(0, form.get(), [&] {
         checked = true;
         EXPECT_TRUE(form->isBusy());
-        EXPECT_FALSE(form->Next_File_BitBtn->isEnabled());
-        EXPECT_FALSE(form->File_List_ListBox->isEnabled());
-        EXPECT_FALSE(form->PageControl1->isEnabled());
-        EXPECT_TRUE(form->MainMenu1->isEnabled());
-        EXPECT_TRUE(form->ExitOption->isEnabled());
-        EXPECT_TRUE(form->File_Processing_Progress_GroupBox->isVisible());
-        EXPECT_TRUE(form->File_Processing_Progress_GroupBox->isEnabled());
+        EXPECT_FALSE(button("Next_File_BitBtn")->isEnabled());
+        EXPECT_FALSE(control<SortedListBox>("File_List_ListBox")->isEnabled());
+        EXPECT_FALSE(control<QTabWidget>("PageControl1")->isEnabled());
+        EXPECT_TRUE(control<QMenuBar>("MainMenu1")->isEnabled());
+        EXPECT_TRUE(action("ExitOption")->isEnabled());
+        EXPECT_TRUE(control<QGroupBox>("File_Processing_Progress_GroupBox")->isVisible());
+        EXPECT_TRUE(control<QGroupBox>("File_Processing_Progress_GroupBox")->isEnabled());
         ASSERT_NE(QApplication::overrideCursor(), nullptr);
         EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
     });
     form->Process_The_Selected_File_BitBtnClick();
     EXPECT_TRUE(checked);
-    EXPECT_TRUE(form->PageControl1->isEnabled());
-    EXPECT_TRUE(form->File_List_ListBox->isEnabled());
+    EXPECT_TRUE(control<QTabWidget>("PageControl1")->isEnabled());
+    EXPECT_TRUE(control<SortedListBox>("File_List_ListBox")->isEnabled());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
@@ -160,7 +162,7 @@ TEST_F(FilesTest, AnotherFileShownWhileOneIsReadKeepsTheView) {
     form->Process_The_Selected_File_BitBtnClick();
     EXPECT_EQ(viewText(), shownFor(3));
     EXPECT_EQ(caption(), "File 3 of 3 :  m3.eml ");
-    EXPECT_FALSE(form->File_Contents_RichEdit->isUpdating());
+    EXPECT_FALSE(view()->isUpdating());
     EXPECT_FALSE(form->isBusy());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
@@ -177,21 +179,39 @@ TEST_F(FilesTest, UnreadableFileIsReportedAndTheWindowRecovers) {
     EXPECT_TRUE(
         dialogs.lastText().startsWith("Error: The file \"" + pipe + "\" could not be read: "));
     EXPECT_EQ(viewText(), "");
-    EXPECT_FALSE(form->File_Contents_RichEdit->isUpdating());
-    EXPECT_FALSE(form->File_Processing_Progress_GroupBox->isVisible());
+    EXPECT_FALSE(view()->isUpdating());
+    EXPECT_FALSE(control<QGroupBox>("File_Processing_Progress_GroupBox")->isVisible());
     EXPECT_FALSE(form->isBusy());
-    EXPECT_TRUE(form->Next_File_BitBtn->isEnabled());
+    EXPECT_TRUE(button("Next_File_BitBtn")->isEnabled());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
 TEST_F(FilesTest, FocusStaysOffTheViewWhileTheSettingsPageIsActive) {
     threeMessages();
     Select_List_Index(files(), 0);
-    form->PageControl1->setCurrentWidget(form->TabSheet2);
-    form->File_Contents_Filter_RadioGroup->button(2)->setFocus();
-    form->File_Contents_Filter_RadioGroup->setItemIndex(2);
+    control<QTabWidget>("PageControl1")->setCurrentWidget(control("TabSheet2"));
+    group("File_Contents_Filter_RadioGroup")->button(2)->setFocus();
+    group("File_Contents_Filter_RadioGroup")->setItemIndex(2);
     EXPECT_EQ(viewText(), "\nReceived: from m1\n\nMessage-ID: <1>\n\n");
-    EXPECT_NE(focused(), form->File_Contents_RichEdit);
+    EXPECT_NE(focused(), view());
+}
+
+TEST_F(FilesTest, AViewShownWhileTheSettingsPageIsActiveStartsAtItsTop) {
+    // Colour coding leaves the caret after its last match, at the end here.
+    QByteArray bytes;
+    for (int i = 0; i < 200; ++i)
+        bytes += "Received: from relay-" + QByteArray::number(i) + ".example.com\r\n";
+    files().insert(message("long.eml", bytes + "Message-ID: <long@example.com>\r\n"));
+    Select_List_Index(files(), 0);
+    form->Process_The_Selected_File_BitBtnClick();
+    control<QTabWidget>("PageControl1")->setCurrentWidget(control("TabSheet2"));
+    group("File_Contents_Filter_RadioGroup")->setItemIndex(2);
+    control<QTabWidget>("PageControl1")->setCurrentWidget(control("TabSheet1"));
+    QApplication::processEvents();
+    ASSERT_GT(view()->verticalScrollBar()->maximum(), 0);
+    EXPECT_EQ(view()->verticalScrollBar()->value(), 0);
+    EXPECT_EQ(view()->selectionStart(), 0);
+    EXPECT_EQ(view()->selectionLength(), 0);
 }
 
 // --- colour coding ------------------------------------------------------------------------
@@ -202,124 +222,106 @@ TEST_F(FilesTest, ColourCodingOptionRecoloursWithoutRereading) {
     items().insert(QStringLiteral("EXAMPLE.com"));
     Select_List_Index(files(), 0);
     form->Process_The_Selected_File_BitBtnClick();
-    MessageView* view = form->File_Contents_RichEdit;
+    MessageView* shown = view();
     const QString text = viewText();
     const int received = static_cast<int>(text.indexOf("Received:"));
     const int item = static_cast<int>(text.indexOf("example.com"));
-    EXPECT_EQ(view->colourAt(received), QColor(0, 0, 255));
-    EXPECT_EQ(view->colourAt(item), QColor(255, 0, 0));
-    EXPECT_TRUE(form->File_Contains_Any_Interesting_Items_CheckBox->isChecked());
+    EXPECT_EQ(shown->colourAt(received), QColor(0, 0, 255));
+    EXPECT_EQ(shown->colourAt(item), QColor(255, 0, 0));
+    EXPECT_TRUE(control<QCheckBox>("File_Contains_Any_Interesting_Items_CheckBox")->isChecked());
 
     // The file changes on disk; only the colours of the text shown change.
     QFile::remove(path);
-    form->File_Contents_Colour_Coding_RadioGroup->setItemIndex(1);
+    group("File_Contents_Colour_Coding_RadioGroup")->setItemIndex(1);
     EXPECT_EQ(viewText(), text);
-    EXPECT_EQ(view->colourAt(received), QColor(0, 0, 255));
-    EXPECT_FALSE(view->colourAt(item).isValid());
-    EXPECT_FALSE(form->File_Contains_Any_Interesting_Items_CheckBox->isChecked());
-    EXPECT_EQ(view->selectionLength(), 0);
+    EXPECT_EQ(shown->colourAt(received), QColor(0, 0, 255));
+    EXPECT_FALSE(shown->colourAt(item).isValid());
+    EXPECT_FALSE(control<QCheckBox>("File_Contains_Any_Interesting_Items_CheckBox")->isChecked());
+    EXPECT_EQ(shown->selectionLength(), 0);
 
-    form->File_Contents_Colour_Coding_RadioGroup->setItemIndex(0);
-    EXPECT_FALSE(view->colourAt(received).isValid());
+    group("File_Contents_Colour_Coding_RadioGroup")->setItemIndex(0);
+    EXPECT_FALSE(shown->colourAt(received).isValid());
 
     // A change of the items list is seen by the next colour coding.
-    form->File_Contents_Colour_Coding_RadioGroup->setItemIndex(2);
+    group("File_Contents_Colour_Coding_RadioGroup")->setItemIndex(2);
     const int by = static_cast<int>(text.indexOf("by b"));
-    EXPECT_FALSE(view->colourAt(by).isValid());
+    EXPECT_FALSE(shown->colourAt(by).isValid());
     items().insert(QStringLiteral("by b"));
     form->Colour_Code_File_Contents_BitBtnClick();
-    EXPECT_EQ(view->colourAt(by), QColor(255, 0, 0));
+    EXPECT_EQ(shown->colourAt(by), QColor(255, 0, 0));
     // The caret stands after the last match of the last search.
-    EXPECT_EQ(view->selectionStart(), text.indexOf("example.com", text.indexOf("Message-ID")) + 11);
+    EXPECT_EQ(shown->selectionStart(),
+              text.indexOf("example.com", text.indexOf("Message-ID")) + 11);
 }
 
 // --- navigation ---------------------------------------------------------------------------
 
 TEST_F(FilesTest, EveryNavigationButtonRefusesAnEmptyList) {
-    for (QPushButton* button : {form->First_File_BitBtn, form->Previous_File_BitBtn,
-                                form->Next_File_BitBtn, form->Last_File_BitBtn}) {
+    for (QPushButton* button : {button("First_File_BitBtn"), button("Previous_File_BitBtn"),
+                                button("Next_File_BitBtn"), button("Last_File_BitBtn")}) {
         SCOPED_TRACE(button->objectName().toStdString());
         dialogs.clear();
         button->click();
         ASSERT_EQ(dialogs.count(), 1u);
         EXPECT_EQ(dialogs.lastType(), Shown::Type::Error);
         EXPECT_EQ(dialogs.lastText(), "Error: There are no files in the list.");
-        EXPECT_EQ(focused(), form->File_Contents_RichEdit);
+        EXPECT_EQ(focused(), view());
     }
 }
 
-TEST_F(FilesTest, NavigationMovesThroughTheListWithItsEdgeCases) {
+// Where each button goes is the workspace's (tests/workspace); the window
+// shows the entry it moved to and nothing after a refusal.
+TEST_F(FilesTest, NavigationShowsTheEntryMovedToAndNothingAfterARefusal) {
     threeMessages();
-    const QString first = "Error: You are already on the First file in the list.";
-    const QString last = "Error: You are already at the Last file in the list.";
-    struct Step {
-        QPushButton* TMainForm1::*button;
-        int before;        // selection before the click (-1: none)
-        int after;         // selection after it
-        const char* error; // message shown, or nullptr
+    const struct {
+        const char* button;
+        int before;
+        QString view;
+    } steps[] = {
+        {"Next_File_BitBtn", -1, shownFor(1)},    {"Last_File_BitBtn", 0, shownFor(3)},
+        {"Previous_File_BitBtn", 2, shownFor(2)}, {"First_File_BitBtn", 2, shownFor(1)},
+        {"Next_File_BitBtn", 2, "old"},
     };
-    const Step steps[] = {
-        {&TMainForm1::Next_File_BitBtn, -1, 0, nullptr},      // no current entry: entry 0
-        {&TMainForm1::Previous_File_BitBtn, -1, -1, nullptr}, // asks for -2: none, no message
-        {&TMainForm1::Previous_File_BitBtn, 0, 0, "first"},
-        {&TMainForm1::Next_File_BitBtn, 0, 1, nullptr},
-        {&TMainForm1::Next_File_BitBtn, 2, 2, "last"},
-        {&TMainForm1::Previous_File_BitBtn, 2, 1, nullptr},
-        {&TMainForm1::Last_File_BitBtn, 0, 2, nullptr},
-        {&TMainForm1::First_File_BitBtn, 2, 0, nullptr},
-        {&TMainForm1::First_File_BitBtn, -1, 0, nullptr},
-    };
-    for (const Step& step : steps) {
-        SCOPED_TRACE(
-            ((form.get()->*step.button)->objectName() + " from " + QString::number(step.before))
-                .toStdString());
-        dialogs.clear();
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.button);
         Select_List_Index(files(), step.before);
-        form->File_Contents_RichEdit->setWholeText("old");
-        (form.get()->*step.button)->click();
-        EXPECT_EQ(current(), step.after);
-        if (step.error) {
-            ASSERT_EQ(dialogs.count(), 1u);
-            EXPECT_EQ(dialogs.lastText(),
-                      QString::fromLatin1(step.error) == "first" ? first : last);
-            EXPECT_EQ(viewText(), "old"); // nothing changes with a message
-        } else {
-            EXPECT_EQ(dialogs.count(), 0u);
-            EXPECT_EQ(viewText(), step.after < 0 ? QString() : shownFor(step.after + 1));
-        }
-        EXPECT_EQ(focused(), form->File_Contents_RichEdit);
+        view()->setWholeText("old");
+        button(step.button)->click();
+        EXPECT_EQ(viewText(), step.view);
+        EXPECT_EQ(focused(), view());
     }
+    EXPECT_EQ(dialogs.texts(), QStringList{"Error: You are already at the Last file in the list."});
 }
 
 TEST_F(FilesTest, SingleEntryRefusesPrevAndNextButReprocessesFirstAndLast) {
     files().insert(message("only.eml", "Received: from m1\r\nMessage-ID: <1>\r\n"));
     Select_List_Index(files(), 0);
-    form->Previous_File_BitBtn->click();
-    form->Next_File_BitBtn->click();
+    button("Previous_File_BitBtn")->click();
+    button("Next_File_BitBtn")->click();
     EXPECT_EQ(dialogs.texts(),
               QStringList({"Error: You are already on the First file in the list.",
                            "Error: You are already at the Last file in the list."}));
-    form->First_File_BitBtn->click();
+    button("First_File_BitBtn")->click();
     EXPECT_EQ(caption(), "File 1 of 1 :  only.eml ");
-    form->File_Contents_RichEdit->setWholeText("old");
-    form->Last_File_BitBtn->click();
+    view()->setWholeText("old");
+    button("Last_File_BitBtn")->click();
     EXPECT_EQ(viewText(), shownFor(1));
 }
 
 TEST_F(FilesTest, UserSelectionInTheListShowsThatFile) {
     threeMessages();
     Select_List_Index(files(), 2);
-    emit form->File_List_ListBox->userSelected();
+    emit control<SortedListBox>("File_List_ListBox")->userSelected();
     EXPECT_EQ(viewText(), shownFor(3));
     EXPECT_EQ(caption(), "File 3 of 3 :  m3.eml ");
-    EXPECT_EQ(focused(), form->File_Contents_RichEdit);
+    EXPECT_EQ(focused(), view());
 }
 
 // Whatever the user does in the file list, the view shows the entry selected
 // afterwards, so Remove File offers the file shown and Next File steps from it.
 TEST_F(FilesTest, TheViewShowsWhatTheUserLeavesSelectedInTheList) {
     const QStringList paths = threeMessages();
-    SortedListBox* list = form->File_List_ListBox;
+    SortedListBox* list = control<SortedListBox>("File_List_ListBox");
     QWidget* port = list->viewport();
     Select_List_Index(files(), 0);
     form->Process_The_Selected_File_BitBtnClick();
@@ -350,18 +352,18 @@ TEST_F(FilesTest, TheViewShowsWhatTheUserLeavesSelectedInTheList) {
     }
     const int shown = current();
     dialogs.answerNo();
-    form->File_List_Delete_Selected_Files_BitBtn->click();
+    button("File_List_Delete_Selected_Files_BitBtn")->click();
     EXPECT_EQ(dialogs.lastText(), "Remove \"" + paths[shown] + "\" ?   Are you sure ?");
     Select_List_Index(files(), 0);
     form->Process_The_Selected_File_BitBtnClick();
     QTest::mouseClick(port, Qt::RightButton, {}, list->visualRect(files().index(2)).center());
-    form->Next_File_BitBtn->click();
+    button("Next_File_BitBtn")->click();
     EXPECT_EQ(caption(), "File 2 of 3 :  m2.eml ");
 }
 
 TEST_F(FilesTest, FilterClickWithAnEmptyListOnlyEmptiesTheView) {
-    form->File_Contents_RichEdit->setWholeText("left over");
-    form->File_Contents_Filter_RadioGroup->setItemIndex(0);
+    view()->setWholeText("left over");
+    group("File_Contents_Filter_RadioGroup")->setItemIndex(0);
     EXPECT_EQ(viewText(), "");
     EXPECT_EQ(dialogs.count(), 0u);
 }
@@ -378,18 +380,18 @@ TEST_F(FilesTest, FilesInDirectoryMergesTheChosenDirectoryAndShowsEntryZero) {
 
     // The first chooser starts in the program folder.
     dialogs.chooseNext(dirA);
-    form->Add_All_Files_In_A_Directory_BitBtn->click();
+    button("Add_All_Files_In_A_Directory_BitBtn")->click();
     EXPECT_EQ(dialogs.lastStartDirectory(), program.path());
-    EXPECT_EQ(form->Current_Directory_Edit->text(), program.file("dirA/"));
+    EXPECT_EQ(control<QLineEdit>("Current_Directory_Edit")->text(), program.file("dirA/"));
     EXPECT_EQ(files().entries(),
               QStringList({program.file("dirA/.hidden"), program.file("dirA/b.eml")}));
     EXPECT_EQ(current(), 0);
     EXPECT_EQ(caption(), "File 1 of 2 :  .hidden ");
-    EXPECT_EQ(focused(), form->File_Contents_RichEdit);
+    EXPECT_EQ(focused(), view());
 
     // A second directory is merged; entry 0 of the merged list is shown.
     dialogs.chooseNext(dirB);
-    form->Add_All_Files_In_A_Directory_BitBtn->click();
+    button("Add_All_Files_In_A_Directory_BitBtn")->click();
     EXPECT_EQ(dialogs.lastStartDirectory(), program.file("dirA/"));
     EXPECT_EQ(files().count(), 3);
     EXPECT_EQ(current(), 0);
@@ -400,16 +402,16 @@ TEST_F(FilesTest, FilesInDirectoryMergesTheChosenDirectoryAndShowsEntryZero) {
     program.write("dirB/new.eml", "x");
     Select_List_Index(files(), 2);
     dialogs.chooseNext(dirB);
-    form->Add_All_Files_In_A_Directory_BitBtn->click();
+    button("Add_All_Files_In_A_Directory_BitBtn")->click();
     EXPECT_EQ(files().count(), 3);
     EXPECT_EQ(current(), 2);
 
     // A cancel empties the directory; the next chooser starts in the program folder.
     dialogs.chooseNext(QString());
-    form->Add_All_Files_In_A_Directory_BitBtn->click();
-    EXPECT_EQ(form->Current_Directory_Edit->text(), "");
+    button("Add_All_Files_In_A_Directory_BitBtn")->click();
+    EXPECT_EQ(control<QLineEdit>("Current_Directory_Edit")->text(), "");
     dialogs.chooseNext(QString());
-    form->Add_All_Files_In_A_Directory_BitBtn->click();
+    button("Add_All_Files_In_A_Directory_BitBtn")->click();
     EXPECT_EQ(dialogs.lastStartDirectory(), program.path());
     EXPECT_TRUE(dialogs.scriptUsedUp());
     EXPECT_EQ(files().count(), 3);
@@ -419,27 +421,27 @@ TEST_F(FilesTest, FilesInDirectoryTakesTheFolderChosenEvenWhenItsNameEndsInABlan
     program.write("mail/other.eml", "x");
     const QString own = program.write("mail /own.eml", "x");
     dialogs.chooseNext(program.file("mail "));
-    form->Add_All_Files_In_A_Directory_BitBtn->click();
-    EXPECT_EQ(form->Current_Directory_Edit->text(), program.file("mail /"));
+    button("Add_All_Files_In_A_Directory_BitBtn")->click();
+    EXPECT_EQ(control<QLineEdit>("Current_Directory_Edit")->text(), program.file("mail /"));
     EXPECT_EQ(files().entries(), QStringList({own}));
 }
 
 TEST_F(FilesTest, FilesInDirectoryWithNoFilesSelectsNothing) {
     program.mkdir("onlydirs/sub");
     dialogs.chooseNext(program.file("onlydirs"));
-    form->Add_All_Files_In_A_Directory_BitBtn->click();
+    button("Add_All_Files_In_A_Directory_BitBtn")->click();
     EXPECT_TRUE(files().isEmpty());
     EXPECT_EQ(current(), -1);
     EXPECT_EQ(caption(), " File List : ");
 }
 
 TEST_F(FilesTest, RemoveFileAsksAndKeepsTheViewText) {
-    form->File_List_Delete_Selected_Files_BitBtn->click();
+    button("File_List_Delete_Selected_Files_BitBtn")->click();
     EXPECT_EQ(dialogs.lastText(), "Error: There is nothing in the files list to Remove !");
 
     const QStringList paths = threeMessages();
     files().clearSelection();
-    form->File_List_Delete_Selected_Files_BitBtn->click();
+    button("File_List_Delete_Selected_Files_BitBtn")->click();
     EXPECT_EQ(dialogs.lastText(),
               "Error:  No files is selected !   Please select an item in the files list and "
               "then press the \"Remove\" button.");
@@ -447,20 +449,20 @@ TEST_F(FilesTest, RemoveFileAsksAndKeepsTheViewText) {
     Select_List_Index(files(), 1);
     form->Process_The_Selected_File_BitBtnClick();
     dialogs.answerNo();
-    form->File_List_Delete_Selected_Files_BitBtn->click();
+    button("File_List_Delete_Selected_Files_BitBtn")->click();
     EXPECT_EQ(dialogs.lastText(), "Remove \"" + paths[1] + "\" ?   Are you sure ?");
     EXPECT_EQ(files().count(), 3);
 
     dialogs.answerYes();
-    form->File_List_Delete_Selected_Files_BitBtn->click();
+    button("File_List_Delete_Selected_Files_BitBtn")->click();
     EXPECT_EQ(files().entries(), QStringList({paths[0], paths[2]}));
     EXPECT_EQ(current(), -1);
     EXPECT_EQ(viewText(), shownFor(2));
-    EXPECT_EQ(focused(), form->File_Contents_RichEdit);
+    EXPECT_EQ(focused(), view());
 }
 
 TEST_F(FilesTest, EraseAsksAndEmptiesListAndView) {
-    form->File_List_Erase_BitBtn->click();
+    button("File_List_Erase_BitBtn")->click();
     EXPECT_EQ(dialogs.lastText(), "Error: There are no files in the list.");
     EXPECT_EQ(dialogs.lastType(), Shown::Type::Error);
 
@@ -468,33 +470,34 @@ TEST_F(FilesTest, EraseAsksAndEmptiesListAndView) {
     Select_List_Index(files(), 0);
     form->Process_The_Selected_File_BitBtnClick();
     dialogs.answerNo();
-    form->File_List_Erase_BitBtn->click();
+    button("File_List_Erase_BitBtn")->click();
     EXPECT_EQ(dialogs.lastText(), "Erase the list of files ?  Are you sure ?");
     EXPECT_EQ(dialogs.lastType(), Shown::Type::Confirmation);
     EXPECT_EQ(files().count(), 3);
     EXPECT_EQ(viewText(), shownFor(1));
 
     dialogs.answerYes();
-    form->File_List_Erase_BitBtn->click();
+    button("File_List_Erase_BitBtn")->click();
     EXPECT_TRUE(files().isEmpty());
     EXPECT_EQ(viewText(), "");
-    EXPECT_EQ(focused(), form->File_Contents_RichEdit);
+    EXPECT_EQ(focused(), view());
     form->close();
     EXPECT_EQ(QFileInfo(program.file("Junkloupe.ini_file")).size(), 0);
 }
 
 TEST_F(FilesTest, CopyPutsTheListOnTheClipboardThroughTheStagingArea) {
     clipboard.setText("before");
-    form->File_List_Copy_To_Clipboard_BitBtn->click();
+    button("File_List_Copy_To_Clipboard_BitBtn")->click();
     EXPECT_EQ(clipboard.text(), "before"); // an empty list copies nothing
-    EXPECT_EQ(form->Work_Memo->toPlainText(), "");
+    EXPECT_EQ(control<QPlainTextEdit>("Work_Memo")->toPlainText(), "");
 
     files().insert("/b");
     files().insert("/A");
-    form->File_List_Copy_To_Clipboard_BitBtn->click();
+    button("File_List_Copy_To_Clipboard_BitBtn")->click();
     EXPECT_EQ(clipboard.text(), "/A\r\n/b\r\n");
-    EXPECT_EQ(form->Work_Memo->toPlainText().remove(QLatin1Char('\r')), "/A\n/b\n");
-    EXPECT_EQ(focused(), form->File_Contents_RichEdit);
+    EXPECT_EQ(control<QPlainTextEdit>("Work_Memo")->toPlainText().remove(QLatin1Char('\r')),
+              "/A\n/b\n");
+    EXPECT_EQ(focused(), view());
     EXPECT_EQ(dialogs.count(), 0u);
 }
 

@@ -114,42 +114,44 @@ TEST_F(WindowTest, EveryButtonHasItsNameCaptionHintAndBounds) {
         EXPECT_EQ(button->iconSize(), QSize(16, 16));
     }
     // Glyph right on exactly these three.
-    EXPECT_EQ(form->BitBtn1->layoutDirection(), Qt::RightToLeft);
-    EXPECT_EQ(form->Next_File_BitBtn->layoutDirection(), Qt::RightToLeft);
-    EXPECT_EQ(form->Last_File_BitBtn->layoutDirection(), Qt::RightToLeft);
-    EXPECT_EQ(form->First_File_BitBtn->layoutDirection(), Qt::LeftToRight);
+    EXPECT_EQ(button("BitBtn1")->layoutDirection(), Qt::RightToLeft);
+    EXPECT_EQ(button("Next_File_BitBtn")->layoutDirection(), Qt::RightToLeft);
+    EXPECT_EQ(button("Last_File_BitBtn")->layoutDirection(), Qt::RightToLeft);
+    EXPECT_EQ(button("First_File_BitBtn")->layoutDirection(), Qt::LeftToRight);
 }
 
 TEST_F(WindowTest, PagesGroupsAndOptionsHaveTheirCaptionsAndFonts) {
     create();
     EXPECT_EQ(form->windowTitle(), "??");
-    EXPECT_EQ(form->PageControl1->count(), 3);
-    EXPECT_EQ(form->PageControl1->tabText(0), "Junkloupe");
-    EXPECT_EQ(form->PageControl1->tabText(1), "Program Settings");
-    EXPECT_EQ(form->PageControl1->tabText(2), "Statistics");
-    EXPECT_EQ(form->PageControl1->widget(0), form->TabSheet1);
-    EXPECT_EQ(form->PageControl1->geometry(), QRect(4, 2, 801, 465));
-    EXPECT_EQ(form->ToolTip_Panel->geometry(), QRect(4, 468, 801, 29));
-    EXPECT_EQ(form->File_Contents_GroupBox->title(), " File List : ");
-    EXPECT_EQ(form->Interesting_Unique_Text_GroupBox->title(), " Interesting (Unique) Items : ");
-    EXPECT_EQ(form->GroupBox1->title(), " Auto-Save Interesting Items List : ");
-    EXPECT_EQ(form->Auto_Save_Interesting_Items_List_CheckBox->text(),
+    EXPECT_EQ(control<QTabWidget>("PageControl1")->count(), 3);
+    EXPECT_EQ(control<QTabWidget>("PageControl1")->tabText(0), "Junkloupe");
+    EXPECT_EQ(control<QTabWidget>("PageControl1")->tabText(1), "Program Settings");
+    EXPECT_EQ(control<QTabWidget>("PageControl1")->tabText(2), "Statistics");
+    EXPECT_EQ(control<QTabWidget>("PageControl1")->widget(0), control("TabSheet1"));
+    EXPECT_EQ(control<QTabWidget>("PageControl1")->geometry(), QRect(4, 2, 801, 465));
+    EXPECT_EQ(control<QLabel>("ToolTip_Panel")->geometry(), QRect(4, 468, 801, 29));
+    EXPECT_EQ(control<QGroupBox>("File_Contents_GroupBox")->title(), " File List : ");
+    EXPECT_EQ(control<QGroupBox>("Interesting_Unique_Text_GroupBox")->title(),
+              " Interesting (Unique) Items : ");
+    EXPECT_EQ(control<QGroupBox>("GroupBox1")->title(), " Auto-Save Interesting Items List : ");
+    EXPECT_EQ(control<QCheckBox>("Auto_Save_Interesting_Items_List_CheckBox")->text(),
               "After every change to the list");
-    EXPECT_EQ(form->File_Processing_Progress_GroupBox->title(), " File Processing Progress : ");
+    EXPECT_EQ(control<QGroupBox>("File_Processing_Progress_GroupBox")->title(),
+              " File Processing Progress : ");
 
     const struct {
         RadioGroup* group;
         const char* caption;
         QStringList items;
     } groups[] = {
-        {form->Expand_Selection_RadioGroup,
+        {group("Expand_Selection_RadioGroup"),
          " File Contents - Automatically Expand Your Selection : ",
          {"On Key Press", "On Left Mouse Click", "On Either / Both", "None (Manual)"}},
-        {form->File_Contents_Filter_RadioGroup,
+        {group("File_Contents_Filter_RadioGroup"),
          " File Contents - Show / View : ",
          {"First Email Header only", "All Headers in Email",
           "All \"Printable\" / \"Readable\" Text"}},
-        {form->File_Contents_Colour_Coding_RadioGroup,
+        {group("File_Contents_Colour_Coding_RadioGroup"),
          " File Contents - Colour Coding : ",
          {"No Colour Coding", "Colour Code \"Received\" and \"Message-Id\" labels",
           "Colour Code items already in the \"Interesting Items\" list", "Colour Code Everything"}},
@@ -164,43 +166,43 @@ TEST_F(WindowTest, PagesGroupsAndOptionsHaveTheirCaptionsAndFonts) {
 
     EXPECT_EQ(form->font().family(), "Times New Roman");
     EXPECT_EQ(form->font().pointSize(), 11);
-    EXPECT_EQ(form->ToolTip_Panel->font().pointSize(), 12);
-    EXPECT_EQ(form->File_Contents_RichEdit->font().pointSize(), 12);
-    EXPECT_EQ(form->Exit_1_BitBtn->font().pointSize(), 14);
-    EXPECT_FALSE(form->Exit_1_BitBtn->font().bold());
-    EXPECT_TRUE(form->Exit_2_BitBtn->font().bold());
-    EXPECT_EQ(form->Expand_Selection_RadioGroup->font().pointSize(), 12);
-    EXPECT_TRUE(form->File_List_ListBox->font().bold());
-    EXPECT_EQ(form->File_List_ListBox->font().pointSize(), 10);
+    EXPECT_EQ(control<QLabel>("ToolTip_Panel")->font().pointSize(), 12);
+    EXPECT_EQ(view()->font().pointSize(), 12);
+    EXPECT_EQ(button("Exit_1_BitBtn")->font().pointSize(), 14);
+    EXPECT_FALSE(button("Exit_1_BitBtn")->font().bold());
+    EXPECT_TRUE(button("Exit_2_BitBtn")->font().bold());
+    EXPECT_EQ(group("Expand_Selection_RadioGroup")->font().pointSize(), 12);
+    EXPECT_TRUE(control<SortedListBox>("File_List_ListBox")->font().bold());
+    EXPECT_EQ(control<SortedListBox>("File_List_ListBox")->font().pointSize(), 10);
 }
 
 TEST_F(WindowTest, RadioGroupRunsItsClickOnlyWhenTheChoiceChanges) {
     create();
-    RadioGroup* group = form->Expand_Selection_RadioGroup;
+    RadioGroup* choice = group("Expand_Selection_RadioGroup");
     int clicks = 0;
-    QObject::connect(group, &RadioGroup::clicked, [&] { ++clicks; });
-    group->setItemIndex(2);
-    group->setItemIndex(2);
+    QObject::connect(choice, &RadioGroup::clicked, [&] { ++clicks; });
+    choice->setItemIndex(2);
+    choice->setItemIndex(2);
     EXPECT_EQ(clicks, 1);
-    EXPECT_TRUE(group->button(2)->isChecked());
-    group->setItemIndex(-5); // below -1 chooses nothing
-    EXPECT_EQ(group->itemIndex(), -1);
-    for (int i = 0; i < group->count(); ++i)
-        EXPECT_FALSE(group->button(i)->isChecked());
-    group->setItemIndex(7); // past the last chooses the last
-    EXPECT_EQ(group->itemIndex(), 3);
-    group->button(0)->click();
-    EXPECT_EQ(group->itemIndex(), 0);
-    EXPECT_FALSE(group->button(3)->isChecked());
-    group->button(0)->click(); // a click on the chosen item changes nothing
-    EXPECT_TRUE(group->button(0)->isChecked());
+    EXPECT_TRUE(choice->button(2)->isChecked());
+    choice->setItemIndex(-5); // below -1 chooses nothing
+    EXPECT_EQ(choice->itemIndex(), -1);
+    for (int i = 0; i < choice->count(); ++i)
+        EXPECT_FALSE(choice->button(i)->isChecked());
+    choice->setItemIndex(7); // past the last chooses the last
+    EXPECT_EQ(choice->itemIndex(), 3);
+    choice->button(0)->click();
+    EXPECT_EQ(choice->itemIndex(), 0);
+    EXPECT_FALSE(choice->button(3)->isChecked());
+    choice->button(0)->click(); // a click on the chosen item changes nothing
+    EXPECT_TRUE(choice->button(0)->isChecked());
     EXPECT_EQ(clicks, 4);
 }
 
 TEST_F(WindowTest, MenusHaveEveryItemInOrder) {
     create();
-    EXPECT_EQ(form->MainMenu1->objectName(), "MainMenu1");
-    const QList<QAction*> menus = form->MainMenu1->actions();
+    EXPECT_EQ(control<QMenuBar>("MainMenu1")->objectName(), "MainMenu1");
+    const QList<QAction*> menus = control<QMenuBar>("MainMenu1")->actions();
     ASSERT_EQ(menus.size(), 2);
     EXPECT_EQ(menus[0]->text(), "&File");
     EXPECT_EQ(menus[1]->text(), "&Help");
@@ -214,7 +216,7 @@ TEST_F(WindowTest, MenusHaveEveryItemInOrder) {
     };
     const char* programsItem =
         "Create_Shortcut_on_Start_Programs_Menu_Option|Create Shortcut on Start -> Programs Menu";
-    EXPECT_EQ(describe(form->FileMenu),
+    EXPECT_EQ(describe(control<QMenu>("FileMenu")),
               QStringList({"Always_On_Top_Option|Always &On Top|tick",
                            "Auto_Run_at_Windows_Startup_Option|&Auto-Run at Windows Startup|tick",
                            "Restore_Factory_Defaults_Option|&Restore Factory Defaults", "N2|-",
@@ -224,11 +226,11 @@ TEST_F(WindowTest, MenusHaveEveryItemInOrder) {
                            "Create_Shortcut_on_SendTo_Menu_Option|Create Shortcut on SendTo Menu",
                            "Delete_All_Shortcuts_Option|Delete ALL Shortcuts", "N9|-",
                            "ExitOption|E&xit"}));
-    EXPECT_EQ(describe(form->HelpMenu),
+    EXPECT_EQ(describe(control<QMenu>("HelpMenu")),
               QStringList({"View_Readme_file_Option|&View Readme file",
                            "View_Shareware_Catalog_Option|View &Shareware Catalog", "N1|-",
                            "AboutOption|&About"}));
-    for (QMenu* menu : {form->FileMenu, form->HelpMenu}) {
+    for (QMenu* menu : {control<QMenu>("FileMenu"), control<QMenu>("HelpMenu")}) {
         for (QAction* a : menu->actions()) {
             EXPECT_TRUE(a->statusTip().isEmpty());
             // A separator's text would be drawn beside its line.
@@ -242,13 +244,13 @@ TEST_F(WindowTest, MenusHaveEveryItemInOrder) {
 TEST_F(WindowTest, AlwaysOnTopFlipsTickAndBandKeepingGeometry) {
     shown();
     const QRect before = form->geometry();
-    form->Always_On_Top_Option->trigger();
-    EXPECT_TRUE(form->Always_On_Top_Option->isChecked());
+    action("Always_On_Top_Option")->trigger();
+    EXPECT_TRUE(action("Always_On_Top_Option")->isChecked());
     EXPECT_TRUE(form->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     EXPECT_TRUE(form->isVisible());
     EXPECT_EQ(form->geometry(), before);
-    form->Always_On_Top_Option->trigger();
-    EXPECT_FALSE(form->Always_On_Top_Option->isChecked());
+    action("Always_On_Top_Option")->trigger();
+    EXPECT_FALSE(action("Always_On_Top_Option")->isChecked());
     EXPECT_FALSE(form->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     EXPECT_TRUE(form->isVisible());
 }
@@ -259,9 +261,9 @@ TEST_F(WindowTest, FirstShowFixesClientAreaAndRecordsTheDesignTable) {
     shown();
     EXPECT_EQ(form->windowTitle(), "Junkloupe v1.0f");
     EXPECT_EQ(applicationTitle(), "Junkloupe v1.0f");
-    EXPECT_EQ(form->PageControl1->currentWidget(), form->TabSheet1);
+    EXPECT_EQ(control<QTabWidget>("PageControl1")->currentWidget(), control("TabSheet1"));
 
-    QListWidget* table = form->Scaling_ListBox;
+    QListWidget* table = control<QListWidget>("Scaling_ListBox");
     const auto& components = form->components();
     ASSERT_EQ(table->count(), static_cast<int>(components.size()) + 1);
     EXPECT_EQ(table->item(0)->text(), "809 499 W/H Mainform1");
@@ -270,12 +272,14 @@ TEST_F(WindowTest, FirstShowFixesClientAreaAndRecordsTheDesignTable) {
         EXPECT_NE(at, components.end());
         return table->item(static_cast<int>(at - components.begin()) + 1)->text();
     };
-    EXPECT_EQ(lineOf(form->File_List_ListBox), "144 429 14 89 10 File_List_ListBox");
-    EXPECT_EQ(lineOf(form->PageControl1), "4 801 2 465 11 PageControl1");
-    EXPECT_EQ(lineOf(form->Exit_2_BitBtn), "627 150 394 35 14 Exit_2_BitBtn");
+    EXPECT_EQ(lineOf(control<SortedListBox>("File_List_ListBox")),
+              "144 429 14 89 10 File_List_ListBox");
+    EXPECT_EQ(lineOf(control<QTabWidget>("PageControl1")), "4 801 2 465 11 PageControl1");
+    EXPECT_EQ(lineOf(button("Exit_2_BitBtn")), "627 150 394 35 14 Exit_2_BitBtn");
     for (QObject* nonVisual :
-         {static_cast<QObject*>(form->MainMenu1), static_cast<QObject*>(form->FileMenu),
-          static_cast<QObject*>(form->ExitOption), static_cast<QObject*>(form->N1)})
+         {static_cast<QObject*>(control<QMenuBar>("MainMenu1")),
+          static_cast<QObject*>(control<QMenu>("FileMenu")),
+          static_cast<QObject*>(action("ExitOption")), static_cast<QObject*>(action("N1"))})
         EXPECT_EQ(lineOf(nonVisual), "0");
     // Every component is listed once.
     EXPECT_EQ(std::set<QObject*>(components.begin(), components.end()).size(), components.size());
@@ -292,9 +296,9 @@ TEST_F(WindowTest, ResizingBeforeTheFirstShowMovesNothing) {
     create();
     form->resize(1618, 1000);
     QApplication::processEvents();
-    EXPECT_EQ(form->File_List_ListBox->geometry(), QRect(144, 14, 429, 89));
-    EXPECT_EQ(form->Exit_1_BitBtn->font().pointSize(), 14);
-    EXPECT_EQ(form->Scaling_ListBox->count(), 0);
+    EXPECT_EQ(control<SortedListBox>("File_List_ListBox")->geometry(), QRect(144, 14, 429, 89));
+    EXPECT_EQ(button("Exit_1_BitBtn")->font().pointSize(), 14);
+    EXPECT_EQ(control<QListWidget>("Scaling_ListBox")->count(), 0);
 }
 
 TEST_F(WindowTest, ScalingFollowsTheClientAreaFromTheDesignValues) {
@@ -308,27 +312,28 @@ TEST_F(WindowTest, ScalingFollowsTheClientAreaFromTheDesignValues) {
 
     // Twice the width: lefts and widths double, tops, heights and fonts stay.
     resizeClient(1618, 499);
-    EXPECT_EQ(form->File_List_ListBox->geometry(), QRect(288, 14, 858, 89));
-    EXPECT_EQ(form->File_List_ListBox->font().pointSize(), 10);
-    EXPECT_EQ(form->ToolTip_Panel->geometry(), QRect(8, 468, 1602, 29));
-    EXPECT_EQ(form->Exit_1_BitBtn->font().pointSize(), 14);
-    EXPECT_EQ(form->Expand_Selection_RadioGroup->geometry(), QRect(20, 11, 840, 111));
+    EXPECT_EQ(control<SortedListBox>("File_List_ListBox")->geometry(), QRect(288, 14, 858, 89));
+    EXPECT_EQ(control<SortedListBox>("File_List_ListBox")->font().pointSize(), 10);
+    EXPECT_EQ(control<QLabel>("ToolTip_Panel")->geometry(), QRect(8, 468, 1602, 29));
+    EXPECT_EQ(button("Exit_1_BitBtn")->font().pointSize(), 14);
+    EXPECT_EQ(group("Expand_Selection_RadioGroup")->geometry(), QRect(20, 11, 840, 111));
 
     // One and a half in both directions: truncated products, fonts too.
     resizeClient(1213, 748); // ratios 1.4993..., 1.4989...
-    EXPECT_EQ(form->File_List_ListBox->geometry(), QRect(215, 20, 643, 133));
-    EXPECT_EQ(form->File_List_ListBox->font().pointSize(), 14); // 10 x 1.4989 = 14.98
-    EXPECT_EQ(form->Exit_1_BitBtn->font().pointSize(), 20);     // 14 x 1.4989 = 20.98
+    EXPECT_EQ(control<SortedListBox>("File_List_ListBox")->geometry(), QRect(215, 20, 643, 133));
+    EXPECT_EQ(control<SortedListBox>("File_List_ListBox")->font().pointSize(),
+              14);                                              // 10 x 1.4989 = 14.98
+    EXPECT_EQ(button("Exit_1_BitBtn")->font().pointSize(), 20); // 14 x 1.4989 = 20.98
 
     // Back to the design size: everything where it was, no drift.
     resizeClient(809, 499);
-    EXPECT_EQ(form->File_List_ListBox->geometry(), QRect(144, 14, 429, 89));
-    EXPECT_EQ(form->Add_All_Files_In_A_Directory_BitBtn->geometry(), QRect(6, 16, 133, 28));
-    EXPECT_EQ(form->File_List_ListBox->font().pointSize(), 10);
-    EXPECT_EQ(form->ToolTip_Panel->font().pointSize(), 12);
+    EXPECT_EQ(control<SortedListBox>("File_List_ListBox")->geometry(), QRect(144, 14, 429, 89));
+    EXPECT_EQ(button("Add_All_Files_In_A_Directory_BitBtn")->geometry(), QRect(6, 16, 133, 28));
+    EXPECT_EQ(control<SortedListBox>("File_List_ListBox")->font().pointSize(), 10);
+    EXPECT_EQ(control<QLabel>("ToolTip_Panel")->font().pointSize(), 12);
 
     // Menu items are never touched.
-    EXPECT_TRUE(form->ExitOption->isVisible());
+    EXPECT_TRUE(action("ExitOption")->isVisible());
 }
 
 // --- status line -------------------------------------------------------------------------
@@ -343,19 +348,20 @@ TEST_F(WindowTest, StatusLineShowsTheHintOfTheControlUnderThePointer) {
         QEvent event(QEvent::Leave);
         QApplication::sendEvent(widget, &event);
     };
-    enter(form->Next_File_BitBtn);
-    EXPECT_EQ(form->ToolTip_Panel->text(), " Go to the next file in the list of files");
-    leave(form->Next_File_BitBtn);
-    EXPECT_EQ(form->ToolTip_Panel->text(), " ");
-    enter(form->Exit_2_BitBtn);
-    EXPECT_EQ(form->ToolTip_Panel->text(), " Exit this program");
+    enter(button("Next_File_BitBtn"));
+    EXPECT_EQ(control<QLabel>("ToolTip_Panel")->text(),
+              " Go to the next file in the list of files");
+    leave(button("Next_File_BitBtn"));
+    EXPECT_EQ(control<QLabel>("ToolTip_Panel")->text(), " ");
+    enter(button("Exit_2_BitBtn"));
+    EXPECT_EQ(control<QLabel>("ToolTip_Panel")->text(), " Exit this program");
     // A highlighted menu item has no hint.
     QStatusTipEvent menuTip(QString{});
-    QApplication::sendEvent(form->MainMenu1, &menuTip);
-    EXPECT_EQ(form->ToolTip_Panel->text(), " ");
+    QApplication::sendEvent(control<QMenuBar>("MainMenu1"), &menuTip);
+    EXPECT_EQ(control<QLabel>("ToolTip_Panel")->text(), " ");
     // A control without a hint sends nothing: the blank stays.
-    enter(form->File_List_ListBox);
-    EXPECT_EQ(form->ToolTip_Panel->text(), " ");
+    enter(control<SortedListBox>("File_List_ListBox"));
+    EXPECT_EQ(control<QLabel>("ToolTip_Panel")->text(), " ");
 }
 
 TEST_F(WindowTest, StatusLineFollowsRealPointerMoves) {
@@ -364,12 +370,13 @@ TEST_F(WindowTest, StatusLineFollowsRealPointerMoves) {
     shown();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
     auto pointAt = [](QWidget* widget) { QCursor::setPos(widget->mapToGlobal(QPoint(5, 5))); };
-    pointAt(form->File_List_Erase_BitBtn);
-    QTRY_COMPARE(form->ToolTip_Panel->text(), QStringLiteral(" Erase the list of files"));
-    pointAt(form->File_List_ListBox);
-    QTRY_COMPARE(form->ToolTip_Panel->text(), QStringLiteral(" "));
-    pointAt(form->First_File_BitBtn);
-    QTRY_COMPARE(form->ToolTip_Panel->text(),
+    pointAt(button("File_List_Erase_BitBtn"));
+    QTRY_COMPARE(control<QLabel>("ToolTip_Panel")->text(),
+                 QStringLiteral(" Erase the list of files"));
+    pointAt(control<SortedListBox>("File_List_ListBox"));
+    QTRY_COMPARE(control<QLabel>("ToolTip_Panel")->text(), QStringLiteral(" "));
+    pointAt(button("First_File_BitBtn"));
+    QTRY_COMPARE(control<QLabel>("ToolTip_Panel")->text(),
                  QStringLiteral(" Go to the first file in the list of files"));
 }
 

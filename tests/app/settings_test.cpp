@@ -28,6 +28,7 @@ TEST(Settings, FirstStartGivesTheDefaults) {
     EXPECT_EQ(v.colourCoding, 3);
     EXPECT_EQ(v.selectedFileNum, 0);
     EXPECT_TRUE(v.autoSaveInterestingItems);
+    EXPECT_FALSE(v.decodeMimeParts);
     // A file without our section, or with garbage values, reads the same.
     const QString path = tmp.write("garbage.ini", "[Junkloupe]\nwindow_Width=wide\n"
                                                   "Auto_Save_Interesting_Items_List_CheckBox=x\n");
@@ -67,6 +68,7 @@ TEST(Settings, WriteThenReadRoundTripsEveryKey) {
     v.colourCoding = -1;
     v.selectedFileNum = -1;
     v.autoSaveInterestingItems = false;
+    v.decodeMimeParts = true;
     QString error;
     ASSERT_TRUE(writeSettings(path, v, &error)) << qPrintable(error);
     EXPECT_EQ(readSettings(path), v);
@@ -88,10 +90,68 @@ TEST(Settings, WriteKeepsForeignLinesAndWritesBooleansAsDigits) {
                                 "My_Own_Key=keep\r\nWindowState_wsMaximized=0\r\n"
                                 "window_left_posn=20\r\n"));
     EXPECT_TRUE(text.contains("Always_on_Top_Option=1\r\n"));
-    EXPECT_TRUE(
-        text.contains("Auto_Save_Interesting_Items_List_CheckBox=1\r\n[Elsewhere]\r\na=b\r\n"));
+    EXPECT_TRUE(text.contains("Auto_Save_Interesting_Items_List_CheckBox=1\r\n"
+                              "Decode_MIME_Parts_CheckBox=0\r\n[Elsewhere]\r\na=b\r\n"));
     const IniFile ini = IniFile::load(path);
-    EXPECT_EQ(ini.keys(kSettingsSection).size(), 14);
+    EXPECT_EQ(ini.keys(kSettingsSection).size(), 15);
+}
+
+// What the close writes is always read back at the next start: a file near
+// the reader's limit is kept under it by leaving out what the program does
+// not use (the longest lines first), then an overlong current directory.
+TEST(Settings, WriteNeverOutgrowsWhatTheReaderTakes) {
+    const qint64 limit = IniFile::kSizeLimit;
+    const QByteArray head = "[Junkloupe]\r\nwindow_Width=900\r\n";
+    const QByteArray keptLines = "; small note\r\n[Elsewhere]\r\na=b\r\n";
+    auto filler = [&](const QByteArray& prefix, qint64 size) {
+        return prefix + QByteArray(size - prefix.size() - 2, 'x') + "\r\n";
+    };
+    const QString longDirectory = "/" + QString(int(limit) - 300, QLatin1Char('d'));
+    const struct {
+        const char* name;
+        QByteArray file;
+        QString directory;
+        QString notice; // empty: nothing left out
+        QByteArray kept, gone;
+    } cases[] = {
+        {"a long comment", head + filler("; ", limit - 200 - head.size()) + keptLines, "/mail/",
+         "1 of its lines that the program does not use were left out", keptLines, "; xx"},
+        {"two long keys of another section",
+         head + "[Other]\r\n" + filler("k1=", limit / 2) + filler("k2=", limit / 2 - 200), "/mail/",
+         "1 of its lines", "[Other]\r\nk2=", "k1="},
+        {"a directory as long as the file may be", head + keptLines, longDirectory,
+         "The current directory (" + QString::number(longDirectory.size()) +
+             " characters) was left out.",
+         "Current_Directory_Edit=\r\n", "ddd"},
+        {"a file with room to spare", head + keptLines, "/mail/", "", keptLines,
+         "window_Width=900"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::TempFolder tmp;
+        const QString path = tmp.write("Junkloupe.ini", c.file);
+        SettingsValues v;
+        v.windowWidth = 700;
+        v.currentDirectory = c.directory;
+        QString notice;
+        ASSERT_TRUE(writeSettings(path, v, nullptr, &notice));
+        const QByteArray written = tmp.read("Junkloupe.ini");
+        EXPECT_LE(written.size(), limit);
+        EXPECT_TRUE(written.contains(c.kept));
+        EXPECT_FALSE(written.contains(c.gone));
+        if (c.notice.isEmpty()) {
+            EXPECT_EQ(notice, "");
+        } else {
+            EXPECT_TRUE(notice.startsWith("The settings file " + path +
+                                          " would have grown larger than 4 MB") &&
+                        notice.contains(c.notice))
+                << qPrintable(notice.left(300));
+        }
+        QString refusal;
+        const SettingsValues back = readSettings(path, &refusal);
+        EXPECT_EQ(refusal, "");
+        EXPECT_EQ(back.windowWidth, 700);
+    }
 }
 
 TEST(Settings, UnwritableFolderFailsAndLeavesTheFile) {

@@ -40,9 +40,9 @@ protected:
     QRect outer() { return form->frameGeometry(); }
     bool topmost() { return form->windowFlags().testFlag(Qt::WindowStaysOnTopHint); }
     std::vector<int> options() {
-        return {form->File_Contents_Filter_RadioGroup->itemIndex(),
-                form->Expand_Selection_RadioGroup->itemIndex(),
-                form->File_Contents_Colour_Coding_RadioGroup->itemIndex()};
+        return {group("File_Contents_Filter_RadioGroup")->itemIndex(),
+                group("Expand_Selection_RadioGroup")->itemIndex(),
+                group("File_Contents_Colour_Coding_RadioGroup")->itemIndex()};
     }
     // Two real messages in the file list file; returns their paths.
     QStringList twoListedMessages() {
@@ -57,11 +57,11 @@ TEST_F(SettingsWindowTest, FirstStartTakesEveryDefaultAndTheCloseWritesThem) {
     start();
     EXPECT_EQ(outer(), QRect(20, 20, 815, 543));
     EXPECT_EQ(options(), std::vector<int>({1, 2, 3}));
-    EXPECT_TRUE(form->Auto_Save_Interesting_Items_List_CheckBox->isChecked());
-    EXPECT_FALSE(form->Always_On_Top_Option->isChecked());
+    EXPECT_TRUE(control<QCheckBox>("Auto_Save_Interesting_Items_List_CheckBox")->isChecked());
+    EXPECT_FALSE(action("Always_On_Top_Option")->isChecked());
     EXPECT_FALSE(topmost());
-    EXPECT_FALSE(form->Auto_Run_at_Windows_Startup_Option->isChecked());
-    EXPECT_EQ(form->Current_Directory_Edit->text(), "");
+    EXPECT_FALSE(action("Auto_Run_at_Windows_Startup_Option")->isChecked());
+    EXPECT_EQ(control<QLineEdit>("Current_Directory_Edit")->text(), "");
     EXPECT_EQ(form->savedFileNumber(), 0);
     EXPECT_FALSE(form->isMaximized());
     EXPECT_FALSE(form->isMinimized());
@@ -81,6 +81,7 @@ TEST_F(SettingsWindowTest, FirstStartTakesEveryDefaultAndTheCloseWritesThem) {
         {"File_Contents_Colour_Coding_RadioGroup", "3"},
         {"Selected_File_Num", "-1"}, // the list is empty: nothing selected
         {"Auto_Save_Interesting_Items_List_CheckBox", "1"},
+        {"Decode_MIME_Parts_CheckBox", "0"},
     };
     for (const auto& [name, value] : expected)
         EXPECT_EQ(key(name), value) << name;
@@ -166,11 +167,12 @@ TEST_F(SettingsWindowTest, TicksDirectoryAndCheckBoxComeBack) {
                        "Auto_Save_Interesting_Items_List_CheckBox=0\r\n"
                      : "Always_on_Top_Option=0\r\n");
         start();
-        EXPECT_EQ(form->Always_On_Top_Option->isChecked(), set);
+        EXPECT_EQ(action("Always_On_Top_Option")->isChecked(), set);
         EXPECT_EQ(topmost(), set);
         EXPECT_TRUE(form->isVisible());
-        EXPECT_EQ(form->Current_Directory_Edit->text(), set ? "/junk mail/" : "");
-        EXPECT_EQ(form->Auto_Save_Interesting_Items_List_CheckBox->isChecked(), !set);
+        EXPECT_EQ(control<QLineEdit>("Current_Directory_Edit")->text(), set ? "/junk mail/" : "");
+        EXPECT_EQ(control<QCheckBox>("Auto_Save_Interesting_Items_List_CheckBox")->isChecked(),
+                  !set);
         ASSERT_TRUE(form->close());
         EXPECT_EQ(key("Always_on_Top_Option"), set ? "1" : "0");
         EXPECT_EQ(key("Current_Directory_Edit"), set ? "/junk mail/" : "");
@@ -178,7 +180,7 @@ TEST_F(SettingsWindowTest, TicksDirectoryAndCheckBoxComeBack) {
     }
     // Toggled while running, the tick is what the close writes.
     start();
-    form->Always_On_Top_Option->trigger();
+    action("Always_On_Top_Option")->trigger();
     ASSERT_TRUE(form->close());
     EXPECT_EQ(key("Always_on_Top_Option"), "1");
 }
@@ -204,11 +206,12 @@ TEST_F(SettingsWindowTest, HandEditedFileKeepsEverythingButOurValues) {
                               "File_Contents_Colour_Coding_RadioGroup=3\r\n"
                               "Selected_File_Num=5\r\n"
                               "Auto_Save_Interesting_Items_List_CheckBox=1\r\n"
+                              "Decode_MIME_Parts_CheckBox=0\r\n"
                               "[Last]\r\n"
                               "x=1\r\n";
     program.write("Junkloupe.ini", before);
     start();
-    form->Expand_Selection_RadioGroup->setItemIndex(0);
+    group("Expand_Selection_RadioGroup")->setItemIndex(0);
     ASSERT_TRUE(form->close());
     QByteArray expected = before;
     expected.replace("Expand_Selection_RadioGroup=2", "Expand_Selection_RadioGroup=0");
@@ -277,6 +280,23 @@ TEST_F(SettingsWindowTest, HugeSettingsFileGivesTheDefaultsAndIsNotWrittenOver) 
     EXPECT_EQ(program.read("Junkloupe.ini_int"), QByteArray("added\r\nkept\r\n"));
 }
 
+// A settings file just under the reader's limit once grew past it at the
+// close and was refused ever after; the close keeps it readable and says
+// what it left out.
+TEST_F(SettingsWindowTest, CloseKeepsTheSettingsFileReadableAndSaysWhatItLeftOut) {
+    writeIni("window_Width=900\r\n; " + QByteArray(int(IniFile::kSizeLimit) - 300, 'n') + "\r\n");
+    start();
+    EXPECT_EQ(dialogs.count(), 0u);
+    EXPECT_TRUE(form->close());
+    ASSERT_EQ(dialogs.count(), 1u);
+    EXPECT_EQ(dialogs.lastType(), Shown::Type::Information);
+    EXPECT_TRUE(dialogs.lastText().contains("1 of its lines that the program does not use"));
+    EXPECT_LE(QFileInfo(iniPath()).size(), IniFile::kSizeLimit);
+    dialogs.clear();
+    start();
+    EXPECT_EQ(dialogs.count(), 0u) << "the next start refused the file";
+}
+
 // Another user's link planted at the settings file is not followed: the
 // start says so, and the close writes neither the link's target nor a file
 // in its place.
@@ -303,13 +323,13 @@ TEST_F(SettingsWindowTest, RestoreFactoryDefaultsAnsweredNoChangesNothing) {
     start();
     const QRect frame = outer();
     dialogs.answerNo();
-    form->Restore_Factory_Defaults_Option->trigger();
+    action("Restore_Factory_Defaults_Option")->trigger();
     ASSERT_EQ(dialogs.count(), 1u);
     EXPECT_EQ(dialogs.lastType(), Shown::Type::Warning);
     EXPECT_EQ(program.read("Junkloupe.ini"), settings);
     EXPECT_EQ(outer(), frame);
-    EXPECT_EQ(form->File_Contents_Filter_RadioGroup->itemIndex(), 0);
-    EXPECT_TRUE(form->Always_On_Top_Option->isChecked());
+    EXPECT_EQ(group("File_Contents_Filter_RadioGroup")->itemIndex(), 0);
+    EXPECT_TRUE(action("Always_On_Top_Option")->isChecked());
     EXPECT_TRUE(topmost());
 }
 
@@ -330,22 +350,22 @@ TEST_F(SettingsWindowTest, RestoreFactoryDefaultsAnsweredYesStartsAfresh) {
     form->showMaximized();
 
     dialogs.answerYes();
-    form->Restore_Factory_Defaults_Option->trigger();
+    action("Restore_Factory_Defaults_Option")->trigger();
     EXPECT_EQ(dialogs.count(), 1u);
     EXPECT_FALSE(QFileInfo::exists(iniPath())); // and no new one is written
     EXPECT_FALSE(form->isMaximized());
     EXPECT_EQ(outer(), QRect(20, 20, 815, 543));
-    EXPECT_FALSE(form->Always_On_Top_Option->isChecked());
+    EXPECT_FALSE(action("Always_On_Top_Option")->isChecked());
     EXPECT_FALSE(topmost());
     EXPECT_TRUE(form->isVisible());
     EXPECT_EQ(options(), std::vector<int>({1, 2, 3}));
-    EXPECT_TRUE(form->Auto_Save_Interesting_Items_List_CheckBox->isChecked());
-    EXPECT_EQ(form->Current_Directory_Edit->text(), "");
+    EXPECT_TRUE(control<QCheckBox>("Auto_Save_Interesting_Items_List_CheckBox")->isChecked());
+    EXPECT_EQ(control<QLineEdit>("Current_Directory_Edit")->text(), "");
     EXPECT_EQ(files().entries(), paths);
     EXPECT_EQ(items().entries(), QStringList({"kept"}));
     EXPECT_EQ(current(), 0);
     EXPECT_TRUE(viewText().contains("from a"));
-    EXPECT_EQ(form->PageControl1->currentWidget(), form->TabSheet1);
+    EXPECT_EQ(control<QTabWidget>("PageControl1")->currentWidget(), control("TabSheet1"));
 }
 
 TEST_F(SettingsWindowTest, StartUpShowCommandAppliesAtEveryFirstShowSequence) {
@@ -362,7 +382,7 @@ TEST_F(SettingsWindowTest, StartUpShowCommandAppliesAtEveryFirstShowSequence) {
     form->showNormal();
     ASSERT_FALSE(form->isMinimized());
     dialogs.answerYes();
-    form->Restore_Factory_Defaults_Option->trigger();
+    action("Restore_Factory_Defaults_Option")->trigger();
     EXPECT_TRUE(form->isMinimized());
 }
 

@@ -12,17 +12,22 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QLocalSocket>
 #include <QRandomGenerator>
+#include <QSemaphore>
 #include <QThread>
 #include <QtEndian>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 
 #include <csignal>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -100,17 +105,69 @@ TEST(InstanceName, EverySpellingOfAFolderMeetsAndOtherFoldersDoNot) {
     EXPECT_EQ(instanceName(tmp.file("real/later/junkloupe")), later);
 }
 
-TEST(InstanceName, RuntimeFolderOnlyWhenItIsTheUsersAlone) {
+TEST(InstanceName, RuntimeFolderIsAlwaysOneOfTheUsersAlone) {
     TempFolder tmp;
+    const auto mode = [](const QString& path) {
+        struct stat info {};
+        return ::lstat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_mode : 0;
+    };
     const QString own = tmp.mkdir("own");
-    ASSERT_TRUE(QFile::setPermissions(own, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-    const QString open = tmp.mkdir("open"); // the umask's 0755
-    const QString temp = QDir::cleanPath(QDir::tempPath());
-    EXPECT_EQ(instanceRuntimeFolder(own), QDir::cleanPath(own));
-    EXPECT_EQ(instanceRuntimeFolder(open), temp);
-    EXPECT_EQ(instanceRuntimeFolder(QString()), temp);
-    EXPECT_EQ(instanceRuntimeFolder(QStringLiteral("relative/run")), temp);
-    EXPECT_EQ(instanceRuntimeFolder(tmp.file("missing")), temp);
+    ::chmod(QFile::encodeName(own).constData(), 0700);
+    const QString open = tmp.mkdir("open"); // 0755, as the umask makes it
+    const QString shared = tmp.mkdir("shared");
+    ::chmod(QFile::encodeName(shared).constData(), 01777); // as /tmp
+    ASSERT_TRUE(QFile::link(own, tmp.file("link-to-own")));
+
+    // What stands at temp/junkloupe-UID before the start.
+    enum Planted { Nothing, File, Link, OpenFolder };
+    const QString uid = QString::number(::geteuid());
+    const struct {
+        QString xdg;
+        Planted planted;
+        const char* where; // "xdg", "temp", "cache" or "" for none
+    } cases[] = {
+        {own, Nothing, "xdg"},
+        {QString(), Nothing, "temp"},
+        {QStringLiteral("relative/run"), Nothing, "temp"},
+        {open, Nothing, "temp"},
+        {shared, Nothing, "temp"},
+        {tmp.file("missing"), Nothing, "temp"},
+        {tmp.file("link-to-own"), Nothing, "temp"},
+        {QString(), File, "cache"},
+        {QString(), Link, "cache"},
+        {QString(), OpenFolder, "cache"},
+    };
+    int round = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(round);
+        const QString temp = tmp.mkdir(QStringLiteral("temp%1").arg(round));
+        const QString cache = tmp.file(QStringLiteral("cache%1/deeper").arg(round++));
+        const QString inTemp = temp + "junkloupe-" + uid;
+        if (c.planted == File)
+            tmp.write(QStringLiteral("temp%1/junkloupe-%2").arg(round - 1).arg(uid), "x");
+        else if (c.planted == Link)
+            QFile::link(own, inTemp);
+        else if (c.planted == OpenFolder)
+            QDir().mkdir(inTemp);
+        const mode_t umask = ::umask(0777); // a folder it makes is 0700 all the same
+        const RuntimeFolder folder = instanceRuntimeFolder(c.xdg, temp, cache);
+        ::umask(umask);
+        const QString expected = QString::fromLatin1(c.where) == "xdg" ? QDir::cleanPath(own)
+                                 : QString::fromLatin1(c.where) == "temp"
+                                     ? inTemp
+                                     : cache + "/junkloupe-runtime";
+        EXPECT_EQ(folder.path, expected);
+        EXPECT_EQ(mode(folder.path), S_IFDIR | 0700) << std::oct << mode(folder.path);
+        // Passing over the temporary folder's name is told.
+        EXPECT_EQ(folder.notice.isEmpty(), c.planted == Nothing) << folder.notice.toStdString();
+    }
+    // Nowhere to go: no folder, and the reason.
+    const QString temp = tmp.mkdir("temp-last");
+    tmp.write("temp-last/junkloupe-" + uid, "x");
+    tmp.write("cache-file", "x");
+    const RuntimeFolder none = instanceRuntimeFolder(QString(), temp, tmp.file("cache-file"));
+    EXPECT_TRUE(none.path.isEmpty());
+    EXPECT_TRUE(none.notice.contains("not a folder")) << none.notice.toStdString();
 }
 
 class InstanceTest : public ::testing::Test {
@@ -135,9 +192,23 @@ protected:
         later->thread->start();
         return later;
     }
+    // Hands request over from a later start to the running one; what that
+    // one took.
+    std::optional<HandOffRequest> handOverTo(SingleInstance& running,
+                                             std::chrono::milliseconds timeout) {
+        std::optional<HandOffRequest> taken;
+        const auto connection = QObject::connect(&running, &SingleInstance::handedOver,
+                                                 [&](const HandOffRequest& r) { taken = r; });
+        auto later = startLater(timeout);
+        EXPECT_EQ(await(*later), SingleInstance::Role::HandedOver);
+        for (int i = 0; i < 10 && !taken; ++i)
+            QCoreApplication::processEvents();
+        QObject::disconnect(connection);
+        return taken;
+    }
     static SingleInstance::Role await(Later& later, bool runEvents = true) {
         const QDeadlineTimer deadline(30s);
-        while (!later.thread->wait(10) && !deadline.hasExpired()) {
+        while (!later.thread->wait(1) && !deadline.hasExpired()) {
             if (runEvents)
                 QCoreApplication::processEvents();
         }
@@ -149,16 +220,7 @@ TEST_F(InstanceTest, LaterStartHandsItsRequestToTheRunningOne) {
     SingleInstance first(run.path(), name);
     ASSERT_EQ(first.start({}, 1s), SingleInstance::Role::Primary);
     EXPECT_TRUE(first.listening());
-    std::vector<HandOffRequest> taken;
-    QObject::connect(&first, &SingleInstance::handedOver,
-                     [&](const HandOffRequest& r) { taken.push_back(r); });
-
-    auto later = startLater(10s);
-    EXPECT_EQ(await(*later), SingleInstance::Role::HandedOver);
-    for (int i = 0; i < 10 && taken.empty(); ++i)
-        QCoreApplication::processEvents();
-    ASSERT_EQ(taken.size(), 1u);
-    EXPECT_EQ(taken[0], request);
+    EXPECT_EQ(handOverTo(first, 10s), request);
 
     // Once the window has closed it takes nothing more: a later start waits
     // for the process to end and then runs its own window.
@@ -166,6 +228,45 @@ TEST_F(InstanceTest, LaterStartHandsItsRequestToTheRunningOne) {
     EXPECT_FALSE(QFile::exists(first.socketPath()));
     auto afterClose = startLater(300ms);
     EXPECT_EQ(await(*afterClose), SingleInstance::Role::NoAnswer);
+}
+
+// A window that cannot take paths yet (its lists are not loaded, or it is
+// closing) answers "wait": the later start keeps asking past its time-out,
+// for the window answers, and hands over once it is taken. A window that
+// stops taking them delivers those it answered first.
+TEST_F(InstanceTest, LaterStartWaitsWhileTheWindowCannotTakeItsPaths) {
+    SingleInstance first(run.path(), name);
+    ASSERT_EQ(first.start({}, 1s), SingleInstance::Role::Primary);
+    bool accepting = false;
+    first.setAccepting([&accepting] { return accepting; });
+    std::vector<HandOffRequest> taken;
+    std::vector<qint64> settleTook;
+    QObject::connect(&first, &SingleInstance::handedOver, [&](const HandOffRequest& r) {
+        taken.push_back(r);
+        // The window may close (and settle) while it takes the request: the
+        // one being taken counts as delivered.
+        QElapsedTimer clock;
+        clock.start();
+        first.settle();
+        settleTook.push_back(clock.elapsed());
+    });
+
+    auto later = startLater(500ms);
+    const QDeadlineTimer waited(2s);
+    while (!waited.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_FALSE(later->thread->isFinished()) << "the later start gave up on a window that answers";
+    EXPECT_TRUE(taken.empty());
+
+    accepting = true;
+    EXPECT_EQ(await(*later), SingleInstance::Role::HandedOver);
+    // Stopping now: what was answered is delivered without further events.
+    accepting = false;
+    first.settle();
+    ASSERT_EQ(taken.size(), 1u);
+    EXPECT_EQ(taken[0], request);
+    ASSERT_EQ(settleTook.size(), 1u);
+    EXPECT_LT(settleTook[0], 5000) << "settle waited for the request it was called from";
 }
 
 TEST_F(InstanceTest, LaterStartWithoutAnAnswerGivesUpInTime) {
@@ -202,6 +303,70 @@ TEST_F(InstanceTest, ALeftSocketOrAnEndedHolderLetsTheNextStartRun) {
     QThread::msleep(200);
     first.reset();
     EXPECT_EQ(await(*later, false), SingleInstance::Role::Primary);
+}
+
+TEST_F(InstanceTest, TheLockGoesWithTheWindowAndAStartWaitingOnItMeetsTheNextOne) {
+    auto first = std::make_unique<SingleInstance>(run.path(), name);
+    ASSERT_EQ(first->start({}, 1s), SingleInstance::Role::Primary);
+    const QString lock = first->lockPath();
+    ASSERT_TRUE(QFile::exists(lock));
+
+    // A later start waits on the lock file while the window ends and removes
+    // it; that start runs the next window and stays.
+    std::atomic<int> role{-1};
+    QSemaphore release;
+    std::unique_ptr<QThread> second(QThread::create([&] {
+        SingleInstance instance(run.path(), name);
+        role = int(instance.start(request, 20s));
+        release.acquire();
+    }));
+    second->start();
+    QThread::msleep(300);
+    first.reset();
+    const QDeadlineTimer deadline(20s);
+    while (role < 0 && !deadline.hasExpired())
+        QThread::msleep(10);
+    ASSERT_EQ(role, int(SingleInstance::Role::Primary));
+    // A third start finds that window (which lets no events run), not a
+    // removed file that nobody holds.
+    SingleInstance third(run.path(), name);
+    EXPECT_EQ(third.start(request, 300ms), SingleInstance::Role::NoAnswer);
+    release.release();
+    second->wait();
+    EXPECT_FALSE(QFile::exists(lock));
+    EXPECT_FALSE(QFile::exists(third.socketPath()));
+}
+
+TEST_F(InstanceTest, ARequestPastTheLimitIsNeitherSentNorRead) {
+    SingleInstance first(run.path(), name);
+    ASSERT_EQ(first.start({}, 1s), SingleInstance::Role::Primary);
+
+    // The version word, an empty show and the path, each ended by a NUL.
+    const qsizetype fixed = encodeHandOff({}).size() - 4 + 1;
+    request = HandOffRequest{{}, {"/" + QString(kMaxHandOffBytes - fixed - 1, 'a')}, {}};
+    ASSERT_EQ(encodeHandOff(request).size(), 4 + kMaxHandOffBytes);
+    EXPECT_EQ(handOverTo(first, 20s), request);
+
+    int taken = 0;
+    QObject::connect(&first, &SingleInstance::handedOver, [&] { ++taken; });
+    request.paths[0] += 'a';
+    SingleInstance later(run.path(), name);
+    EXPECT_EQ(later.start(request, 10s), SingleInstance::Role::TooBig);
+    // A length past the limit ends the connection unread.
+    QLocalSocket socket;
+    socket.connectToServer(first.socketPath());
+    ASSERT_TRUE(socket.waitForConnected(5000));
+    QByteArray head(4, '\0');
+    qToBigEndian<quint32>(quint32(kMaxHandOffBytes + 1), head.data());
+    socket.write(head);
+    socket.flush();
+    const QDeadlineTimer deadline(10s);
+    while (socket.state() == QLocalSocket::ConnectedState && !deadline.hasExpired()) {
+        QCoreApplication::processEvents();
+        socket.waitForDisconnected(10);
+    }
+    EXPECT_NE(socket.state(), QLocalSocket::ConnectedState);
+    EXPECT_EQ(taken, 0);
 }
 
 TEST_F(InstanceTest, LockFileOfSomeoneElseOrALinkIsNeverUsed) {

@@ -6,12 +6,15 @@
 #include "items/item_stats_model.h"
 #include "util/background_job.h"
 
+#include <QHeaderView>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QListView>
 #include <QPushButton>
 #include <QStringListModel>
 #include <QTableView>
 #include <QTimer>
+#include <QToolTip>
 
 namespace jl::test {
 namespace {
@@ -28,7 +31,7 @@ protected:
         for (const char* item : {"casino", "spam", "dead,\"item\""})
             items().insert(QString::fromLatin1(item));
     }
-    QString summary() const { return form->Statistics_Summary_Label->text(); }
+    QString summary() const { return control<QLabel>("statisticsSummary")->text(); }
     QModelIndex itemRow(const QString& item) const {
         ItemStatsModel* model = form->itemStatsModel();
         for (int row = 0; row < model->rowCount(); ++row)
@@ -40,80 +43,65 @@ protected:
     bool escaped = false;
 };
 
-TEST_F(StatisticsWindowTest, CountsOnRequestAndGoesOutOfDateWithTheLists) {
+TEST_F(StatisticsWindowTest, CountsOnRequestAndSaysWhenOutOfDate) {
     makePile();
-    form->PageControl1->setCurrentWidget(form->TabSheet3);
-    EXPECT_EQ(form->statistics(), nullptr);
+    control<QTabWidget>("PageControl1")->setCurrentWidget(control("statisticsPage"));
     EXPECT_TRUE(summary().startsWith("Press Refresh"));
 
-    form->Statistics_Refresh_BitBtn->click();
-    ASSERT_NE(form->statistics(), nullptr);
+    button("refreshStatisticsButton")->click();
+    ASSERT_NE(form->workspace().statistics(), nullptr);
     EXPECT_FALSE(form->isBusy());
-    const CollectionStats& stats = *form->statistics();
-    EXPECT_EQ(stats.items, (QStringList{"casino", "dead,\"item\"", "spam"}));
-    EXPECT_EQ(stats.files, (std::vector<int>{2, 0, 2}));
     EXPECT_EQ(summary(), "Files: 4 in the list, 4 read, 0 could not be read.\n"
                          "Items: 3, of which 1 in no file.\n"
                          "Files holding no item: 1. Files one item alone covers: 2.\n"
                          "Counted for the view: All \"Printable\" / \"Readable\" Text.");
-    EXPECT_EQ(form->Statistics_Uncovered_Files_ListBox->model()->rowCount(), 1);
-    EXPECT_EQ(form->Statistics_Single_Item_Files_ListBox->model()->rowCount(), 2);
-    EXPECT_FALSE(form->statisticsStale());
+    EXPECT_EQ(control<QListView>("uncoveredFilesList")->model()->rowCount(), 1);
+    EXPECT_EQ(control<QListView>("singleItemFilesList")->model()->rowCount(), 2);
+    EXPECT_TRUE(control<QLabel>("statisticsSummary")->styleSheet().isEmpty());
 
-    // A change to either list or to the view filter makes them out of date.
-    const std::function<void()> changes[] = {
-        [&] { items().insert("hello"); },
-        [&] { files().removeAt(0); },
-        [&] { form->File_Contents_Filter_RadioGroup->setItemIndex(1); },
-    };
-    for (const auto& change : changes) {
-        form->Statistics_Refresh_BitBtn->click();
-        EXPECT_FALSE(form->statisticsStale());
-        change();
-        EXPECT_TRUE(form->statisticsStale());
-        EXPECT_TRUE(summary().contains("Out of date")) << summary().toStdString();
-    }
+    // The view filter chosen on its page: the summary says so at once, in red.
+    group("File_Contents_Filter_RadioGroup")->setItemIndex(1);
+    EXPECT_TRUE(summary().contains("Out of date")) << summary().toStdString();
+    EXPECT_FALSE(control<QLabel>("statisticsSummary")->styleSheet().isEmpty());
 }
 
 TEST_F(StatisticsWindowTest, DoubleClicksShowFilesAndTheTableGoesOutAsCsv) {
     makePile();
     Select_List_Index(files(), 0);
-    form->PageControl1->setCurrentWidget(form->TabSheet3);
-    form->Statistics_Refresh_BitBtn->click();
+    control<QTabWidget>("PageControl1")->setCurrentWidget(control("statisticsPage"));
+    button("refreshStatisticsButton")->click();
 
-    // The next file holding the item after the current one, round the end.
-    const QModelIndex spam = itemRow("spam");
-    for (const int expected : {3, 0, 3}) {
-        form->PageControl1->setCurrentWidget(form->TabSheet3);
-        emit form->Statistics_Items_ListView->doubleClicked(spam);
-        EXPECT_EQ(current(), expected);
-        EXPECT_EQ(form->PageControl1->currentWidget(), form->TabSheet1);
-        EXPECT_TRUE(viewText().contains("spam"));
-        EXPECT_TRUE(viewHasFocus());
-    }
+    // The next file holding the item after the current one (which one is
+    // the workspace's: tests/workspace), shown on the first page.
+    emit control<QTableView>("itemsTable")->doubleClicked(itemRow("spam"));
+    EXPECT_EQ(current(), 3);
+    EXPECT_EQ(control<QTabWidget>("PageControl1")->currentWidget(), control("TabSheet1"));
+    EXPECT_TRUE(viewText().contains("spam"));
+    EXPECT_TRUE(viewHasFocus());
     dialogs.clear();
-    emit form->Statistics_Items_ListView->doubleClicked(itemRow("dead,\"item\""));
+    emit control<QTableView>("itemsTable")->doubleClicked(itemRow("dead,\"item\""));
     EXPECT_EQ(dialogs.texts(), QStringList{"No file in the list holds \"dead,\"item\"\"."});
 
-    emit form->Statistics_Uncovered_Files_ListBox->doubleClicked(
-        form->Statistics_Uncovered_Files_ListBox->model()->index(0, 0));
+    emit control<QListView>("uncoveredFilesList")
+        ->doubleClicked(control<QListView>("uncoveredFilesList")->model()->index(0, 0));
     EXPECT_EQ(current(), 2);
     EXPECT_TRUE(viewText().contains("hello"));
 
     // Sorted by the files column, most first; copied and saved as CSV.
-    form->Statistics_Items_ListView->sortByColumn(ItemStatsModel::FilesColumn, Qt::DescendingOrder);
-    const QString csv = QStringLiteral("Files,Alone,Item\r\n2,1,casino\r\n2,1,spam\r\n"
-                                       "0,0,\"dead,\"\"item\"\"\"\r\n");
-    form->Statistics_Copy_To_Clipboard_BitBtn->click();
+    control<QTableView>("itemsTable")
+        ->sortByColumn(ItemStatsModel::FilesColumn, Qt::DescendingOrder);
+    const QString csv = QStringLiteral("Files,Alone,Kind,Item\r\n2,1,other,casino\r\n"
+                                       "2,1,other,spam\r\n0,0,other,\"dead,\"\"item\"\"\"\r\n");
+    button("copyStatisticsButton")->click();
     EXPECT_EQ(clipboard.text(), csv);
 
     const QString saved = messages.file("out/stats.csv");
     QDir().mkpath(messages.file("out"));
     dialogs.clear();
     dialogs.saveNext(QString()); // cancelled: nothing written
-    form->Statistics_Save_BitBtn->click();
+    button("saveStatisticsButton")->click();
     dialogs.saveNext(saved);
-    form->Statistics_Save_BitBtn->click();
+    button("saveStatisticsButton")->click();
     EXPECT_EQ(messages.read("out/stats.csv"), csv.toUtf8());
     ASSERT_EQ(dialogs.count(), 2u);
     EXPECT_TRUE(dialogs.shown()[0].text.startsWith("Save Statistics As | "));
@@ -122,33 +110,81 @@ TEST_F(StatisticsWindowTest, DoubleClicksShowFilesAndTheTableGoesOutAsCsv) {
         << dialogs.shown()[0].text.toStdString();
     // A folder that is not there: the reason, and nothing written.
     dialogs.saveNext(messages.file("no/such/folder/x.csv"));
-    form->Statistics_Save_BitBtn->click();
+    button("saveStatisticsButton")->click();
     EXPECT_EQ(dialogs.lastType(), Shown::Type::Error);
     EXPECT_TRUE(dialogs.lastText().startsWith("Error: The statistics could not be saved to \""));
     EXPECT_TRUE(dialogs.scriptUsedUp());
 }
 
+// Maximised on a large screen every font grows with the window: the rows,
+// the count headings and the lists of long paths must grow with them.
+TEST_F(StatisticsWindowTest, TheTableAndTheListsStayReadableInALargeWindow) {
+    makePile();
+    const QString deep = QStringLiteral("%1/%2/uncovered.eml")
+                             .arg(QString(120, QLatin1Char('d')), QString(120, QLatin1Char('e')));
+    const QString path = messages.write(deep, "Subject: hello\r\n");
+    files().insert(path);
+    form->resize(1920, 1080);
+    control<QTabWidget>("PageControl1")->setCurrentWidget(control("statisticsPage"));
+    button("refreshStatisticsButton")->click();
+    QApplication::processEvents();
+
+    QTableView* table = control<QTableView>("itemsTable");
+    ASSERT_GT(table->font().pointSize(), 2 * 10 - 2) << "the fonts grow with the window";
+    for (int row = 0; row < table->model()->rowCount(); ++row)
+        EXPECT_GE(table->rowHeight(row), table->fontMetrics().height()) << "row " << row;
+    QHeaderView* header = table->horizontalHeader();
+    for (const int column : {ItemStatsModel::FilesColumn, ItemStatsModel::AloneColumn})
+        EXPECT_GE(header->sectionSize(column), header->sectionSizeHint(column))
+            << "heading " << column;
+
+    // A first click on a count heading sorts the largest first.
+    ItemStatsModel* model = form->itemStatsModel();
+    const int files = ItemStatsModel::FilesColumn;
+    QTest::mouseClick(
+        header->viewport(), Qt::LeftButton, {},
+        QPoint(header->sectionViewportPosition(files) + header->sectionSize(files) / 2,
+               header->height() / 2));
+    EXPECT_EQ(model->sortColumn(), files);
+    EXPECT_EQ(model->sortOrder(), Qt::DescendingOrder);
+    EXPECT_EQ(model->data(model->index(0, files), Qt::DisplayRole).toInt(), 2);
+
+    // A path longer than the list is cut to its width (not scrolled to),
+    // and shows whole in its tool tip.
+    QListView* list = control<QListView>("uncoveredFilesList");
+    const QModelIndex entry = list->model()->index(list->model()->rowCount() - 1, 0);
+    ASSERT_EQ(entry.data().toString(), path);
+    const QRect rect = list->visualRect(entry);
+    EXPECT_LE(rect.width(), list->viewport()->width());
+    QHelpEvent tip(QEvent::ToolTip, rect.center(), list->viewport()->mapToGlobal(rect.center()));
+    QApplication::sendEvent(list->viewport(), &tip);
+    EXPECT_TRUE(QToolTip::text().contains(path)) << QToolTip::text().toStdString();
+    QToolTip::hideText();
+}
+
 TEST_F(StatisticsWindowTest, NewControlsFollowTheWindowRules) {
     dialogs.clear();
-    form->Statistics_Copy_To_Clipboard_BitBtn->click();
-    form->Statistics_Save_BitBtn->click();
+    button("copyStatisticsButton")->click();
+    button("saveStatisticsButton")->click();
     EXPECT_EQ(
         dialogs.texts(),
         QStringList(2, "Error: There are no statistics yet. Press Refresh to count them first."));
     const QWidget* controls[] = {
-        form->Statistics_Items_ListView,           form->Statistics_Refresh_BitBtn,
-        form->Statistics_Copy_To_Clipboard_BitBtn, form->Statistics_Save_BitBtn,
-        form->Statistics_Uncovered_Files_ListBox,  form->Statistics_Single_Item_Files_ListBox};
+        control<QTableView>("itemsTable"),        button("refreshStatisticsButton"),
+        button("copyStatisticsButton"),           button("saveStatisticsButton"),
+        control<QListView>("uncoveredFilesList"), control<QListView>("singleItemFilesList")};
     for (const QWidget* control : controls) {
         SCOPED_TRACE(control->objectName().toStdString());
         EXPECT_FALSE(control->statusTip().isEmpty());
+        // The page is this tool's own: its hints name no other system.
+        EXPECT_FALSE(control->statusTip().contains("Windows"));
         const auto& all = form->components();
         EXPECT_NE(std::find(all.begin(), all.end(), control), all.end());
     }
     form->Set_Busy_State(false);
-    EXPECT_FALSE(form->Statistics_Refresh_BitBtn->isEnabled());
+    EXPECT_FALSE(button("refreshStatisticsButton")->isEnabled());
     form->Set_Busy_State(true);
-    EXPECT_TRUE(form->Statistics_Refresh_BitBtn->isEnabled());
+    EXPECT_TRUE(button("refreshStatisticsButton")->isEnabled());
 }
 
 // Escape while the scan runs: the file reached is shown as Next File shows
@@ -173,7 +209,7 @@ TEST_F(StatisticsWindowTest, EscapeStopsTheScanOnTheFileReached) {
             }
         });
     });
-    form->BitBtn1->click();
+    button("BitBtn1")->click();
     const int reached = current();
     ASSERT_GT(reached, 0);
     EXPECT_EQ(caption(), QStringLiteral("File %1 of 500 :  %2.eml ")

@@ -37,7 +37,7 @@ TEST_F(WindowTextsTest, TitlesAreExactlyAsGiven) {
         titles << titleAsShown(modal);
         qobject_cast<TAboutBox*>(modal)->OKButton->click();
     });
-    form->AboutOption->trigger();
+    action("AboutOption")->trigger();
     // The chooser, and its question about a typed directory that is missing.
     whenModal([&](QWidget* modal) {
         auto* chooser = qobject_cast<QFileDialog*>(modal);

@@ -48,8 +48,14 @@ TEST_F(WorkWindowTest, WindowIsBusyButLiveAndEveryWayStopsTheWork) {
     } ways[] = {
         {"Escape on the window", [](TMainForm1& f) { QTest::keyClick(&f, Qt::Key_Escape); }, false},
         {"click on the panel",
-         [](TMainForm1& f) { QTest::mouseClick(f.Progress_Guage, Qt::LeftButton); }, false},
-        {"stop flag", [](TMainForm1& f) { f.Abort_All_Processing_CheckBox->setChecked(true); },
+         [](TMainForm1& f) {
+             QTest::mouseClick(f.findChild<QProgressBar*>("Progress_Guage"), Qt::LeftButton);
+         },
+         false},
+        {"stop flag",
+         [](TMainForm1& f) {
+             f.findChild<QCheckBox*>("Abort_All_Processing_CheckBox")->setChecked(true);
+         },
          false},
         {"close", [](TMainForm1& f) { f.close(); }, true},
     };
@@ -66,13 +72,13 @@ TEST_F(WorkWindowTest, WindowIsBusyButLiveAndEveryWayStopsTheWork) {
         QTimer watch;
         QObject::connect(&watch, &QTimer::timeout, [&] {
             ++ticks;
-            if (!form->File_Processing_Progress_GroupBox->isVisible() ||
-                form->Progress_Guage->value() <= 0)
+            if (!control<QGroupBox>("File_Processing_Progress_GroupBox")->isVisible() ||
+                control<QProgressBar>("Progress_Guage")->value() <= 0)
                 return;
             watch.stop();
-            busy = form->isBusy() && !form->Next_File_BitBtn->isEnabled();
-            menusEnabled = form->MainMenu1->isEnabled();
-            gaugeMaximum = form->Progress_Guage->maximum();
+            busy = form->isBusy() && !button("Next_File_BitBtn")->isEnabled();
+            menusEnabled = control<QMenuBar>("MainMenu1")->isEnabled();
+            gaugeMaximum = control<QProgressBar>("Progress_Guage")->maximum();
             way.stop(*form);
         });
         watch.start(5);
@@ -87,13 +93,13 @@ TEST_F(WorkWindowTest, WindowIsBusyButLiveAndEveryWayStopsTheWork) {
         EXPECT_LT(steps, 5000); // stopped, not timed out
         EXPECT_FALSE(form->isWorking());
         EXPECT_FALSE(form->isBusy());
-        EXPECT_FALSE(form->File_Processing_Progress_GroupBox->isVisible());
+        EXPECT_FALSE(control<QGroupBox>("File_Processing_Progress_GroupBox")->isVisible());
         EXPECT_EQ(QApplication::overrideCursor(), nullptr);
         EXPECT_EQ(form->isVisible(), !way.closes);
         if (way.closes) { // the close saved the list as it stood
             EXPECT_EQ(program.read("Junkloupe.ini_file"), "/m/kept.eml\r\n");
         } else {
-            EXPECT_TRUE(form->Next_File_BitBtn->isEnabled());
+            EXPECT_TRUE(button("Next_File_BitBtn")->isEnabled());
         }
     }
 }
@@ -102,7 +108,8 @@ TEST_F(WorkWindowTest, ShortWorkShowsNoPanelAndAFailureIsReported) {
     bool panelSeen = false;
     QTimer watch;
     QObject::connect(&watch, &QTimer::timeout, [&] {
-        panelSeen = panelSeen || form->File_Processing_Progress_GroupBox->isVisible();
+        panelSeen =
+            panelSeen || control<QGroupBox>("File_Processing_Progress_GroupBox")->isVisible();
     });
     watch.start(5);
     form->runWork([](const JobControl& control) {
@@ -120,24 +127,40 @@ TEST_F(WorkWindowTest, ShortWorkShowsNoPanelAndAFailureIsReported) {
     EXPECT_FALSE(form->isWorking());
 }
 
-TEST_F(WorkWindowTest, FilesInDirectoryStopsAtTheStopFlagAfterTheFirstName) {
+// A stop says how much of the directory went in, and the directory is not
+// remembered as read: choosing it again adds the rest.
+TEST_F(WorkWindowTest, FilesInDirectoryStoppedSaysHowFarItGotAndTheSameChoiceCompletesIt) {
     // The stop flag is asked before every name after the first.
     for (int i = 0; i < 5; ++i)
         message(QStringLiteral("dir/m%1.eml").arg(i), "Received: x\r\n");
-    form->Abort_All_Processing_CheckBox->setChecked(true);
-    dialogs.chooseNext(program.file("messages/dir"));
+    message("dir/sub/not-counted.eml", "Received: x\r\n");
+    const QString dir = program.file("messages/dir");
+    form->workspace().setCurrentDirectory(program.file("messages/"));
+    control<QCheckBox>("Abort_All_Processing_CheckBox")->setChecked(true);
+    dialogs.chooseNext(dir);
     form->Add_All_Files_In_A_Directory_BitBtnClick();
     EXPECT_EQ(files().count(), 1);
     EXPECT_EQ(current(), 0);
     EXPECT_FALSE(form->isBusy());
+    ASSERT_EQ(dialogs.count(), 2u); // the chooser and the notice
+    EXPECT_EQ(dialogs.lastType(), Shown::Type::Information);
+    EXPECT_EQ(dialogs.lastText(), "Files in Directory was stopped after 1 of the 5 files in " +
+                                      dir +
+                                      "/: 1 of them was added to the list.\nThe directory "
+                                      "was not read whole; choose it again to add the rest.");
+    EXPECT_EQ(form->workspace().currentDirectory(), program.file("messages/"));
+    EXPECT_EQ(dialogs.lastStartDirectory(), program.file("messages/"));
 
-    // Without it the whole directory is listed (the remembered directory
-    // forgotten, or choosing it again would add nothing).
-    form->Abort_All_Processing_CheckBox->setChecked(false);
-    form->Current_Directory_Edit->clear();
-    dialogs.chooseNext(program.file("messages/dir"));
+    // The same choice again reads it whole (the chooser starts there), and
+    // only then is it the current directory.
+    control<QCheckBox>("Abort_All_Processing_CheckBox")->setChecked(false);
+    dialogs.clear();
+    dialogs.chooseNext(dir);
     form->Add_All_Files_In_A_Directory_BitBtnClick();
     EXPECT_EQ(files().count(), 5);
+    EXPECT_EQ(dialogs.count(), 1u);
+    EXPECT_EQ(dialogs.lastStartDirectory(), dir + "/");
+    EXPECT_EQ(form->workspace().currentDirectory(), dir + "/");
 }
 
 TEST_F(WorkWindowTest, FilesDroppedWhileADirectoryIsReadAreKeptWithIt) {

@@ -1,6 +1,7 @@
 // junkloupe-cli: exact output and exit status of view, scan, hits and sum.
 
 #include "cli/cli.h"
+#include "cli/tally.h"
 #include "support/temp_folder.h"
 
 #include <QDir>
@@ -10,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <limits>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -179,7 +181,21 @@ TEST(CliUsage, WrongUsageIsOneLineAndAPointerToTheHelp) {
         {{"hits", "-i", items, "-j", "0", file}, "invalid number of threads '0' (1 to 256)"},
         {{"hits", "--items"}, "option '--items' requires an argument"},
         {{"sum", "-r"}, "option '-r' does not apply to sum"},
+        {{"sum", "-d"}, "option '-d' does not apply to sum"},
         {{"sum", "-", "-"}, "standard input can be read only once"},
+        {{"export", "-i", items},
+         "export needs --format FORMAT (spamassassin, postfix, csv or json)"},
+        {{"export", "--format", "tsv", "-i", items},
+         "invalid format 'tsv' (spamassassin, postfix, csv or json)"},
+        {{"export", "--format", "csv"}, "export needs --items FILE"},
+        {{"export", "--format", "postfix", "-i", items, file},
+         "files are counted only for csv and json, not for postfix"},
+        {{"export", "--format", "postfix", "-i", items, "--score", "1e999"},
+         "invalid score '1e999' (a number)"},
+        {{"export", "--format", "postfix", "-i", items, "--action", "WARN\nX"},
+         "invalid action: the action must be one line"},
+        {{"hits", "-i", items, "--action", "WARN", file},
+         "option '--action' does not apply to hits"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args.join(' ').toStdString());
@@ -325,27 +341,38 @@ TEST_F(CliPile, SubDirectoriesAndLinks) {
     ASSERT_EQ(::symlink((pile + "A-clean.eml").constData(), (pile + "link.eml").constData()), 0);
     ASSERT_EQ(::symlink(pile.constData(), (pile + "sub/loop").constData()), 0);
     ASSERT_EQ(::symlink("nowhere", (pile + "dangling").constData()), 0);
+    // A folder outside the pile that only two links lead to, and a link to
+    // the pile itself.
+    const QString elsewhere = folder.mkdir(QStringLiteral("elsewhere"));
+    folder.write(QStringLiteral("elsewhere/far.eml"), "clean\r\n");
+    for (const char* link : {"one-way", "other-way"})
+        ASSERT_EQ(::symlink(QFile::encodeName(elsewhere).constData(), (pile + link).constData()),
+                  0);
+    const QString pileLink = folder.file(QStringLiteral("pile-link"));
+    ASSERT_EQ(::symlink(pile.constData(), QFile::encodeName(pileLink).constData()), 0);
     struct Case {
-        QStringList options;
+        QStringList args;
         QByteArray out;
         QByteArray err;
     };
     const QByteArray clean = lines({"A-clean.eml", "e-empty.eml", "link.eml"});
+    // Every file once: a directory reached through two links, or through a
+    // link and its own path, is walked once, under its own path if it has one.
+    const QByteArray deref =
+        lines({"A-clean.eml", "e-empty.eml", "link.eml", "one-way/far.eml", "sub/deep.eml"});
+    const QByteArray loop =
+        "junkloupe-cli: warning: " + pile + "sub/loop: recursive directory loop\n";
     const Case cases[] = {
-        {{},
+        {{dir},
          clean,
-         "junkloupe-cli: " + pile + ": 2 sub-directories not searched (-r descends into them)\n"},
-        {{"-r"}, clean + lines({"sub/deep.eml"}), {}},
-        {{"-R"},
-         lines({"A-clean.eml", "e-empty.eml", "link-to-sub/deep.eml", "link.eml", "sub/deep.eml"}),
-         "junkloupe-cli: warning: " + pile +
-             "link-to-sub/loop: recursive directory loop\n"
-             "junkloupe-cli: warning: " +
-             pile + "sub/loop: recursive directory loop\n"},
+         "junkloupe-cli: " + pile + ": 4 sub-directories not searched (-r descends into them)\n"},
+        {{dir, "-r"}, clean + lines({"sub/deep.eml"}), {}},
+        {{dir, "-R"}, deref, loop},
+        {{pileLink + "/", dir, "-R"}, deref, loop},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.options.join(' ').toStdString());
-        const CliResult r = runCli(QStringList{"scan", "-f2", "-i", items, dir} + c.options);
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        const CliResult r = runCli(QStringList{"scan", "-f2", "-i", items} + c.args);
         EXPECT_EQ(r.status, 0);
         EXPECT_EQ(r.out, c.out);
         EXPECT_EQ(r.err, c.err);
@@ -421,14 +448,15 @@ TEST_F(CliPile, HitsInEveryFormat) {
         {{"-f2", "-i", items}, "0\t\n0\tabsent\n3\tCasino\n2\tevil.example\n2\n"},
         {{"-i", items}, "0\t\n0\tabsent\n1\tCasino\n2\tevil.example\n3\n"},
         {{"-i", odd, "--format", "tsv", "-j1"},
-         "kind\tnumber\titem\nfilter\t1\t\nfiles\t6\t\nwithout\t3\t\nunreadable\t0\t\n"
-         "item\t0\t\"q\"\nitem\t0\ta\\tb\\\\c\nitem\t1\tCasino\nitem\t2\tevil.example\n"},
+         "kind\tnumber\titem\titem_kind\nfilter\t1\t\t\nfiles\t6\t\t\nwithout\t3\t\t\n"
+         "unreadable\t0\t\t\nitem\t0\t\"q\"\tother\nitem\t0\ta\\tb\\\\c\tother\n"
+         "item\t1\tCasino\tother\nitem\t2\tevil.example\thost\ncheck\t3737330563648986752\t\t\n"},
         {{"-i", odd, "--format=json", "-f0", "-j3"},
          "{\n  \"filter\": 0,\n  \"files\": 6,\n  \"without\": 3,\n  \"unreadable\": 0,\n"
-         "  \"items\": [\n    {\"item\": \"\\\"q\\\"\", \"count\": 0},\n"
-         "    {\"item\": \"a\\tb\\\\c\", \"count\": 0},\n    {\"item\": \"Casino\", \"count\": "
-         "1},\n"
-         "    {\"item\": \"evil.example\", \"count\": 2}\n  ]\n}\n"},
+         "  \"items\": [\n    {\"item\": \"\\\"q\\\"\", \"kind\": \"other\", \"count\": 0},\n"
+         "    {\"item\": \"a\\tb\\\\c\", \"kind\": \"other\", \"count\": 0},\n"
+         "    {\"item\": \"Casino\", \"kind\": \"other\", \"count\": 1},\n"
+         "    {\"item\": \"evil.example\", \"kind\": \"host\", \"count\": 2}\n  ]\n}\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args.join(' ').toStdString());
@@ -437,6 +465,69 @@ TEST_F(CliPile, HitsInEveryFormat) {
         EXPECT_EQ(r.out, c.expected);
         EXPECT_EQ(r.err, note());
     }
+}
+
+// Items read in part would report files as holding none of them: every
+// command that reads them stops and says why.
+TEST_F(CliPile, ItemsFileReadInPartIsTrouble) {
+    struct Case {
+        QByteArray bytes;
+        const char* where;
+    };
+    const Case files[] = {
+        {QByteArray("absent\r\nevil.ex\0ample\r\n", 23), "a NUL character"},
+        {QByteArray("\xFF\xFE"
+                    "a\0\r\0\n\0"
+                    "e",
+                    9),
+         "a last byte that is half of a UTF-16 character"},
+    };
+    for (const Case& file : files) {
+        const QString bad = folder.write(QStringLiteral("bad.txt"), file.bytes);
+        for (const QStringList& args : {QStringList{"scan", dir}, QStringList{"hits", dir},
+                                        QStringList{"export", "--format=csv"}}) {
+            SCOPED_TRACE((args.join(' ') + " " + file.where).toStdString());
+            const CliResult r = runCli(args + QStringList{"-i", bad});
+            EXPECT_EQ(r.status, 2);
+            EXPECT_EQ(r.out, QByteArray());
+            EXPECT_EQ(r.err, "junkloupe-cli: " + QFile::encodeName(bad) +
+                                 ": the items cannot be read whole: reading stopped at line 2, "
+                                 "which holds " +
+                                 file.where + "\n");
+        }
+    }
+}
+
+TEST_F(CliPile, ExportsCountWhatHitsCountsAndReplaceTheirFile) {
+    // csv and json count the files named as hits does, in the same order.
+    CliResult r = runCli({"export", "--format", "csv", "-f2", "-i", items, dir});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "Kind,Item,Files\r\nother,,0\r\nother,absent,0\r\nother,Casino,3\r\n"
+                     "host,evil.example,2\r\n");
+    // Without files: the items and their kinds alone.
+    r = runCli({"export", "--format", "csv", "-i", items});
+    EXPECT_EQ(r.out, "Kind,Item,Files\r\nother,,\r\nother,absent,\r\nother,Casino,\r\n"
+                     "host,evil.example,\r\n");
+    // -o replaces the file by a complete new one; standard output stays empty.
+    const QString target = folder.write(QStringLiteral("rules.cf"), "old rules\n");
+    r = runCli({"export", "--format", "spamassassin", "--score=2.5", "-i", items, "-o", target});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, QByteArray());
+    QFile written(target);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    const QByteArray rules = written.readAll();
+    EXPECT_TRUE(rules.startsWith("# Junkloupe v1.0f: 4 interesting items as SpamAssassin rules"));
+    // Under the default filter (all headers), header rules; the empty item
+    // would match every message: it has none.
+    EXPECT_TRUE(rules.contains("\nheader   JL_4_EVIL_EXAMPLE ALL =~ /evil\\x2eexample/i\n"));
+    EXPECT_TRUE(rules.contains("\n# Item 1 is empty: it matches nothing and has no rule.\n"));
+    EXPECT_FALSE(rules.contains("JL_1"));
+    EXPECT_TRUE(rules.contains("\nscore    JL_4_EVIL_EXAMPLE 2.5\n"));
+    // A folder that takes no file: trouble, and nothing half written.
+    r = runCli({"export", "--format", "postfix", "-i", items, "-o", dir + "/no/such/t.regexp"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(
+        r.err.startsWith("junkloupe-cli: " + QFile::encodeName(dir) + "/no/such/t.regexp: "));
 }
 
 TEST_F(CliPile, WriteErrorsAreTrouble) {
@@ -507,44 +598,85 @@ TEST_F(CliPile, SumOfPartsEqualsOneRun) {
     }
 }
 
+// A TSV part as hits writes it, check row included.
+QByteArray tsvPart(const QStringList& items, qint64 count = 1, bool decoded = false) {
+    jl::ScanTally tally(items, 1, decoded);
+    tally.examined = 2;
+    tally.without = 1;
+    tally.files.assign(size_t(items.size()), count);
+    return jl::cli::formatTally(tally, jl::cli::TallyFormat::Tsv);
+}
+
 TEST(CliSum, InputThatDoesNotAddUpIsRefused) {
     TempFolder folder;
-    const QByteArray head = "kind\tnumber\titem\n";
-    const QByteArray one = head + "filter\t1\t\nfiles\t2\t\nwithout\t1\t\nunreadable\t0\t\n"
-                                  "item\t1\tx\n";
+    const QByteArray head = "kind\tnumber\titem\titem_kind\n";
+    const QByteArray one = tsvPart({"x"});
+    const QByteArray rows = one.mid(head.size());
+    const QByteArray oneWithoutCheck = one.left(one.indexOf("check"));
     const QString json = "{\"filter\": 1, \"files\": 2, \"without\": 1, \"unreadable\": 0, "
-                         "\"items\": [{\"item\": \"x\", \"count\": 1}]}\n";
+                         "\"items\": [{\"item\": \"x\", \"kind\": \"other\", \"count\": 1}]}\n";
+    const QByteArray tooMany =
+        "the partial results were made with different items: 'y' is in 1 of 2";
     struct Case {
         QByteArray input;
         const char* problem;
     };
     const Case cases[] = {
         {"", "no partial results in the input"},
-        {one + one.mid(head.size()) + "item\t1\ty\n",
-         "the partial results were made with different items: 'y' is in 1 of 2"},
-        {one + "filter\t2\t\n",
-         "(standard input):7: made with filter 2, the results before with filter 1"},
-        {one + "files\t1\t\n",
+        {one + tsvPart({"x", "y"}).mid(head.size()), tooMany},
+        {one + "filter\t2\t\t\n",
+         "(standard input):8: made with filter 2, the results before with filter 1"},
+        {one + "files\t1\t\t\n",
          "the partial results are incomplete: 2 'files' rows, but 1 'filter' rows"},
-        {one + "item\t1\tx",
-         "(standard input):7: the last line has no line end: the input was cut short"},
-        {one + "item\t-1\tx\n", "(standard input):7: '-1' is no count"},
-        {one + "item\t1\n", "(standard input):7: a row must have three fields separated by tabs "
-                            "(kind, number, item), not 2"},
-        {one + "files\t1\tx\n", "(standard input):7: a 'files' row has no item"},
-        {one + "item\t1\ta\\b\n",
-         "(standard input):7: a backslash in an item must be followed by \\, t, r or n"},
-        {one + "lines\t1\t\n", "(standard input):7: unknown kind of row 'lines'"},
-        {one + QByteArray("files\t999999999999999999\t\n").repeated(10),
-         "(standard input):16: a sum grows beyond 9223372036854775807"},
+        {oneWithoutCheck,
+         "the partial results are incomplete: 1 'files' rows in TSV, but 0 'check' rows (a "
+         "part may be cut short, or made by an older junkloupe-cli)"},
+        // A row twice in one part makes up for it missing from another: the
+        // counts alone fit together, the checks do not.
+        {one + "item\t1\tx\tother\n" + tsvPart({}),
+         "the rows do not add up to the checks of their parts: a row is there twice, missing or "
+         "changed"},
+        {QByteArray(one).replace("files\t2", "files\t3"),
+         "the rows do not add up to the checks of their parts: a row is there twice, missing or "
+         "changed"},
+        {one + "item\t1\tx\tother",
+         "(standard input):8: the last line has no line end: the input was "
+         "cut short"},
+        {one + "item\t-1\tx\tother\n", "(standard input):8: '-1' is no count"},
+        {one + "item\t9223372036854775808\tx\tother\n",
+         "(standard input):8: '9223372036854775808' is no count"},
+        {one + "item\t1\n", "(standard input):8: a row must have four fields separated by tabs "
+                            "(kind, number, item, item_kind), not 2"},
+        {one + "item\t1\tx\thost\n",
+         "(standard input):8: the kind of the item 'x' is other, not host"},
+        {one + "files\t1\tx\t\n", "(standard input):8: a 'files' row has no item"},
+        {one + "item\t1\ta\\b\tother\n",
+         "(standard input):8: a backslash in an item must be followed by \\, t, r or n"},
+        {one + "lines\t1\t\t\n", "(standard input):8: unknown kind of row 'lines'"},
+        {one + rows.repeated(2) +
+             tsvPart({"x"}, std::numeric_limits<qint64>::max() - 2).mid(head.size()),
+         "(standard input):24: a sum grows beyond 9223372036854775807"},
+        {one + tsvPart({"x"}, 1, true).mid(head.size()),
+         "the partial results were made with and without --decode: 1 of 2 decoded"},
+        {one + "decoded\t2\t\t\n", "(standard input):8: a 'decoded' row holds 1"},
+        {json.toUtf8().replace("\"items\"", "\"decoded\": 1, \"items\""),
+         "(standard input):1: \"decoded\" must be true or false"},
         {json.toUtf8() + "{\n",
          "(standard input):2: the JSON object begun at (standard input):2 does not end"},
         {json.toUtf8().replace("\"files\": 2", "\"files\": -2"),
          "(standard input):1: \"files\" must be a count"},
+        {json.toUtf8().replace("\"files\": 2", "\"files\": 9223372036854775808"),
+         "(standard input):1: \"files\" must be a count"},
         {json.toUtf8().replace("\"filter\"", "\"filtre\""),
          "(standard input):1: unknown key \"filtre\""},
-        {json.toUtf8().replace("}]}", "}, {\"item\": \"x\", \"count\": 1}]}"),
+        {json.toUtf8().replace("\"other\"", "\"host\""),
+         "(standard input):1: the kind of the item 'x' is other, not host"},
+        {json.toUtf8().replace("}]}", "}, {\"item\": \"x\", \"kind\": \"other\", \"count\": 1}]}"),
          "(standard input):1: the item \"x\" is there twice"},
+        {json.toUtf8().replace("\"files\": 2", "\"files\": 2, \"files\": 2"),
+         "(standard input):1: a member is there twice in one object"},
+        {json.toUtf8().replace("\"count\": 1", "\"count\": 1, \"count\": 1"),
+         "(standard input):1: a member is there twice in one object"},
         {json.toUtf8().replace("}]}", "}]} x"),
          "(standard input):1: text after the end of a JSON object"},
     };
@@ -558,9 +690,91 @@ TEST(CliSum, InputThatDoesNotAddUpIsRefused) {
     const QString file = folder.write(QStringLiteral("part.json"), json.toUtf8());
     const CliResult mixed = runCli({"sum", file, "-", "--format=json"}, one);
     EXPECT_EQ(mixed.status, 0) << mixed.err.constData();
-    EXPECT_EQ(mixed.out, QByteArray("{\n  \"filter\": 1,\n  \"files\": 4,\n  \"without\": 2,\n"
-                                    "  \"unreadable\": 0,\n  \"items\": [\n"
-                                    "    {\"item\": \"x\", \"count\": 2}\n  ]\n}\n"));
+    EXPECT_EQ(mixed.out,
+              QByteArray("{\n  \"filter\": 1,\n  \"files\": 4,\n  \"without\": 2,\n"
+                         "  \"unreadable\": 0,\n  \"items\": [\n"
+                         "    {\"item\": \"x\", \"kind\": \"other\", \"count\": 2}\n  ]\n}\n"));
+}
+
+// Counts are exact up to the largest a sum can hold, in every form, and what
+// sum writes it reads back.
+TEST(CliSum, LargeCountsStayExact) {
+    const qint64 max = std::numeric_limits<qint64>::max();
+    const qint64 twoTo53 = qint64(1) << 53;
+    const QByteArray jsonPart =
+        "{\"filter\": 1, \"files\": 9007199254740993, \"without\": 0, "
+        "\"unreadable\": 0, \"items\": [{\"item\": \"x\", \"kind\": \"other\", \"count\": " +
+        QByteArray::number(twoTo53) + "}]}\n";
+    struct Case {
+        QByteArray input;
+        qint64 files, count;
+    };
+    const Case cases[] = {
+        {jsonPart, twoTo53 + 1, twoTo53},
+        {jsonPart + jsonPart, 2 * twoTo53 + 2, 2 * twoTo53},
+        {tsvPart({"x"}, max), 2, max},
+        {tsvPart({"x"}, max - 1) + tsvPart({"x"}, 1), 4, max},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.input.toStdString());
+        for (const char* format : {"json", "tsv"}) {
+            const CliResult r = runCli({"sum", "--format", format}, c.input);
+            ASSERT_EQ(r.status, 0) << r.err.constData();
+            EXPECT_TRUE(r.out.contains(QByteArray::number(c.files)));
+            EXPECT_TRUE(r.out.contains(QByteArray::number(c.count)));
+            const CliResult again = runCli({"sum", "--format", format}, r.out);
+            EXPECT_EQ(again.status, 0) << again.err.constData();
+            EXPECT_EQ(again.out, r.out);
+        }
+    }
+}
+
+// With --decode, view, scan and hits read the decoded text: an item that
+// only the encoding hides is found, and the counts say they were decoded.
+TEST(CliDecode, ViewScanAndHitsReadTheDecodedText) {
+    TempFolder folder;
+    const QByteArray message = "Received: from a\r\nSubject: =?utf-8?B?SGk=?=\r\n"
+                               "Message-ID: <1@x>\r\nContent-Transfer-Encoding: base64\r\n\r\n"
+                               "Z28gdG8gZXZpbC5leGFtcGxlCg==\r\n"; // "go to evil.example"
+    const QString file = folder.write(QStringLiteral("m.eml"), message);
+    const QString items = folder.write(QStringLiteral("items.txt"), "EVIL.example\r\n");
+    const QByteArray decodedView =
+        "\nReceived: from a\n\nSubject: Hi\n\nMessage-ID: <1@x>\n\n\n"
+        "\nContent-Transfer-Encoding: base64\n\n\n\ngo to evil.example\n";
+    jl::ScanTally counted(QStringList{"EVIL.example"}, 2, true);
+    counted.examined = 1;
+    counted.files = {1};
+    const QByteArray tsv = jl::cli::formatTally(counted, jl::cli::TallyFormat::Tsv);
+    counted.examined = 2;
+    counted.files = {2};
+    const QByteArray twice = jl::cli::formatTally(counted, jl::cli::TallyFormat::Tsv);
+    struct Case {
+        QStringList args;
+        QByteArray input;
+        int status;
+        QByteArray out;
+    };
+    const Case cases[] = {
+        {{"view", "-d", "-f2", file}, {}, 0, decodedView},
+        {{"view", "--decode", "-f2", "-"}, message, 0, decodedView},
+        {{"scan", "-d", "-f2", "-i", items, file}, {}, 1, {}},
+        {{"scan", "-f2", "-i", items, file}, {}, 0, QFile::encodeName(file) + '\n'},
+        {{"hits", "-d", "-f2", "-i", items, file}, {}, 0, "1\tEVIL.example\n0\n"},
+        {{"hits", "-f2", "-i", items, file}, {}, 0, "0\tEVIL.example\n1\n"},
+        {{"hits", "-d", "-f2", "-i", items, "--format=tsv", file}, {}, 0, tsv},
+        {{"sum", "--format=tsv"}, tsv + tsv.mid(tsv.indexOf('\n') + 1), 0, twice},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        const CliResult r = runCli(c.args, c.input);
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_EQ(r.out, c.out);
+        EXPECT_EQ(r.err, QByteArray());
+    }
+    const CliResult json = runCli({"hits", "-d", "-f2", "-i", items, "--format=json", file});
+    EXPECT_TRUE(json.out.contains("\"unreadable\": 0,\n  \"decoded\": true,\n"))
+        << json.out.constData();
+    EXPECT_EQ(runCli({"sum", "--format=tsv"}, json.out).out, tsv);
 }
 
 // The threads hand their verdicts on in list order: any number of them

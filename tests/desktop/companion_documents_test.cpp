@@ -4,6 +4,7 @@
 #include "support/temp_folder.h"
 
 #include <QFile>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -23,9 +24,11 @@ public:
         QStringList arguments;
     };
     std::vector<Start> starts;
-    bool startDetached(const QString& program, const QStringList& arguments) override {
+    std::vector<FailureReport> reports;
+    void start(const QString& program, const QStringList& arguments,
+               FailureReport failed) override {
         starts.push_back({program, arguments});
-        return true;
+        reports.push_back(std::move(failed));
     }
 };
 
@@ -134,6 +137,61 @@ TEST(CompanionDocuments, Catalogue) {
     EXPECT_EQ(d.dialogs.count(), 2u);
     ASSERT_EQ(d.launcher.starts.size(), 1u);
     EXPECT_EQ(d.launcher.starts[0].arguments, QStringList{d.programDir + "catalog.txt"});
+}
+
+// The opener's failure comes after the command has returned: it is shown
+// with the document's path while the opener lives, and dropped after.
+TEST(CompanionDocuments, OpenerFailureIsShownWithThePath) {
+    Docs d;
+    d.installOpener();
+    {
+        DocumentOpener opener = d.opener(d.binDir);
+        View_Readme_File(opener, d.dialogs, d.programDir, "junkloupe");
+        ASSERT_EQ(d.launcher.reports.size(), 1u);
+        EXPECT_EQ(d.dialogs.count(), 0u);
+        d.launcher.reports[0]("ended with status 4");
+        ASSERT_EQ(d.dialogs.count(), 1u);
+        EXPECT_EQ(d.dialogs.lastType(), Shown::Type::Error);
+        EXPECT_EQ(d.dialogs.lastText(),
+                  "The document could not be opened: xdg-open ended with status 4.\r\n\r\nYou "
+                  "can open it yourself, it is\r\n" +
+                      d.programDir + "junkloupe.txt");
+    }
+    d.launcher.reports[0]("ended with status 4");
+    EXPECT_EQ(d.dialogs.count(), 1u) << "reported after the opener was gone";
+}
+
+// The real launcher watches the program it started: a failure status, a
+// crash or a program that does not start is reported, success is not.
+TEST(CompanionDocuments, LauncherReportsHowTheProgramEnded) {
+    const struct {
+        const char* script; // the program's body, after it has left its mark
+        const char* reason; // the start of the reason, or nullptr for none
+    } cases[] = {
+        {"exit 0", nullptr},
+        {"exit 4", "ended with status 4"},
+        {"kill -KILL $$", "ended abnormally"},
+    };
+    for (const auto& c : cases) {
+        test::TempFolder tmp;
+        const QString program =
+            tmp.write("opener", QByteArray("#!/bin/sh\ntouch \"$0.ran\"\n") + c.script + "\n");
+        QFile::setPermissions(program, QFile::ReadOwner | QFile::ExeOwner);
+        QStringList reasons;
+        WatchedProcessLauncher launcher;
+        launcher.start(program, {"a b.txt"}, [&](const QString& why) { reasons << why; });
+        ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(program + ".ran"); }, 20000));
+        if (c.reason)
+            ASSERT_TRUE(QTest::qWaitFor([&] { return !reasons.isEmpty(); }, 20000)) << c.script;
+        else
+            QTest::qWait(300);
+        EXPECT_EQ(reasons, c.reason ? QStringList{c.reason} : QStringList{}) << c.script;
+    }
+    QStringList reasons;
+    WatchedProcessLauncher launcher;
+    launcher.start("/nonexistent/opener", {}, [&](const QString& why) { reasons << why; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !reasons.isEmpty(); }, 20000));
+    EXPECT_TRUE(reasons[0].startsWith("could not be started: ")) << reasons[0].toStdString();
 }
 
 } // namespace

@@ -118,12 +118,20 @@ TEST(Shortcuts, UnknownOrMissingFoldersAreReportedWithTheFolderLookedFor) {
     }
 }
 
-TEST(Shortcuts, MissingApplicationsFolderIsCreatedForTheStartMenu) {
+// Only the create command makes the applications folder; deleting and
+// reading leave a missing one missing.
+TEST(Shortcuts, MissingApplicationsFolderIsCreatedForTheStartMenuOnly) {
     test::DesktopSandbox box;
     FreedesktopRegistry reg{box.env};
     ScriptedDialogs dialogs;
     DesktopEntryLinkWriter writer;
+    REGISTRY_INC__Delete_All_Shortcuts(reg, dialogs, kTarget, true);
+    EXPECT_TRUE(dialogs.lastText().startsWith("No Desktop, Start Menu, or SendTo shortcuts"));
+    EXPECT_EQ(REGISTRY_INC__Read_String(reg, RegistryRoot::CurrentUser, kShellFoldersKeyPath,
+                                        "Start Menu"),
+              "");
     ASSERT_FALSE(QFileInfo::exists(box.tmp.path() + "home/.local"));
+    dialogs.clear();
     REGISTRY_INC__Create_Shortcut(reg, dialogs, writer, kTarget, "Start Menu", QString());
     EXPECT_EQ(dialogs.count(), 0u) << qPrintable(dialogs.lastText());
     EXPECT_TRUE(QFile::exists(box.applications() + "/junkloupe.desktop"));

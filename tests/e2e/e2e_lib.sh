@@ -1,17 +1,33 @@
-# Shared by the end-to-end scripts: a virtual X server and the clicks that
-# drive the main window with xdotool. The sourcing script makes $work (a
-# temporary folder) first and defines fail(); $window, $app_pid and
-# $xvfb_pid are kept here.
+# Shared by the end-to-end scripts: a virtual X server, a window manager on
+# it, and the clicks that drive the main window with xdotool. The sourcing
+# script makes $work (a temporary folder) first and defines fail(); $window,
+# $app_pid, $wm_pid and $xvfb_pid are kept here.
 
 xvfb_pid=
+wm_pid=
 app_pid=
-# Ends what was started and removes $work (kept when KEEP_WORK is set).
+# Ends what was started, each by its process id, and removes $work (kept
+# when KEEP_WORK is set).
 e2e_cleanup() {
     [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+    stop_display
     [ -n "${KEEP_WORK:-}" ] && echo "kept $work" || rm -rf "$work"
 }
+stop_display() {
+    [ -n "$wm_pid" ] && { kill "$wm_pid" 2>/dev/null; wait "$wm_pid" 2>/dev/null; } || true
+    [ -n "$xvfb_pid" ] && { kill "$xvfb_pid" 2>/dev/null; wait "$xvfb_pid" 2>/dev/null; } || true
+    wm_pid=
+    xvfb_pid=
+}
 trap e2e_cleanup EXIT
+
+# Skips the test (status 77) when a tool it needs is missing.
+require_tools() { # tool...
+    local tool
+    for tool in "$@"; do
+        command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
+    done
+}
 
 # Reports a failure with the user's files in folder $1 and the program's
 # output, and ends the test.
@@ -36,13 +52,41 @@ wait_for() {
     done
 }
 
-# A virtual X server on a free display; sets DISPLAY and xvfb_pid.
-start_xvfb() {
-    Xvfb -displayfd 5 -screen 0 1280x1024x24 -nolisten tcp 5>"$work/display" 2>"$work/xvfb.log" &
+# A virtual X server on a free display, 1280x1024 unless told; sets DISPLAY
+# and xvfb_pid.
+start_xvfb() { # [WIDTHxHEIGHT]
+    rm -f "$work/display"
+    Xvfb -displayfd 5 -screen 0 "${1:-1280x1024}x24" -nolisten tcp 5>"$work/display" 2>"$work/xvfb.log" &
     xvfb_pid=$!
     wait_for 15 test -s "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
     export DISPLAY=":$(head -n1 "$work/display")"
     wait_for 10 xdotool getdisplaygeometry >/dev/null || fail "display $DISPLAY does not answer"
+}
+
+wm_ready() { xprop -root -notype _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
+# Openbox on that display, with its own home (so its defaults) and no session
+# manager; sets wm_pid once it manages the screen.
+start_openbox() {
+    mkdir -p "$work/openbox-home"
+    HOME=$work/openbox-home XDG_CONFIG_HOME=$work/openbox-home/.config \
+        openbox --sm-disable >"$work/openbox.log" 2>&1 &
+    wm_pid=$!
+    wait_for 15 wm_ready || fail "openbox did not take the screen: $(cat "$work/openbox.log")"
+}
+
+# Starts the copy of the program in $prog on $DISPLAY, with a home, a
+# configuration and a runtime folder of its own under $work, and finds its
+# main window.
+launch_program() {
+    (
+        cd "$work"
+        export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config XDG_DATA_HOME=$work/home/.local/share
+        export XDG_CONFIG_DIRS=$work/xdg XDG_RUNTIME_DIR=$work/runtime QT_QPA_PLATFORM=xcb
+        unset SESSION_MANAGER WAYLAND_DISPLAY
+        exec "$prog/junkloupe" >>"$work/app.log" 2>&1
+    ) &
+    app_pid=$!
+    find_main_window
 }
 
 not_running() { ! kill -0 "$app_pid" 2>/dev/null; }

@@ -8,6 +8,13 @@
 # been written into the prefix, and a second start must show the same file
 # and item and write the same files again.
 #
+# Then root runs the installed copy, whose folder root may write: its files
+# go to root's own configuration folder too, and files an earlier version
+# left beside the program are taken over once, with a notice at start, and
+# never written. Last, "nobody" runs a copy of the program from a read-only
+# folder that holds root's three files: the window starts from them, says
+# at start where the files are kept instead, and leaves the folder alone.
+#
 # Usage: run_installed_e2e.sh BUILD_DIR [CMAKE]
 # Exit status: 0 passed, 1 failed, 77 skipped (not root, or no Xvfb, xdotool
 # or setpriv).
@@ -81,10 +88,37 @@ grep -qxF "  $config/" <<<"$help" || fail "--help does not name $config/: $help"
 entry=$prefix/share/applications/junkloupe.desktop
 exec_line=$(sed -n 's/^Exec=//p' "$entry")
 read -r -a command <<<"${exec_line//%F/}"
+runner=as_user
 start_program() {
-    (cd / && as_user "${command[@]}" >>"$work/app.log" 2>&1) &
+    (cd / && "$runner" "${command[@]}" >>"$work/app.log" 2>&1) &
     app_pid=$!
     find_main_window
+    read_window_size
+    xdotool windowfocus --sync "$window"
+    sleep 0.5
+}
+
+# The windows titled as the program's: the main window and any box over it.
+titled() { xdotool search --onlyvisible --name '^Junkloupe v1\.0f$' 2>/dev/null || true; }
+titled_count_is() { [ "$(titled | wc -l)" "$1" "$2" ]; } # test operator, count
+# The largest ($1 = tail) or smallest ($1 = head) of them.
+titled_by_size() {
+    for w in $(titled); do
+        xdotool getwindowgeometry "$w" | awk -v w="$w" '/Geometry/ { split($2, s, "x"); print s[1] * s[2], w }'
+    done | sort -n | "$1" -n1 | cut -d' ' -f2
+}
+# Starts the program when a notice is due at start: a box over the window
+# that names the folder $1 where the files are kept; Return closes it.
+start_program_with_notice() { # folder
+    (cd / && "$runner" "${command[@]}" >>"$work/app.log" 2>&1) &
+    app_pid=$!
+    wait_for 30 titled_count_is -ge 2 || fail "no notice over the window at start"
+    window=$(titled_by_size tail)
+    grep -qxF "$1" "$work/app.log" ||
+        fail "the notice does not name $1: $(cat "$work/app.log")"
+    xdotool windowfocus --sync "$(titled_by_size head)"
+    xdotool key Return
+    wait_for 10 titled_count_is -eq 1 || fail "the notice did not close"
     read_window_size
     xdotool windowfocus --sync "$window"
     sleep 0.5
@@ -159,4 +193,69 @@ if grep -Eqi 'unable to write|could not be saved|error' "$work/app.log"; then
     fail "the program reported an error: $(cat "$work/app.log")"
 fi
 
-echo "PASS: the installed copy kept the user's files in $config and wrote nothing into its prefix"
+# --- root: the installed copy keeps root's files in root's folder too -------------
+roothome=$work/root-home
+rootconfig=$roothome/.config/junkloupe
+mkdir -p "$roothome" "$work/root-runtime"
+chmod 700 "$work/root-runtime"
+as_root() {
+    local keep=()
+    for v in ASAN_OPTIONS UBSAN_OPTIONS; do
+        [ -n "${!v:-}" ] && keep+=("$v=${!v}")
+    done
+    env -i HOME="$roothome" PATH="$prefix/bin:/usr/bin:/bin" DISPLAY="$DISPLAY" \
+        XDG_RUNTIME_DIR="$work/root-runtime" QT_QPA_PLATFORM=xcb LANG=C.UTF-8 "${keep[@]}" "$@"
+}
+help=$(as_root junkloupe --help) || fail "junkloupe --help failed for root"
+grep -qxF "  $rootconfig/" <<<"$help" || fail "--help does not name $rootconfig/ for root: $help"
+
+# Files an earlier version left beside the installed program, as root's.
+printf '%s\r\n' "$item" >"$prefix/bin/Junkloupe.ini_int"
+printf '[Junkloupe]\r\nCurrent_Directory_Edit=%s/\r\n' "$msgs" >"$prefix/bin/Junkloupe.ini"
+snapshot >"$work/prefix.planted"
+runner=as_root
+start_program_with_notice "$rootconfig/"
+close_with_file_exit
+tr -d '\r' <"$rootconfig/Junkloupe.ini_int" | grep -qxF "$item" ||
+    fail "root's items were not taken over into $rootconfig"
+tr -d '\r' <"$rootconfig/Junkloupe.ini" | grep -qxF "Current_Directory_Edit=$msgs/" ||
+    fail "root's settings were not taken over into $rootconfig"
+[ -f "$rootconfig/Junkloupe.ini_file" ] || fail "root's file list was not written to $rootconfig"
+diff "$work/prefix.planted" <(snapshot) >&2 || fail "root's run changed the installation (above)"
+# Said once: the next start has no notice.
+start_program
+sleep 1
+titled_count_is -eq 1 || fail "the notice came again at the second start"
+close_with_file_exit
+diff "$work/prefix.planted" <(snapshot) >&2 || fail "root's second run changed the installation"
+
+# --- nobody: a read-only folder holding root's files beside a copy ----------------
+stick=$work/stick
+mkdir -m 755 "$stick"
+cp "$prefix/bin/junkloupe" "$stick/"
+printf '%s\r\n' "$msgs/b.eml" "$msgs/c.eml" >"$stick/Junkloupe.ini_file"
+printf 'stick-item.example.test\r\n' >"$stick/Junkloupe.ini_int"
+printf '[Junkloupe]\r\nSelected_File_Num=1\r\n' >"$stick/Junkloupe.ini"
+chmod 644 "$stick"/Junkloupe.*
+stick_before=$(cd "$stick" && find . -printf '%p %s %m %U %T@\n' | sort)
+home=$work/home2
+config=$home/.config/junkloupe
+mkdir -p "$home"
+chown "$user_id:$user_id" "$home"
+command=("$stick/junkloupe")
+runner=as_user
+start_program_with_notice "$config/"
+close_with_file_exit
+diff <(tr -d '\r' <"$config/Junkloupe.ini_file") <(printf '%s\n' "$msgs/b.eml" "$msgs/c.eml") >/dev/null ||
+    fail "the file list did not come from the read-only folder"
+tr -d '\r' <"$config/Junkloupe.ini_int" | grep -qxF stick-item.example.test ||
+    fail "the items did not come from the read-only folder"
+tr -d '\r' <"$config/Junkloupe.ini" | grep -qxF 'Selected_File_Num=1' ||
+    fail "the settings did not come from the read-only folder"
+[ "$stick_before" = "$(cd "$stick" && find . -printf '%p %s %m %U %T@\n' | sort)" ] ||
+    fail "the read-only folder changed"
+if grep -Eqi 'unable to write|could not be saved|error' "$work/app.log"; then
+    fail "the program reported an error: $(cat "$work/app.log")"
+fi
+
+echo "PASS: the installed copy kept each user's files in their own folder, root's included, and wrote nothing into its prefix; a read-only folder's files were taken over once"

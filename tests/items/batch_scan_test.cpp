@@ -2,8 +2,10 @@
 // with known answers.
 
 #include "items/batch_scan.h"
+#include "items/collection_stats.h"
 #include "support/lock_holder.h"
 #include "support/temp_folder.h"
+#include "util/lock_table.h"
 #include "view/message_reader.h"
 
 #include <QFile>
@@ -12,6 +14,8 @@
 
 #include <csignal>
 #include <fcntl.h>
+#include <functional>
+#include <memory>
 #include <random>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -35,6 +39,28 @@ QByteArray message(const QByteArray& received, const QByteArray& body,
            "Subject: offer\r\n"
            "\r\n" +
            body + "\r\n";
+}
+
+// One file decided by the engine, through decideAll as its users ask.
+FileVerdict decide(const BatchScanner& scanner, const QString& path, bool each) {
+    FileVerdict verdict;
+    scanner.decideAll({path}, each, 1, [&verdict](int, const FileVerdict& v) { verdict = v; });
+    return verdict;
+}
+
+// The files that junkloupe-cli scan lists, and those it reports unreadable.
+QStringList withoutItems(const QStringList& paths, const QStringList& items, int filter,
+                         QStringList* unreadable = nullptr) {
+    QStringList listed;
+    BatchScanner(items, filter).decideAll(paths, false, 0, [&](int i, const FileVerdict& v) {
+        if (v.outcome == ScanOutcome::Unreadable && unreadable) {
+            EXPECT_FALSE(v.reason.isEmpty());
+            unreadable->append(paths.at(i));
+        }
+        if (v.holdsNoItem())
+            listed.append(paths.at(i));
+    });
+    return listed;
 }
 
 class Pile : public ::testing::Test {
@@ -86,8 +112,8 @@ TEST_F(Pile, OutcomesAndAnswersUnderEachFilter) {
         const BatchScanner scanner(items, filter);
         for (const Case& c : cases) {
             SCOPED_TRACE(c.path.toStdString() + " filter " + std::to_string(filter));
-            const FileVerdict any = scanner.decideAny(c.path);
-            const FileVerdict each = scanner.decideEach(c.path);
+            const FileVerdict any = decide(scanner, c.path, false);
+            const FileVerdict each = decide(scanner, c.path, true);
             EXPECT_EQ(any.outcome, c.outcome);
             EXPECT_EQ(any.holdsAnyItem, c.holdsAny[filter]);
             EXPECT_EQ(each.holdsAnyItem, c.holdsAny[filter]);
@@ -99,19 +125,19 @@ TEST_F(Pile, OutcomesAndAnswersUnderEachFilter) {
 
 TEST_F(Pile, MissingFilesArePassedOverEmptyFilesCountAsClean) {
     const QStringList paths{bodyHit, missing, empty, clean, headerHit};
-    EXPECT_EQ(jl::filesWithoutItems(paths, items, 1), (QStringList{bodyHit, empty, clean}));
-    EXPECT_EQ(jl::filesWithoutItems(paths, items, 2), (QStringList{empty, clean}));
+    EXPECT_EQ(withoutItems(paths, items, 1), (QStringList{bodyHit, empty, clean}));
+    EXPECT_EQ(withoutItems(paths, items, 2), (QStringList{empty, clean}));
 }
 
 TEST_F(Pile, NoItemsOrOnlyEmptyItemsMatchNothing) {
     const QStringList paths{clean, headerHit, missing};
-    EXPECT_EQ(jl::filesWithoutItems(paths, {}, 2), (QStringList{clean, headerHit}));
-    EXPECT_EQ(jl::filesWithoutItems(paths, {"", ""}, 2), (QStringList{clean, headerHit}));
+    EXPECT_EQ(withoutItems(paths, {}, 2), (QStringList{clean, headerHit}));
+    EXPECT_EQ(withoutItems(paths, {"", ""}, 2), (QStringList{clean, headerHit}));
 }
 
 TEST_F(Pile, ItemsMatchIgnoringLetterCase) {
     const BatchScanner scanner({"RELAY.EXAMPLE", "Mid.Example"}, 0);
-    const FileVerdict verdict = scanner.decideEach(clean);
+    const FileVerdict verdict = decide(scanner, clean, true);
     EXPECT_EQ(verdict.present, (std::vector<bool>{true, true}));
 }
 
@@ -119,30 +145,62 @@ TEST_F(Pile, FileInUseCountsAsHoldingNoItem) {
     const LockHolder holder(headerHit);
     ASSERT_TRUE(holder.locked());
     const BatchScanner scanner(items, 2);
-    const FileVerdict verdict = scanner.decideAny(headerHit);
+    const FileVerdict verdict = decide(scanner, headerHit, false);
     EXPECT_EQ(verdict.outcome, ScanOutcome::InUse);
     EXPECT_TRUE(verdict.holdsNoItem());
 }
 
+// A batch looks at the system's lock table instead of probing every file: a
+// lock of any kind is still seen, also one taken while the batch runs.
+TEST_F(Pile, ABatchSeesEveryLockAnotherProcessHolds) {
+    using Lock = jl::test::LockKind;
+    const BatchScanner scanner(items, 2);
+    auto outcomes = [&](const std::function<void(int)>& after = {}) {
+        std::vector<ScanOutcome> seen;
+        scanner.decideAll({clean, headerHit, bodyHit}, false, 1,
+                          [&](int index, const FileVerdict& verdict) {
+                              seen.push_back(verdict.outcome);
+                              if (after)
+                                  after(index);
+                          });
+        return seen;
+    };
+    const std::vector<ScanOutcome> headerInUse{ScanOutcome::Read, ScanOutcome::InUse,
+                                               ScanOutcome::Read};
+    for (const Lock kind : {Lock::FlockExclusive, Lock::FlockShared, Lock::RecordWrite,
+                            Lock::RecordRead, Lock::OpenFileWrite}) {
+        SCOPED_TRACE(int(kind));
+        const LockHolder holder(headerHit, kind);
+        ASSERT_TRUE(holder.locked());
+        EXPECT_EQ(outcomes(), headerInUse);
+    }
+    std::unique_ptr<LockHolder> later;
+    EXPECT_EQ(outcomes([&](int index) {
+                  if (index == 0) {
+                      later = std::make_unique<LockHolder>(headerHit);
+                      ASSERT_TRUE(later->locked());
+                      // Older than the lock table the batch read at its start.
+                      usleep(useconds_t(2 * jl::LockTable::DefaultMaxAge.count() * 1000));
+                  }
+              }),
+              headerInUse);
+}
+
 TEST_F(Pile, UnreadableFilesAreReportedAndPassedOver) {
     QStringList reported;
-    const QStringList clean1 = jl::filesWithoutItems(
-        {pipe, clean}, items, 1, [&reported](const QString& path, const QString& reason) {
-            EXPECT_FALSE(reason.isEmpty());
-            reported << path;
-        });
-    EXPECT_EQ(clean1, QStringList{clean});
+    EXPECT_EQ(withoutItems({pipe, clean}, items, 1, &reported), QStringList{clean});
     EXPECT_EQ(reported, QStringList{pipe});
 }
 
 TEST_F(Pile, HitCountsPerItem) {
     const QStringList paths{clean, headerHit, bodyHit, joined, returnPath, lfOnly, empty, missing};
-    const jl::HitCounts headers = jl::countItemHits(paths, items, 1);
-    EXPECT_EQ(headers.perItem, (std::vector<int>{2, 0, 0, 0}));
-    EXPECT_EQ(headers.withoutItems, 5); // clean, body, joined, return, empty
-    const jl::HitCounts all = jl::countItemHits(paths, items, 2);
-    EXPECT_EQ(all.perItem, (std::vector<int>{2, 2, 1, 0}));
-    EXPECT_EQ(all.withoutItems, 2); // clean and empty
+    const jl::ScanTally headers = jl::collectStats(BatchScanner(items, 1), paths, jl::JobControl());
+    EXPECT_EQ(headers.files, (std::vector<qint64>{2, 0, 0, 0}));
+    EXPECT_EQ(headers.without, 5); // clean, body, joined, return, empty
+    EXPECT_EQ(headers.unreadable, 1);
+    const jl::ScanTally all = jl::collectStats(BatchScanner(items, 2), paths, jl::JobControl());
+    EXPECT_EQ(all.files, (std::vector<qint64>{2, 2, 1, 0}));
+    EXPECT_EQ(all.without, 2); // clean and empty
 }
 
 // Searching the view text while it grows, and deciding on several threads,
@@ -222,8 +280,8 @@ TEST(BatchScanDifferential, AnItemWithALineBreakIsSearchedAcrossLines) {
     QByteArray bytes = "Received: from a\r\n";
     bytes += QByteArray(70000, 'x') + "\r\nlast line\r\nMessage-ID: <1@x>\r\n";
     const QString path = folder.write(QStringLiteral("m.eml"), bytes);
-    EXPECT_TRUE(BatchScanner({"xx\nLAST"}, 1).decideAny(path).holdsAnyItem);
-    EXPECT_FALSE(BatchScanner({"xx\nfirst"}, 1).decideAny(path).holdsAnyItem);
+    EXPECT_TRUE(decide(BatchScanner({"xx\nLAST"}, 1), path, false).holdsAnyItem);
+    EXPECT_FALSE(decide(BatchScanner({"xx\nfirst"}, 1), path, false).holdsAnyItem);
 }
 
 } // namespace
@@ -238,8 +296,8 @@ TEST(BatchScanCaps, ItemsAfterAnOverlongLineAreFound) {
                                      "\r\nX-Offer: win at the casino\r\nMessage-ID: <1@x>\r\n");
     for (int filter : {0, 1, 2}) {
         SCOPED_TRACE(filter);
-        EXPECT_TRUE(BatchScanner({"casino"}, filter).decideAny(path).holdsAnyItem);
-        EXPECT_EQ(BatchScanner({"casino", "xxxx", "nowhere"}, filter).decideEach(path).present,
+        EXPECT_TRUE(decide(BatchScanner({"casino"}, filter), path, false).holdsAnyItem);
+        EXPECT_EQ(decide(BatchScanner({"casino", "xxxx", "nowhere"}, filter), path, true).present,
                   (std::vector<bool>{true, true, false}));
     }
 }

@@ -46,7 +46,7 @@ TEST_F(CoverPile, CountsDeadUncoveredAndSingleCoveredFiles) {
         SCOPED_TRACE(threads);
         const CollectionStats all =
             collectStats(BatchScanner(items, 2), paths, JobControl(), threads);
-        EXPECT_EQ(all.files, (std::vector<int>{2, 2, 0, 0}));
+        EXPECT_EQ(all.files, (std::vector<qint64>{2, 2, 0, 0}));
         EXPECT_EQ(all.alone, (std::vector<int>{1, 1, 0, 0}));
         EXPECT_EQ(all.deadItems(), 2);
         EXPECT_EQ(all.listed, 7);
@@ -63,7 +63,7 @@ TEST_F(CoverPile, CountsDeadUncoveredAndSingleCoveredFiles) {
         // Headers only: the bodies' casino is out of view.
         const CollectionStats headers =
             collectStats(BatchScanner(items, 1), paths, JobControl(), threads);
-        EXPECT_EQ(headers.files, (std::vector<int>{0, 2, 0, 0}));
+        EXPECT_EQ(headers.files, (std::vector<qint64>{0, 2, 0, 0}));
         EXPECT_EQ(headers.uncovered, (QStringList{paths[1], paths[2], paths[4]}));
     }
 }
@@ -149,7 +149,7 @@ TEST_F(CoverPile, ScanAheadStopsWhereTheWindowMustLook) {
 
 TEST(ItemStatsModelTest, SortsByEveryColumnAndWritesCsv) {
     CollectionStats stats;
-    stats.items = {"a,b", "plain", "say \"hi\"", "two\r\nlines"};
+    stats.items = {"a,b", "mx.example", "say \"hi\"", "two\r\nlines"};
     stats.files = {3, 0, 3, 1};
     stats.alone = {0, 0, 2, 1};
     ItemStatsModel model;
@@ -170,6 +170,8 @@ TEST(ItemStatsModelTest, SortsByEveryColumnAndWritesCsv) {
         {ItemStatsModel::FilesColumn, Qt::AscendingOrder, {1, 3, 0, 2}},
         {ItemStatsModel::FilesColumn, Qt::DescendingOrder, {0, 2, 3, 1}},
         {ItemStatsModel::AloneColumn, Qt::DescendingOrder, {2, 3, 0, 1}},
+        {ItemStatsModel::KindColumn, Qt::AscendingOrder, {1, 0, 2, 3}}, // "host" < "other"
+        {ItemStatsModel::KindColumn, Qt::DescendingOrder, {0, 2, 3, 1}},
         {ItemStatsModel::ItemColumn, Qt::DescendingOrder, {3, 2, 1, 0}},
     };
     for (const auto& sort : sorts) {
@@ -179,12 +181,44 @@ TEST(ItemStatsModelTest, SortsByEveryColumnAndWritesCsv) {
     EXPECT_EQ(model.data(model.index(0, ItemStatsModel::FilesColumn), Qt::DisplayRole), 1);
 
     model.sort(ItemStatsModel::ItemColumn, Qt::AscendingOrder);
-    EXPECT_EQ(model.toCsv(), QStringLiteral("Files,Alone,Item\r\n"
-                                            "3,0,\"a,b\"\r\n"
-                                            "0,0,plain\r\n"
-                                            "3,2,\"say \"\"hi\"\"\"\r\n"
-                                            "1,1,\"two\r\nlines\"\r\n"));
+    EXPECT_EQ(model.data(model.index(0, ItemStatsModel::KindColumn), Qt::DisplayRole), "other");
+    EXPECT_EQ(model.toCsv(), QStringLiteral("Files,Alone,Kind,Item\r\n"
+                                            "3,0,other,\"a,b\"\r\n"
+                                            "0,0,host,mx.example\r\n"
+                                            "3,2,other,\"say \"\"hi\"\"\"\r\n"
+                                            "1,1,other,\"two\r\nlines\"\r\n"));
     EXPECT_EQ(csvField(QStringLiteral("lone\nbreak")), QStringLiteral("\"lone\nbreak\""));
+}
+
+TEST(ItemStatsModelTest, CsvCellsASpreadsheetWouldEvaluateAreWrittenAsText) {
+    const struct {
+        const char* item;
+        const char* field;
+    } cases[] = {
+        {"=1+1", "'=1+1"},
+        {"+cmd|' /C calc'!A0", "'+cmd|' /C calc'!A0"},
+        {"-2+3", "'-2+3"},
+        {"@SUM(1+1)", "'@SUM(1+1)"},
+        {"=HYPERLINK(\"http://x.example\",\"y\")",
+         "\"'=HYPERLINK(\"\"http://x.example\"\",\"\"y\"\")\""},
+        {"\t=1+1", "'\t=1+1"},
+        {"\r=1+1", "\"'\r=1+1\""},
+        // Only the first character counts; a quote already there is kept.
+        {"a=1+1", "a=1+1"},
+        {"mail@example.com", "mail@example.com"},
+        {"'=1", "'=1"},
+        {"", ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(csvField(QString::fromUtf8(c.item)), QString::fromUtf8(c.field)) << c.item;
+
+    CollectionStats stats;
+    stats.items = {"=1+1"};
+    stats.files = {1};
+    stats.alone = {1};
+    ItemStatsModel model;
+    model.setStats(stats);
+    EXPECT_EQ(model.toCsv(), QStringLiteral("Files,Alone,Kind,Item\r\n1,1,other,'=1+1\r\n"));
 }
 
 } // namespace

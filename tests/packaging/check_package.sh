@@ -36,9 +36,9 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Version)" = "${version}-1" ] || fail "version $(field Version), not ${version}-1"
 [ "$(field Architecture)" = "$arch" ] || fail "architecture $(field Architecture)"
 depends=$(field Depends)
-# Found from the shared libraries: the C and C++ run-times and the Qt
-# libraries the programs link, each with a lowest version.
-for lib in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6; do
+# Found from the shared libraries: the C and C++ run-times, the Qt libraries
+# and GMime that the programs link, each with a lowest version.
+for lib in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libgmime-3.0-0; do
     grep -Eq "(^|, )${lib//+/\\+} \(>= [^)]+\)" <<<"$depends" || fail "Depends lacks $lib: $depends"
 done
 if grep -Eq -- '-dev\b|libgtest|libbenchmark|libqt6svg|libqt6test' <<<"$depends"; then
@@ -58,10 +58,13 @@ expected=(
     usr/bin/junkloupe
     usr/bin/junkloupe-cli
     usr/share/applications/junkloupe.desktop
+    usr/share/doc/junkloupe/changelog.Debian.gz
+    usr/share/doc/junkloupe/copyright
     usr/share/doc/junkloupe/junkloupe.txt
     usr/share/icons/hicolor/scalable/apps/junkloupe.svg
     usr/share/man/man1/junkloupe.1.gz
     usr/share/man/man1/junkloupe-cli.1.gz
+    usr/share/junkloupe/installed-bindir
     usr/share/metainfo/org.junkloupe.junkloupe.metainfo.xml
 )
 sizes=(16 22 24 32 48 64 128 256)
@@ -91,6 +94,12 @@ grep -q '<launchable type="desktop-id">junkloupe.desktop</launchable>' \
     fail "the metainfo does not name the menu entry"
 grep -q "<release version=\"$version\"" "$root/usr/share/metainfo/org.junkloupe.junkloupe.metainfo.xml" ||
     fail "the metainfo does not give release $version"
+# The package's own changelog entry is the package's version; the install
+# record names the folder the package puts the programs in.
+zcat "$root/usr/share/doc/junkloupe/changelog.Debian.gz" | head -n1 |
+    grep -qF "junkloupe (${version}-1) " || fail "changelog.Debian.gz does not start with ${version}-1"
+[ "$(cat "$root/usr/share/junkloupe/installed-bindir")" = /usr/bin ] ||
+    fail "the install record names '$(cat "$root/usr/share/junkloupe/installed-bindir")', not /usr/bin"
 zcat "$root/usr/share/man/man1/junkloupe.1.gz" | grep -q "^\.TH JUNKLOUPE 1 .*\"Junkloupe $version\"" ||
     fail "the manual page does not give version $version"
 
@@ -100,7 +109,11 @@ bin=$root/usr/bin
     fail "junkloupe-cli --version says '$("$bin/junkloupe-cli" --version 2>&1)'"
 [ "$("$bin/junkloupe" --version)" = "junkloupe $version" ] ||
     fail "junkloupe --version says '$("$bin/junkloupe" --version 2>&1)'"
-"$bin/junkloupe" --help | grep -q 'Junkloupe.ini' || fail "junkloupe --help does not say where the files are"
+# Unpacked elsewhere, the program is not an installed copy: it keeps its
+# files beside it, in a folder it may write.
+help=$("$bin/junkloupe" --help)
+grep -qxF "  $bin/" <<<"$help" && grep -q 'This copy is not an installed one' <<<"$help" ||
+    fail "the unpacked junkloupe does not keep its files beside it: $help"
 mkdir "$work/mail"
 printf 'X-Spam: yes\r\nReceived: from relay.example.test\r\nSubject: Offer\r\nMessage-ID: <1@example.test>\r\n\r\nBuy!\r\n' \
     >"$work/mail/1.eml"
@@ -113,5 +126,29 @@ grep -qx 'Received: from relay.example.test' <<<"$out" || fail "junkloupe-cli vi
 printf 'relay.example.test\r\n' >"$work/items"
 [ "$("$bin/junkloupe-cli" scan --items "$work/items" "$work/mail")" = "$work/mail/2.eml" ] ||
     fail "junkloupe-cli scan did not find the message without the item"
+
+# --- lintian -----------------------------------------------------------------------
+# No error, and no warning but these, each kept for the reason beside it.
+kept_warnings=(
+    # Debian's archive wants a first upload to close its "intent to package"
+    # bug; this package is built and installed here, never uploaded there.
+    initial-upload-closes-no-bugs
+)
+if ! command -v lintian >/dev/null; then
+    echo "SKIP: lintian is not installed (Debian package lintian); every other check passed"
+    exit 77
+fi
+# Status 1 is findings (judged below); anything else but 0 means lintian did
+# not check the package, which is no pass.
+lintian_status=0
+findings=$(lintian --no-cfg --tag-display-limit 0 "$deb" 2>&1) || lintian_status=$?
+echo "$findings" | sed 's/^/lintian: /'
+[ "$lintian_status" -le 1 ] || fail "lintian could not check the package (status $lintian_status)"
+unexpected=$(grep -E '^[EW]: ' <<<"$findings" | while read -r kind _ tag _; do
+    if [ "$kind" = E: ] || ! printf '%s\n' "${kept_warnings[@]}" | grep -qxF "$tag"; then
+        echo "$kind $tag"
+    fi
+done)
+[ -z "$unexpected" ] || fail "lintian found: $unexpected"
 
 echo "PASS: the package holds the programs, the guide, the menu entry, the icon, the metadata and the manual pages"

@@ -14,6 +14,7 @@
 #include "util/sorted_list.h"
 
 #include <QFile>
+#include <QPushButton>
 
 #include <cerrno>
 #include <cstring>
@@ -178,6 +179,35 @@ TEST_F(FullDiskWindowTest, ListFileFailureAtCloseIsReportedAndTheCloseIsRefused)
     EXPECT_EQ(dialogs.count(), 0u) << qPrintable(dialogs.texts().join(" | "));
     EXPECT_EQ(decodeListFile(program.read(QStringLiteral("Junkloupe.ini_file"))),
               files().entries());
+}
+
+// Export on the statistics page over an earlier export that the new one no
+// longer fits beside: the reason in a box, the earlier file byte for byte.
+TEST_F(FullDiskWindowTest, AFailedExportLeavesTheEarlierFileWhole) {
+    open();
+    QStringList many;
+    for (int i = 0; i < 200; ++i)
+        many << QStringLiteral("item-%1.example.com").arg(i);
+    items().insertMany(many);
+    TempFolder out;
+    const QString path = out.write(QStringLiteral("rules.cf"), QByteArray(2048, '#') + "\n");
+    const QByteArray earlier = out.read(QStringLiteral("rules.cf"));
+    QPushButton* exportButton = button("exportItemsButton");
+    ASSERT_NE(exportButton, nullptr);
+    dialogs.clear();
+    dialogs.chooseOneNext(QStringLiteral("spamassassin:"));
+    dialogs.saveNext(path);
+    {
+        FileSizeLimit limit(4096); // the rules take about 40 KB
+        exportButton->click();
+    }
+    ASSERT_EQ(dialogs.count(), 3u) << qPrintable(dialogs.texts().join(" | "));
+    EXPECT_EQ(dialogs.lastType(), Shown::Type::Error);
+    EXPECT_TRUE(dialogs.lastText().startsWith("Error: The items could not be exported to \"" +
+                                              path + "\": "))
+        << qPrintable(dialogs.lastText());
+    EXPECT_EQ(out.read(QStringLiteral("rules.cf")), earlier);
+    EXPECT_EQ(folderNames(out.path()), QStringList{QStringLiteral("rules.cf")});
 }
 
 // A real full file system: a 64 KiB tmpfs mounted in a mount namespace of a

@@ -8,7 +8,7 @@
 
 #include "fault_support.h"
 
-#include "view/colour_coding.h"
+#include "items/item_matcher.h"
 
 #include <gtest/gtest.h>
 
@@ -63,7 +63,7 @@ TEST(HugeItems, TheMatcherTakesAFewBytesPerCharacter) {
             [&]() -> std::string {
                 std::string out = "reset=" + std::to_string(resetPeakResidentSize()) + "\n";
                 out += "before-kb=" + std::to_string(statusKilobytes("VmRSS")) + "\n";
-                const ColourMatcher matcher(shape.items);
+                const ItemMatcher matcher(shape.items);
                 const QByteArray file = "Received: from " + shape.items.front().toLatin1();
                 out += "any=" +
                        std::to_string(matcher.containsAnyItem(
@@ -87,7 +87,7 @@ TEST(HugeItems, TheMatcherTakesAFewBytesPerCharacter) {
                     shape.what, held / double(characters), peak / double(characters));
         const double bound = kBytesPerCharacter * double(characters) +
                              kBytesPerItem * double(shape.items.size()) +
-                             double(ColourMatcher::DefaultDenseBytes);
+                             double(ItemMatcher::DefaultDenseBytes);
         EXPECT_LE(held, bound);
         if (!builtWithAddressSanitizer() && report.value("reset") == "1") {
             EXPECT_LE(peak, bound);

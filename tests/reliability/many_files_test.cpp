@@ -41,7 +41,9 @@ QString viewOf(const QString& path) {
     ReaderHooks hooks;
     hooks.filter = [] { return int(AllText); };
     const LoadResult result = Load_File_Into_View(path, view, hooks);
-    return result.status.isEmpty() ? view.toQString() : result.status + ": " + result.error;
+    return result.status == LoadStatus::Read
+               ? view.toQString()
+               : QString::number(int(result.status)) + ": " + result.error;
 }
 
 class ManyFilesTest : public WindowTest {};

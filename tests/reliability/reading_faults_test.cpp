@@ -75,11 +75,11 @@ TEST(ReadingFaults, FileChangedWhileItIsRead) {
         const char* what;
         int pump; // 1: before the file is opened; 2: after the first 10,001 bytes
         std::function<void(const QString& path, TempFolder& folder)> fault;
-        QString status;
+        LoadStatus status;
         QString error;
         QByteArray readable; // the bytes a clean read would show instead
     };
-    const QString cannotRead = kStatusCannotRead;
+    const LoadStatus cannotRead = LoadStatus::CannotRead;
     QByteArray overwritten = original;
     overwritten.replace(40000, 20000, QByteArray(20000, 'Z'));
     const Row rows[] = {
@@ -108,33 +108,33 @@ TEST(ReadingFaults, FileChangedWhileItIsRead) {
          QString::fromLocal8Bit(std::strerror(EISDIR)),
          {}},
         {"deleted while it is read", 2, [](const QString& p, TempFolder&) { QFile::remove(p); },
-         QString(), QString(), original},
+         LoadStatus::Read, QString(), original},
         {"truncated to nothing while it is read", 2,
-         [](const QString& p, TempFolder&) { QFile::resize(p, 0); }, QString(), QString(),
+         [](const QString& p, TempFolder&) { QFile::resize(p, 0); }, LoadStatus::Read, QString(),
          original.left(32768)}, // the first chunk was read already
         {"truncated to half while it is read", 2,
-         [&](const QString& p, TempFolder&) { QFile::resize(p, original.size() / 2); }, QString(),
-         QString(), original.left(original.size() / 2)},
+         [&](const QString& p, TempFolder&) { QFile::resize(p, original.size() / 2); },
+         LoadStatus::Read, QString(), original.left(original.size() / 2)},
         {"replaced by another file while it is read", 2,
          [](const QString& p, TempFolder& folder) {
              const QString other = folder.write(QStringLiteral("other.eml"), "Received: other\r\n");
              ::rename(QFile::encodeName(other).constData(), QFile::encodeName(p).constData());
          },
-         QString(), QString(), original},
+         LoadStatus::Read, QString(), original},
         {"grown while it is read", 2,
          [&](const QString& p, TempFolder&) {
              QFile f(p);
              if (f.open(QIODevice::Append))
                  f.write(appended);
          },
-         QString(), QString(), original + appended},
+         LoadStatus::Read, QString(), original + appended},
         {"overwritten in place while it is read", 2,
          [&](const QString& p, TempFolder&) {
              QFile f(p);
              if (f.open(QIODevice::ReadWrite) && f.seek(40000))
                  f.write(QByteArray(20000, 'Z'));
          },
-         QString(), QString(), overwritten},
+         LoadStatus::Read, QString(), overwritten},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
@@ -149,7 +149,7 @@ TEST(ReadingFaults, FileChangedWhileItIsRead) {
         EXPECT_EQ(read.result.error, row.error);
         EXPECT_GE(read.pumps, row.pump);
         EXPECT_EQ(openDescriptorCount(), descriptors);
-        if (row.status.isEmpty())
+        if (row.status == LoadStatus::Read)
             EXPECT_EQ(read.text, cleanView(row.readable));
         else
             EXPECT_EQ(read.text, "");
@@ -182,8 +182,8 @@ TEST_F(ReadingFaultsWindowTest, FileGoneBeforeOrAsItIsProcessed) {
     EXPECT_EQ(dialogs.lastText(), QStringLiteral("Error: The file \"%1\" could not be read: %2")
                                       .arg(path, QString::fromLocal8Bit(std::strerror(ENOENT))));
     EXPECT_FALSE(form->isBusy());
-    EXPECT_TRUE(form->Next_File_BitBtn->isEnabled());
-    EXPECT_FALSE(form->File_Processing_Progress_GroupBox->isVisible());
+    EXPECT_TRUE(button("Next_File_BitBtn")->isEnabled());
+    EXPECT_FALSE(control<QGroupBox>("File_Processing_Progress_GroupBox")->isVisible());
     EXPECT_EQ(viewText(), QString());
 
     // Navigation goes on to the next file.
@@ -232,7 +232,7 @@ TEST(ReadingFaults, DirectoriesThatCannotBeRead) {
             continue;
         EXPECT_TRUE(entry.startsWith(QDir::cleanPath(dir) + QLatin1Char('/')))
             << entry.toStdString();
-        EXPECT_EQ(readFile(entry).result.status, kStatusCannotRead);
+        EXPECT_EQ(readFile(entry).result.status, LoadStatus::CannotRead);
     }
 }
 
@@ -243,7 +243,7 @@ TEST(ReadingFaults, NoReadPermission) {
     const QString file = folder.write(QStringLiteral("locked.eml"), messageBytes(5));
     ::chmod(QFile::encodeName(file).constData(), 0);
     const Read read = readFile(file);
-    EXPECT_EQ(read.result.status, kStatusCannotRead);
+    EXPECT_EQ(read.result.status, LoadStatus::CannotRead);
     EXPECT_EQ(read.result.error, QString::fromLocal8Bit(std::strerror(EACCES)));
 
     const QString dir = folder.mkdir(QStringLiteral("locked-dir"));

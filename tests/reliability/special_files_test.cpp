@@ -11,6 +11,7 @@
 
 #include "app/settings.h"
 #include "filelist/file_enumeration.h"
+#include "filelist/left_out_files.h"
 #include "items/scan_ahead.h"
 #include "util/failure.h"
 #include "util/file_helpers.h"
@@ -104,14 +105,19 @@ TEST(SpecialFiles, NeverReadInADirectoryOrInTheList) {
         const QString path = folder.file(s.name);
         ViewTextBuilder view;
         const LoadResult result = Load_File_Into_View(path, view);
-        EXPECT_EQ(result.status, kStatusCannotRead);
+        EXPECT_EQ(result.status, LoadStatus::CannotRead);
         EXPECT_EQ(result.error, s.reason);
         EXPECT_EQ(view.lineCount(), 0);
         EXPECT_EQ(Get_File_Status(path), QStringLiteral("ERROR"));
-        // Dropped on the window, the name comes into the list (it names
-        // something that exists); processing it then refuses it as above.
+        // Dropped on the window, it stays out of the list and is told.
         SortedList dropped(SortedList::Selection::Single);
-        EXPECT_EQ(dropNamesIntoList(dropped, {path}, fileListOptions()).added, 1);
+        AddFilesOptions options = fileListOptions();
+        QStringList told;
+        options.skippedName = [&told](const QByteArray&, const QString& reason) {
+            told.append(reason);
+        };
+        EXPECT_EQ(dropNamesIntoList(dropped, {path}, options).added, 0);
+        EXPECT_EQ(told, QStringList{notRegularFileReason()});
     }
 }
 
@@ -157,8 +163,8 @@ TEST_F(SpecialFilesWindowTest, ProcessingAndScanningPassThemBy) {
         names << messages.file(s.name);
     files().insertMany(names);
     items().insert(QStringLiteral("spam-token"));
-    form->File_Contents_Filter_RadioGroup->setItemIndex(2);
-    form->File_Contents_Colour_Coding_RadioGroup->setItemIndex(3);
+    group("File_Contents_Filter_RadioGroup")->setItemIndex(2);
+    group("File_Contents_Colour_Coding_RadioGroup")->setItemIndex(3);
 
     const Deadline deadline(60);
     // Each one processed on its own: refused with its reason.
@@ -182,7 +188,7 @@ TEST_F(SpecialFilesWindowTest, ProcessingAndScanningPassThemBy) {
     Select_List_Index(files(), 0);
     form->Process_The_Selected_File_BitBtnClick();
     dialogs.clear();
-    form->BitBtn1->click();
+    button("BitBtn1")->click();
     EXPECT_EQ(Get_First_Selected_Text(files()), clean);
     EXPECT_EQ(dialogs.texts(), QStringList{unreadableFilesMessage(int(specials.size()))});
     EXPECT_TRUE(viewText().contains(QStringLiteral("hello")));

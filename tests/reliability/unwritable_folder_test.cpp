@@ -39,8 +39,8 @@ protected:
         form->Process_The_Selected_File_BitBtnClick();
         items().insert(QStringLiteral("spam-token"));
         items().insert(QStringLiteral("other@example.com"));
-        form->Current_Directory_Edit->setText(messages.path());
-        form->File_Contents_Filter_RadioGroup->setItemIndex(2);
+        control<QLineEdit>("Current_Directory_Edit")->setText(messages.path());
+        group("File_Contents_Filter_RadioGroup")->setItemIndex(2);
         dialogs.clear();
     }
     void expectStateKept() {
@@ -48,8 +48,8 @@ protected:
         EXPECT_EQ(files().count(), 12);
         EXPECT_EQ(current(), 4);
         EXPECT_EQ(items().count(), 2);
-        EXPECT_EQ(form->Current_Directory_Edit->text(), messages.path());
-        EXPECT_EQ(form->File_Contents_Filter_RadioGroup->itemIndex(), 2);
+        EXPECT_EQ(control<QLineEdit>("Current_Directory_Edit")->text(), messages.path());
+        EXPECT_EQ(group("File_Contents_Filter_RadioGroup")->itemIndex(), 2);
         EXPECT_TRUE(viewText().contains(QStringLiteral("Subject: s")));
     }
     // Closes while the fault lasts, then once it is repaired.
@@ -134,9 +134,9 @@ TEST_F(UnwritableFolderTest, UnreadableSettingsGiveTheDefaults) {
     program.mkdir(QStringLiteral("Junkloupe.ini"));
     open();
     EXPECT_EQ(dialogs.count(), 0u) << qPrintable(dialogs.texts().join(" | "));
-    EXPECT_EQ(form->File_Contents_Filter_RadioGroup->itemIndex(), 1);
-    EXPECT_EQ(form->Expand_Selection_RadioGroup->itemIndex(), 2);
-    EXPECT_EQ(form->File_Contents_Colour_Coding_RadioGroup->itemIndex(), 3);
+    EXPECT_EQ(group("File_Contents_Filter_RadioGroup")->itemIndex(), 1);
+    EXPECT_EQ(group("Expand_Selection_RadioGroup")->itemIndex(), 2);
+    EXPECT_EQ(group("File_Contents_Colour_Coding_RadioGroup")->itemIndex(), 3);
 }
 
 } // namespace

@@ -7,12 +7,16 @@ namespace jl::test {
 void ScriptedDialogs::message(MessageKind kind, const QString& text) {
     m_shown.push_back(
         {kind == MessageKind::Error ? Shown::Type::Error : Shown::Type::Information, text});
+    if (whileShown)
+        whileShown(Shown(m_shown.back()));
 }
 
 bool ScriptedDialogs::ask(QuestionKind kind, const QString& text) {
     m_shown.push_back(
         {kind == QuestionKind::Confirmation ? Shown::Type::Confirmation : Shown::Type::Warning,
          text});
+    if (whileShown)
+        whileShown(Shown(m_shown.back()));
     if (m_answers.empty()) {
         ADD_FAILURE() << "unexpected question: " << text.toStdString();
         return false;
@@ -48,6 +52,20 @@ QString ScriptedDialogs::chooseSaveFile(const QString& title, const QString& pro
     m_lastStart = proposedPath;
     m_shown.push_back({Shown::Type::SaveFile, title + " | " + proposedPath + " | " + nameFilter});
     return nextChoice(m_saveFiles, "save-file chooser", proposedPath);
+}
+
+int ScriptedDialogs::chooseOne(const QString& title, const QString& label,
+                               const QStringList& choices, int current) {
+    m_shown.push_back({Shown::Type::Choice, title + " | " + label + " | " + choices.join('|') +
+                                                " | " + QString::number(current)});
+    const QString choice = nextChoice(m_choices, "choice", title);
+    if (choice.isEmpty())
+        return -1;
+    for (int index = 0; index < choices.size(); ++index)
+        if (choices.at(index).startsWith(choice))
+            return index;
+    ADD_FAILURE() << "no choice offered begins with " << choice.toStdString();
+    return -1;
 }
 
 QStringList ScriptedDialogs::texts() const {

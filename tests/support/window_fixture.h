@@ -18,24 +18,26 @@
 #include "util/widgets/sorted_list_box.h"
 #include "view/widgets/message_view.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QPushButton>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <stdexcept>
 
 namespace jl::test {
 
 // Records what it is asked to start and starts nothing.
 class RecordingLauncher : public ProcessLauncher {
 public:
-    bool startDetached(const QString& program, const QStringList& arguments) override {
+    void start(const QString& program, const QStringList& arguments, FailureReport) override {
         started.append(program + " | " + arguments.join(" | "));
-        return true;
     }
     QStringList started;
 };
@@ -97,20 +99,32 @@ protected:
     }
 
     void setOptions(int expand, int filter, int colour) {
-        form->Expand_Selection_RadioGroup->setItemIndex(expand);
-        form->File_Contents_Filter_RadioGroup->setItemIndex(filter);
-        form->File_Contents_Colour_Coding_RadioGroup->setItemIndex(colour);
+        group("Expand_Selection_RadioGroup")->setItemIndex(expand);
+        group("File_Contents_Filter_RadioGroup")->setItemIndex(filter);
+        group("File_Contents_Colour_Coding_RadioGroup")->setItemIndex(colour);
     }
 
-    MessageView* view() const { return form->File_Contents_RichEdit; }
-    SortedList& files() const { return form->File_List_ListBox->list(); }
-    SortedList& items() const { return form->Interesting_Items_ListBox->list(); }
+    // A control of the window, found by its object name as Qt's own tests
+    // find them (the test fails when there is none of that name and kind).
+    template <typename T = QWidget> T* control(const QString& name) const {
+        T* found = form->findChild<T*>(name);
+        if (!found)
+            throw std::runtime_error("the window has no control " + name.toStdString());
+        return found;
+    }
+    QPushButton* button(const QString& name) const { return control<QPushButton>(name); }
+    QAction* action(const QString& name) const { return control<QAction>(name); }
+    RadioGroup* group(const QString& name) const { return control<RadioGroup>(name); }
+
+    MessageView* view() const { return control<MessageView>("File_Contents_RichEdit"); }
+    SortedList& files() const { return form->workspace().files(); }
+    SortedList& items() const { return form->workspace().items(); }
     QString viewText() const { return view()->wholeText(); }
-    QString caption() const { return form->File_Contents_GroupBox->title(); }
+    QString caption() const { return control<QGroupBox>("File_Contents_GroupBox")->title(); }
     int current() const { return Get_First_Selected_Index(files()); }
     QWidget* focused() const { return form->focusWidget(); }
     bool foundAny() const {
-        return form->File_Contains_Any_Interesting_Items_CheckBox->isChecked();
+        return control<QCheckBox>("File_Contains_Any_Interesting_Items_CheckBox")->isChecked();
     }
     QByteArray itemsFile() const { return program.read(QStringLiteral("Junkloupe.ini_int")); }
     bool itemsFileExists() const {
@@ -127,8 +141,8 @@ protected:
 
     // Gives the keyboard focus to a control other than the view.
     void focusElsewhere() {
-        form->Interesting_Items_ListBox->setFocus();
-        ASSERT_EQ(QApplication::focusWidget(), form->Interesting_Items_ListBox);
+        control<SortedListBox>("Interesting_Items_ListBox")->setFocus();
+        ASSERT_EQ(QApplication::focusWidget(), control<SortedListBox>("Interesting_Items_ListBox"));
     }
     bool viewHasFocus() const { return QApplication::focusWidget() == view(); }
 };

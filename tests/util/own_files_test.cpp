@@ -14,6 +14,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include "qstring_printer.h"
 
@@ -160,6 +161,24 @@ TEST_F(SharedFolder, SaveByAGroupMemberKeepsOwnerGroupAndModeAndUndoesAFailure) 
     EXPECT_EQ(st.st_mode & 07777, 0664u);
 }
 
+TEST(HardLinkedFile, EveryNameSeesTheSavedContents) {
+    TempFolder folder;
+    const QString list = folder.write("Junkloupe.ini_int", "old\r\n");
+    const QString other = folder.file("items-backup.txt");
+    ASSERT_EQ(::link(native(list).constData(), native(other).constData()), 0);
+    ASSERT_EQ(::chmod(native(list).constData(), 0640), 0);
+    const ino_t inode = statOf(list).st_ino;
+
+    QString error;
+    ASSERT_TRUE(writeFileAtomically(list, "new\r\nlonger\r\n", &error)) << qPrintable(error);
+    EXPECT_EQ(folder.read("items-backup.txt"), QByteArray("new\r\nlonger\r\n"));
+    const struct stat st = statOf(list);
+    EXPECT_EQ(st.st_ino, inode);
+    EXPECT_EQ(st.st_nlink, 2u);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(folderEntries(folder.path()), (QStringList{"Junkloupe.ini_int", "items-backup.txt"}));
+}
+
 TEST(StaleSaveFiles, OnlyOursOfOurPatternAndNotInUseAreCleared) {
     TempFolder folder;
     const QString dir = folder.path();
@@ -179,12 +198,19 @@ TEST(StaleSaveFiles, OnlyOursOfOurPatternAndNotInUseAreCleared) {
     const QString running = folder.write(".Junkloupe.ini_int.tmp-beef", "being written");
     test::LockHolder save(running);
     ASSERT_TRUE(save.locked());
-    // An interrupted rewrite in place: the copy holds the old contents.
-    folder.write("Junkloupe.ini_file", "torn");
-    folder.write(".Junkloupe.ini_file.inplace-42", "/m/a.eml\r\n/m/b.eml\r\n");
+    // An interrupted rewrite in place, cut off after its first bytes.
+    const QByteArray before = "/m/a.eml\r\n";
+    const QByteArray after = "/m/b.eml\r\n/m/c.eml\r\n";
+    const QString list = folder.write("Junkloupe.ini_file", after.left(4) + before.mid(4));
+    const struct stat st = statOf(list);
+    folder.write(".Junkloupe.ini_file.inplace-42",
+                 inPlaceCopyHeader(st.st_dev, st.st_ino, before.size(), after.size()) + before +
+                     after);
 
-    EXPECT_EQ(clearStaleSaveFiles(own), QStringList{dir + "Junkloupe.ini_file"});
-    EXPECT_EQ(folder.read("Junkloupe.ini_file"), QByteArray("/m/a.eml\r\n/m/b.eml\r\n"));
+    const StaleSaveReport report = clearStaleSaveFiles(own);
+    EXPECT_EQ(report.restored, QStringList{dir + "Junkloupe.ini_file"});
+    EXPECT_TRUE(report.setAside.isEmpty());
+    EXPECT_EQ(folder.read("Junkloupe.ini_file"), after);
     EXPECT_EQ(folder.read("Junkloupe.ini_int"), QByteArray("items\r\n"));
     QStringList left = {".Junkloupe.ini_int.tmp", ".Junkloupe.ini_int.tmp-beef", ".other.tmp-1",
                         "Junkloupe.ini_file", "Junkloupe.ini_int"};
@@ -192,6 +218,122 @@ TEST(StaleSaveFiles, OnlyOursOfOurPatternAndNotInUseAreCleared) {
         left << ".Junkloupe.ini_file.tmp-ffff";
     left.sort();
     EXPECT_EQ(folderEntries(dir), left);
+}
+
+// A copy of an in-place rewrite finishes that rewrite only while the file is
+// the one it rewrote, as the cut-off rewrite left it. Otherwise (another
+// member of a shared folder saved since, or the copy is none of ours: it
+// once replaced a list of 10,000 items with its 2 lines) it is set aside,
+// the file left alone, and the user told.
+TEST(StaleSaveFiles, AnInPlaceCopyIsUsedOnlyForTheFileAsItsRewriteLeftIt) {
+    QByteArray oldList;
+    QByteArray newList;
+    QByteArray othersList;
+    for (int i = 0; i < 102; ++i) {
+        const QByteArray item = "item-" + QByteArray::number(i) + "\r\n";
+        oldList += i < 101 ? item : QByteArray();
+        newList += item;
+        othersList += i % 51 == 0 ? QByteArray() : item;
+    }
+    QByteArray bigList;
+    for (int i = 0; i < 10000; ++i)
+        bigList += "big-" + QByteArray::number(i) + "\r\n";
+    const QByteArray torn = newList.left(700) + oldList.mid(700);
+    enum class Copy { Ours, Foreign };
+    const struct {
+        const char* what;
+        QByteArray file;
+        bool replaced; // by another file (a save that renames)
+        Copy copy;
+        const char* why; // empty: finished
+    } cases[] = {
+        {"cut off half way", torn, false, Copy::Ours, ""},
+        {"cut off before its first byte", oldList, false, Copy::Ours, ""},
+        {"cut off before it was removed", newList, false, Copy::Ours, ""},
+        {"another member saved in place since", othersList, false, Copy::Ours,
+         "the file has been changed since"},
+        {"another member saved a new file since", torn, true, Copy::Ours,
+         "the file is no longer the one that save rewrote"},
+        {"a copy of no known form", bigList, false, Copy::Foreign,
+         "is not one the program can check"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempFolder folder;
+        const QString list = folder.write("Junkloupe.ini_int", oldList);
+        const struct stat st = statOf(list);
+        const QByteArray copy =
+            c.copy == Copy::Ours
+                ? inPlaceCopyHeader(st.st_dev, st.st_ino, oldList.size(), newList.size()) +
+                      oldList + newList
+                : QByteArray("two\r\nlines\r\n");
+        folder.write(".Junkloupe.ini_int.inplace-7", copy);
+        if (c.replaced) {
+            // Made while the old one is there, so it is another file.
+            const QString other = folder.write("new-file", c.file);
+            ASSERT_EQ(::rename(native(other).constData(), native(list).constData()), 0);
+        } else {
+            folder.write("Junkloupe.ini_int", c.file);
+        }
+
+        const StaleSaveReport report = clearStaleSaveFiles({list});
+        const QStringList entries = folderEntries(folder.path());
+        if (QByteArray(c.why).isEmpty()) {
+            EXPECT_EQ(report.restored, QStringList{list});
+            EXPECT_TRUE(report.setAside.isEmpty());
+            EXPECT_EQ(folder.read("Junkloupe.ini_int"), newList);
+            EXPECT_EQ(entries, QStringList{"Junkloupe.ini_int"});
+            continue;
+        }
+        EXPECT_TRUE(report.restored.isEmpty());
+        ASSERT_EQ(report.setAside.size(), 1);
+        const SetAsideCopy& aside = report.setAside[0];
+        EXPECT_EQ(aside.file, list);
+        EXPECT_TRUE(aside.why.contains(c.why)) << qPrintable(aside.why);
+        EXPECT_TRUE(aside.keptAs.startsWith(list + ".interrupted-")) << qPrintable(aside.keptAs);
+        EXPECT_EQ(folder.read("Junkloupe.ini_int"), c.file);
+        EXPECT_EQ(folder.read(QFileInfo(aside.keptAs).fileName()),
+                  c.copy == Copy::Ours ? newList : copy);
+        EXPECT_EQ(entries, (QStringList{"Junkloupe.ini_int", QFileInfo(aside.keptAs).fileName()}));
+        EXPECT_TRUE(setAsideCopyNotice(aside).contains(aside.keptAs));
+    }
+}
+
+// Saves in place killed at any moment: the next start always finds the file
+// whole, as before or after the save, and sets nothing aside.
+TEST(StaleSaveFiles, AKilledRewriteInPlaceIsFinishedOrUndone) {
+    TempFolder folder;
+    QByteArray a;
+    QByteArray b;
+    for (int i = 0; i < 6000; ++i) {
+        a += "first-list-entry-" + QByteArray::number(i) + "\r\n";
+        b += "second-" + QByteArray::number(i * 7) + "\r\n";
+    }
+    const QString list = folder.write("Junkloupe.ini_int", a);
+    // A second name makes every save rewrite the file in place.
+    ASSERT_EQ(::link(native(list).constData(), native(folder.file("other-name")).constData()), 0);
+    int copiesMet = 0;
+    for (int round = 0; round < 30; ++round) {
+        SCOPED_TRACE(round);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            for (;;) {
+                writeFileAtomically(list, b);
+                writeFileAtomically(list, a);
+            }
+        }
+        ::usleep(useconds_t(2000 + round * 1700));
+        ::kill(child, SIGKILL);
+        ::waitpid(child, nullptr, 0);
+        for (const QString& name : folderEntries(folder.path()))
+            copiesMet += name.contains(".inplace-") ? 1 : 0;
+        const StaleSaveReport report = clearStaleSaveFiles({list});
+        EXPECT_TRUE(report.setAside.isEmpty());
+        const QByteArray now = folder.read("Junkloupe.ini_int");
+        EXPECT_TRUE(now == a || now == b) << now.size() << " bytes";
+        EXPECT_EQ(folderEntries(folder.path()), (QStringList{"Junkloupe.ini_int", "other-name"}));
+    }
+    EXPECT_GT(copiesMet, 0) << "no kill came during a rewrite";
 }
 
 } // namespace

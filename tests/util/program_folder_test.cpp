@@ -66,6 +66,7 @@ struct Case {
     mode_t folderMode;
     Held settings, fileList, itemsList;
     bool beside;
+    bool installed = false; // the folder is an installation's
 };
 
 const Case kCases[] = {
@@ -82,6 +83,9 @@ const Case kCases[] = {
      false},
     {"ReadOnlyFolderHoldingSomeOfTheFiles", 0555, Held::Link, Held::None, Held::Link, false},
     {"ReadOnlyFolderWithOneFileUnwritable", 0555, Held::Link, Held::Unwritable, Held::Link, false},
+    // An installation keeps no user's files, whatever its folder allows.
+    {"InstalledWritableFolder", 0777, Held::None, Held::None, Held::None, false, true},
+    {"InstalledFolderHoldingTheFiles", 0555, Held::Link, Held::Link, Held::Link, false, true},
 };
 
 void PrintTo(const Case& c, std::ostream* os) {
@@ -119,7 +123,7 @@ TEST_P(UserFilesFolderTest, ChoosesTheFolder) {
     {
         AsOrdinaryUser user;
         ASSERT_TRUE(user.ok());
-        chosen = chooseUserFilesFolder(program, config);
+        chosen = chooseUserFilesFolder(program, config, c.installed);
     }
     setMode(program, 0755);
     EXPECT_EQ(chosen, c.beside ? program : config);
@@ -135,13 +139,160 @@ TEST(UserFilesFolder, ConfigFolderHoldingFilesDoesNotDecide) {
     TempFolder root;
     root.write(QStringLiteral("config/junkloupe/Junkloupe.ini"), "[Junkloupe]\r\n");
     EXPECT_EQ(chooseUserFilesFolder(root.path() + QStringLiteral("program//"),
-                                    root.path() + QStringLiteral("config/junkloupe")),
+                                    root.path() + QStringLiteral("config/junkloupe"), false),
               root.path() + QStringLiteral("config/junkloupe/"))
         << "a missing program folder takes no files";
     root.mkdir(QStringLiteral("program"));
     EXPECT_EQ(chooseUserFilesFolder(root.path() + QStringLiteral("program//"),
-                                    root.path() + QStringLiteral("config/junkloupe")),
+                                    root.path() + QStringLiteral("config/junkloupe"), false),
               root.path() + QStringLiteral("program/"));
+}
+
+// An installation's record names the folder it put the program in; only
+// that folder, by whatever path it is reached, is an installed copy's.
+TEST(UserFilesFolder, InstalledCopyIsTheOneItsRecordNames) {
+    const struct {
+        const char* name;
+        const char* record;  // the record's text; "@" stands for the prefix; nullptr: none
+        const char* program; // the folder asked about, below the temporary root
+        bool installed;
+    } cases[] = {
+        {"RecordNamesTheFolder", "@/bin\n", "prefix/bin", true},
+        {"ReachedThroughALink", "@/bin", "link-to-prefix/bin/", true},
+        {"RecordThroughALink", "@/../link-to-prefix/bin", "prefix/bin", true},
+        {"NoRecord", nullptr, "prefix/bin", false},
+        {"RecordNamesAnotherFolder", "/usr/bin\n", "prefix/bin", false},
+        {"CopiedTreeKeepsTheOldRecord", "@/bin\n", "copy/bin", false},
+        {"RelativeRecord", "prefix/bin\n", "prefix/bin", false},
+        {"EmptyRecord", "", "prefix/bin", false},
+    };
+    for (const auto& c : cases) {
+        TempFolder root;
+        const QString prefix = root.mkdir(QStringLiteral("prefix"));
+        root.mkdir(QStringLiteral("prefix/bin"));
+        root.mkdir(QStringLiteral("copy/bin"));
+        ASSERT_TRUE(QFile::link(prefix, root.file(QStringLiteral("link-to-prefix"))));
+        if (c.record) {
+            const QByteArray text =
+                QByteArray(c.record).replace('@', QFile::encodeName(root.path() + "prefix"));
+            for (const char* tree : {"prefix", "copy"})
+                root.write(QString::fromUtf8(tree) + "/share/" + kInstallRecordPath, text);
+        }
+        EXPECT_EQ(isInstalledProgramFolder(root.file(QString::fromUtf8(c.program))), c.installed)
+            << c.name;
+    }
+}
+
+enum class Beside { None, Readable, Pipe, OthersFile };
+
+// At start, files beside the program that are not used come along into the
+// configuration folder once, and the user is told where they are kept.
+TEST(UserFilesFolder, FilesBesideTheProgramAreTakenOverOnce) {
+    const struct {
+        const char* name;
+        bool installed;
+        Beside settings, fileList, itemsList;
+        bool configInUse; // the configuration folder holds a file already
+        QStringList copied;
+        const char* said; // a piece of the notice, or nullptr for none
+    } cases[] = {
+        {"NothingBeside", false, Beside::None, Beside::None, Beside::None, false, {}, nullptr},
+        {"ReadOnlyFolder",
+         false,
+         Beside::Readable,
+         Beside::None,
+         Beside::Readable,
+         false,
+         {kSettingsFileName, kItemsListFileName},
+         "\r\nand not beside the program, where you may not write them:\r\n@program/\r\n"},
+        {"ConfigFolderInUse",
+         false,
+         Beside::Readable,
+         Beside::Readable,
+         Beside::Readable,
+         true,
+         {},
+         nullptr},
+        {"Unreadable",
+         false,
+         Beside::Pipe,
+         Beside::Readable,
+         Beside::None,
+         false,
+         {kFileListFileName},
+         "These could not be taken over and start afresh: Junkloupe.ini (not a regular file)."},
+        {"InstalledCopyTakesItsUsersOwn",
+         true,
+         Beside::Readable,
+         Beside::Readable,
+         Beside::Readable,
+         false,
+         {kSettingsFileName, kFileListFileName, kItemsListFileName},
+         "\r\nand not beside the program, in the folder of an installation:\r\n@program/\r\n"},
+        {"InstalledCopyLeavesOthersFiles",
+         true,
+         Beside::OthersFile,
+         Beside::OthersFile,
+         Beside::None,
+         false,
+         {},
+         nullptr},
+    };
+    for (const auto& c : cases) {
+        if ((c.settings == Beside::OthersFile) && ::geteuid() != 0)
+            continue; // only the superuser makes files of another user
+        TempFolder root;
+        const QString program = root.mkdir(QStringLiteral("program"));
+        const QString config = root.path() + QStringLiteral("home/.config/junkloupe/");
+        const std::pair<QString, Beside> files[] = {{kSettingsFileName, c.settings},
+                                                    {kFileListFileName, c.fileList},
+                                                    {kItemsListFileName, c.itemsList}};
+        for (const auto& [name, beside] : files) {
+            const QByteArray path = QFile::encodeName(program + name);
+            if (beside == Beside::Pipe) {
+                ASSERT_EQ(::mkfifo(path.constData(), 0644), 0);
+            } else if (beside != Beside::None) {
+                root.write("program/" + name, name.toUtf8() + "\r\n");
+            }
+            if (beside == Beside::OthersFile) {
+                ASSERT_EQ(::chown(path.constData(), 65534, 65534), 0);
+            }
+        }
+        if (c.configInUse)
+            root.write(QStringLiteral("home/.config/junkloupe/") + kItemsListFileName, "mine\r\n");
+        const ProgramFolder folder(program, QStringLiteral("junkloupe"), config, c.installed);
+
+        const QString notice = takeOverFilesBesideProgram(folder);
+        QString said = QString::fromUtf8(c.said ? c.said : "");
+        said.replace(QLatin1Char('@'), root.path());
+        if (c.said) {
+            EXPECT_TRUE(
+                notice.startsWith("Junkloupe keeps your settings and lists in\r\n" + config))
+                << c.name << ": " << notice.toStdString();
+            EXPECT_TRUE(notice.contains(said)) << c.name << ": " << notice.toStdString();
+        } else {
+            EXPECT_EQ(notice, QString()) << c.name;
+        }
+        for (const auto& [name, beside] : files) {
+            const bool copied = c.copied.contains(name);
+            EXPECT_EQ(QFileInfo::exists(config + name),
+                      copied || (c.configInUse && name == kItemsListFileName))
+                << c.name << " " << name.toStdString();
+            if (copied) {
+                EXPECT_EQ(root.read("home/.config/junkloupe/" + name), name.toUtf8() + "\r\n");
+            }
+        }
+        if (!c.copied.isEmpty()) {
+            EXPECT_TRUE(
+                notice.contains("copies of the files found there: " + c.copied.join(", ") + ". "))
+                << c.name;
+            EXPECT_EQ(takeOverFilesBesideProgram(folder), QString()) << c.name << ": said twice";
+        }
+    }
+    // Files kept beside the program are the program's own: nothing to take.
+    TempFolder root;
+    root.write(kSettingsFileName, "[Junkloupe]\r\n");
+    EXPECT_TRUE(takeOverFilesBesideProgram(ProgramFolder(root.path(), "junkloupe")).isEmpty());
 }
 
 TEST(UserFilesFolder, ConfigFolderFollowsTheEnvironment) {

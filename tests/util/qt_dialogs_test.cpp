@@ -9,6 +9,7 @@
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -168,6 +169,32 @@ TEST_F(QtDialogsTest, ChooseIsGreyOnlyForTheNameOfAFile) {
     ASSERT_EQ(canChoose.size(), std::size(typed));
     for (size_t i = 0; i < canChoose.size(); ++i)
         EXPECT_EQ(canChoose[i], typed[i].second) << qPrintable(typed[i].first);
+}
+
+TEST_F(QtDialogsTest, ChoiceOfOneStartsAtTheCurrentAndGivesTheIndexChosen) {
+    const QStringList choices{"spamassassin: rules", "postfix: table", "csv: rows"};
+    QtDialogs dialogs;
+    QString title;
+    QString shownFirst;
+    bool editable = true;
+    whenModal([&](QWidget* modal) {
+        auto* dialog = qobject_cast<QInputDialog*>(modal);
+        ASSERT_NE(dialog, nullptr);
+        title = test::titleAsShown(dialog);
+        shownFirst = dialog->textValue();
+        editable = dialog->isComboBoxEditable();
+        dialog->setTextValue(choices.at(2));
+        dialog->accept();
+    });
+    EXPECT_EQ(dialogs.chooseOne(QStringLiteral("Export"), QStringLiteral("Format :"), choices, 1),
+              2);
+    EXPECT_EQ(title, QStringLiteral("Export"));
+    EXPECT_EQ(shownFirst, choices.at(1));
+    EXPECT_FALSE(editable);
+
+    whenModal([](QWidget* modal) { qobject_cast<QDialog*>(modal)->reject(); });
+    EXPECT_EQ(dialogs.chooseOne(QStringLiteral("Export"), QStringLiteral("Format :"), choices, 0),
+              -1);
 }
 
 TEST_F(QtDialogsTest, CancelGivesTheEmptyText) {

@@ -1,4 +1,5 @@
 #include "util/list_ops.h"
+#include "util/widgets/short_text_delegate.h"
 #include "util/widgets/sorted_list_box.h"
 
 #include "qstring_printer.h"
@@ -176,6 +177,31 @@ TEST_F(ListBox, HugeEntryIsDrawnFromItsStart) {
     EXPECT_GT(width, 1500);
     EXPECT_LT(width, 1100 * box.fontMetrics().maxWidth());
     EXPECT_EQ(box.list().at(index.row()), huge);
+}
+
+// What a list or table draws of a long text: its start, or both its ends
+// where the view elides in the middle (paths that share their start), never
+// half a character.
+TEST(ShortText, KeepsTheStartOrBothEndsAndWholeCharacters) {
+    const QString face = QString::fromUtf8("\xF0\x9F\x98\x80"); // two UTF-16 units
+    const struct {
+        QString text;
+        Qt::TextElideMode mode;
+        QString expected;
+    } cases[] = {
+        {"abcdef", Qt::ElideRight, "abcdef"},
+        {"abcdef", Qt::ElideMiddle, "abcdef"},
+        {"abcdefgh", Qt::ElideRight, QString::fromUtf8("abcdef\u2026")},
+        {"abcdefgh", Qt::ElideMiddle, QString::fromUtf8("abc\u2026fgh")},
+        {"abcde" + face + "h", Qt::ElideRight, QString::fromUtf8("abcde\u2026")},
+        {"ab" + face + "efgh", Qt::ElideMiddle, QString::fromUtf8("ab\u2026fgh")},
+        {"abcd" + face + "gh", Qt::ElideMiddle, QString::fromUtf8("abc\u2026gh")},
+        {"abcde" + face + "h", Qt::ElideMiddle, QString::fromUtf8("abc\u2026") + face + "h"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text.toStdString());
+        EXPECT_EQ(ShortTextDelegate::shortText(c.text, c.mode, 6), c.expected);
+    }
 }
 
 } // namespace

@@ -169,5 +169,26 @@ TEST(PathHelpers, TrimControlRemovesCodesUpTo32) {
     EXPECT_EQ(Trim_Control(QStringLiteral("   ")), QString());
 }
 
+// Strict UTF-8 or, for the whole of the bytes, Windows-1252.
+TEST(TextDecoding, Utf8ElseWindows1252) {
+    const struct {
+        QByteArray bytes;
+        QString text;
+    } cases[] = {
+        {"", ""},
+        {"caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80", u"café € \U0001F600"_qs},
+        {"\xef\xbb\xbfx", u"\uFEFFx"_qs}, // a mark at the start stays a character
+        {"caf\xe9 \x80 \x93x", u"café € \u201cx"_qs},
+        {"\x81\x8d\x8f\x90\x9d", u"\u0081\u008d\u008f\u0090\u009d"_qs}, // unassigned
+        {"\xc3\xa9\xe9", u"Ã©é"_qs},           // one stray byte: all of it Windows-1252
+        {"\xc0\xaf", u"À¯"_qs},                // overlong
+        {"\xed\xa0\x80", u"í\u00a0€"_qs},      // a surrogate
+        {"\xf4\x90\x80\x80", u"ô\u0090€€"_qs}, // past U+10FFFF
+        {"a\xc3", u"aÃ"_qs},                   // cut short
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(decodeUtf8OrWindows1252(c.bytes), c.text) << c.bytes.toHex().constData();
+}
+
 } // namespace
 } // namespace jl

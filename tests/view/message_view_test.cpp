@@ -1,15 +1,18 @@
 // The message view: one unit of positions for text, find and selection,
 // nested updates that reach the document in one piece, colours held outside
 // the document, event order of key-down and mouse-down, read-only typing,
-// paste and copy.
+// paste and copy, no menu of its own.
 
 #include "util/clipboard.h"
 #include "view/widgets/message_view.h"
 
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QImage>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextBlock>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -349,6 +352,24 @@ TEST(MessageView, SelectAllAndCopyPutsTheWholeTextOnTheClipboard) {
     EXPECT_EQ(clipboard.text(), "a\nb");
     EXPECT_EQ(view.selectionStart(), 0);
     EXPECT_EQ(view.selectionLength(), 3);
+}
+
+TEST(MessageView, ARightClickOpensNoMenu) {
+    // The view has only the operations the window gives it: a menu of the
+    // text control's own (Copy, Select All) would bypass them.
+    MessageView view;
+    view.appendLine("text");
+    view.show();
+    QWidget* popup = nullptr;
+    QTimer::singleShot(0, [&] {
+        popup = QApplication::activePopupWidget();
+        if (popup)
+            popup->close();
+    });
+    QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(5, 5), view.mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(view.viewport(), &click);
+    QApplication::processEvents();
+    EXPECT_EQ(popup, nullptr);
 }
 
 } // namespace

@@ -63,15 +63,15 @@ TEST(ReaderInUse, EveryLockAnotherProcessHoldsMakesTheFileInUse) {
         const char* what;
         Lock lock;
         bool longPath;
-        QString status;
+        jl::LoadStatus status;
     };
     const Row rows[] = {
-        {"exclusive flock", Lock::FlockExclusive, false, jl::kStatusInUse},
-        {"shared flock", Lock::FlockShared, false, jl::kStatusInUse},
-        {"record write lock", Lock::RecordWrite, false, jl::kStatusInUse},
-        {"record read lock", Lock::RecordRead, false, jl::kStatusInUse},
-        {"open file description lock", Lock::OpenFileWrite, false, jl::kStatusInUse},
-        {"exclusive flock, long path", Lock::FlockExclusive, true, QString()},
+        {"exclusive flock", Lock::FlockExclusive, false, jl::LoadStatus::InUse},
+        {"shared flock", Lock::FlockShared, false, jl::LoadStatus::InUse},
+        {"record write lock", Lock::RecordWrite, false, jl::LoadStatus::InUse},
+        {"record read lock", Lock::RecordRead, false, jl::LoadStatus::InUse},
+        {"open file description lock", Lock::OpenFileWrite, false, jl::LoadStatus::InUse},
+        {"exclusive flock, long path", Lock::FlockExclusive, true, jl::LoadStatus::Read},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
@@ -86,10 +86,10 @@ TEST(ReaderInUse, EveryLockAnotherProcessHoldsMakesTheFileInUse) {
             lines = readLines(path, &result);
         }
         EXPECT_EQ(result.status, row.status);
-        EXPECT_EQ(lines.empty(), row.status == jl::kStatusInUse);
+        EXPECT_EQ(lines.empty(), row.status == jl::LoadStatus::InUse);
         // With the lock gone the file reads.
         EXPECT_EQ(readLines(path, &result), readLines(path));
-        EXPECT_EQ(result.status, QString());
+        EXPECT_EQ(result.status, jl::LoadStatus::Read);
     }
 }
 
@@ -127,7 +127,7 @@ TEST(ReaderInUse, TheTestLeavesNoLockWhileTheFileIsRead) {
         jl::ReaderHooks hooks;
         if (window)
             hooks.pumpEvents = [] {};
-        EXPECT_EQ(jl::Load_File_Into_View(path, sink, hooks).status, QString());
+        EXPECT_EQ(jl::Load_File_Into_View(path, sink, hooks).status, jl::LoadStatus::Read);
         ASSERT_FALSE(sink.lines.empty());
         EXPECT_TRUE(sink.exclusiveFree);
         EXPECT_TRUE(sink.recordFree);
@@ -183,7 +183,7 @@ TEST(ReaderNesting, ReadStartedFromPumpedEventsLeavesTheOuterReadWhole) {
         ++nested;
         innerWhole = innerWhole && readLines(inner) == innerAlone;
     };
-    EXPECT_EQ(jl::Load_File_Into_View(outer, sink, hooks).status, QString());
+    EXPECT_EQ(jl::Load_File_Into_View(outer, sink, hooks).status, jl::LoadStatus::Read);
     EXPECT_GT(nested, 5); // pumps inside every chunk
     EXPECT_TRUE(innerWhole);
     EXPECT_EQ(sink.lines, outerAlone);

@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <string>
 #include <sys/file.h>
@@ -133,7 +134,7 @@ TEST(ReaderLineTable, WorkedExampleUnderEachFilter) {
     for (int filter = 0; filter < 3; ++filter) {
         SCOPED_TRACE(filter);
         const Loaded l = loadBytes(kWorkedExample, filter);
-        EXPECT_EQ(l.result.status, QString());
+        EXPECT_EQ(l.result.status, jl::LoadStatus::Read);
         EXPECT_EQ(l.lines, expected[filter]);
     }
 }
@@ -272,7 +273,7 @@ TEST(ReaderStatus, EmptyFileTouchesNeitherViewNorGauge) {
     hooks.gaugeProgress = [&](qint64) { ++calls; };
     hooks.pumpEvents = [&] { ++calls; };
     const jl::LoadResult r = jl::Load_File_Into_View(path, sink, hooks);
-    EXPECT_EQ(r.status, jl::kStatusEmpty);
+    EXPECT_EQ(r.status, jl::LoadStatus::Empty);
     EXPECT_TRUE(sink.lines.empty());
     EXPECT_EQ(calls, 0);
 }
@@ -280,11 +281,11 @@ TEST(ReaderStatus, EmptyFileTouchesNeitherViewNorGauge) {
 TEST(ReaderStatus, UnreadablePathsReportTheReason) {
     jl::test::TempFolder dir;
     const Loaded missing = loadFile(dir.file(QStringLiteral("absent.eml")), 1);
-    EXPECT_EQ(missing.result.status, jl::kStatusCannotRead);
+    EXPECT_EQ(missing.result.status, jl::LoadStatus::CannotRead);
     EXPECT_FALSE(missing.result.error.isEmpty());
 
     const Loaded directory = loadFile(dir.mkdir(QStringLiteral("sub")), 1);
-    EXPECT_EQ(directory.result.status, jl::kStatusCannotRead);
+    EXPECT_EQ(directory.result.status, jl::LoadStatus::CannotRead);
     EXPECT_FALSE(directory.result.error.isEmpty());
 }
 
@@ -294,7 +295,7 @@ TEST(ReaderStatus, FifoIsNeverOpened) {
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     // Opening a fifo for reading with no writer would block this test.
     const Loaded l = loadFile(fifo, 2);
-    EXPECT_EQ(l.result.status, jl::kStatusCannotRead);
+    EXPECT_EQ(l.result.status, jl::LoadStatus::CannotRead);
     EXPECT_TRUE(l.result.error.contains(QStringLiteral("pipe")));
     EXPECT_TRUE(l.lines.empty());
 }
@@ -308,10 +309,10 @@ TEST(ReaderStatus, FileLockedByAnotherProcessIsInUse) {
         ASSERT_TRUE(holder.locked());
         l = loadFile(path, 2);
     }
-    EXPECT_EQ(l.result.status, jl::kStatusInUse);
+    EXPECT_EQ(l.result.status, jl::LoadStatus::InUse);
     EXPECT_TRUE(l.lines.empty());
     // Once the lock is gone the file reads normally.
-    EXPECT_EQ(loadFile(path, 2).result.status, QString());
+    EXPECT_EQ(loadFile(path, 2).result.status, jl::LoadStatus::Read);
 }
 
 TEST(ReaderProgress, PumpEvery10001BytesAcrossChunksAndGaugePerChunk) {
@@ -326,12 +327,44 @@ TEST(ReaderProgress, PumpEvery10001BytesAcrossChunksAndGaugePerChunk) {
     hooks.gaugeRange = [&](qint64 max) { range = max; };
     hooks.gaugeProgress = [&](qint64 p) { progress.push_back(p); };
     RecordingSink sink;
-    EXPECT_EQ(jl::Load_File_Into_View(path, sink, hooks).status, QString());
+    EXPECT_EQ(jl::Load_File_Into_View(path, sink, hooks).status, jl::LoadStatus::Read);
     EXPECT_EQ(range, 80000);
     // Once after setting up the gauge, then after every 10,001 bytes: the
     // counter runs on over chunk boundaries.
     EXPECT_EQ(pumps, 1 + 80000 / 10001);
     EXPECT_EQ(progress, (std::vector<qint64>{32768, 65536, 80000, 80000}));
+}
+
+// Decoding reads the file twice (to take it apart, then to write it): the
+// gauge moves with half of what was read, events are pumped as it goes, and
+// a stop request ends the work with what was shown so far.
+TEST(ReaderProgress, DecodingPumpsMovesTheGaugeAndStops) {
+    QByteArray bytes = "Content-Transfer-Encoding: base64\r\n\r\n";
+    for (int i = 0; i < 3000; ++i)
+        bytes.append("YSBsaW5lIG9mIHRleHQsIG9uZSBvZiBtYW55ISEK\r\n"); // "a line of text, ..."
+    jl::test::TempFolder dir;
+    const QString path = dir.write(QStringLiteral("m.eml"), bytes);
+    int pumps = 0;
+    std::vector<qint64> progress;
+    jl::ReaderHooks hooks;
+    hooks.filter = [] { return 2; };
+    hooks.decodeMime = true;
+    hooks.pumpEvents = [&] { ++pumps; };
+    hooks.gaugeProgress = [&](qint64 p) { progress.push_back(p); };
+    RecordingSink whole;
+    EXPECT_EQ(jl::Load_File_Into_View(path, whole, hooks).status, jl::LoadStatus::Read);
+    EXPECT_GE(pumps, bytes.size() / 10001);
+    ASSERT_FALSE(progress.empty());
+    EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
+    EXPECT_EQ(progress.back(), bytes.size());
+    EXPECT_EQ(whole.lines.back(), "a line of text, one of many!!");
+
+    hooks.stop = [&] { return pumps >= 16; }; // once writing
+    pumps = 0;
+    RecordingSink stopped;
+    EXPECT_EQ(jl::Load_File_Into_View(path, stopped, hooks).status, jl::LoadStatus::Read);
+    EXPECT_GT(stopped.lines.size(), 0u);
+    EXPECT_LT(stopped.lines.size(), whole.lines.size());
 }
 
 TEST(ReaderProgress, FilterZeroStopsReadingAtMessageId) {
@@ -366,7 +399,7 @@ TEST(ReaderCap, ViewIsCutWithANoteAndReadingStops) {
     int chunks = 0;
     hooks.gaugeProgress = [&](qint64) { ++chunks; };
     jl::ViewTextBuilder capped(1000);
-    EXPECT_EQ(jl::Load_File_Into_View(path, capped, hooks).status, QString());
+    EXPECT_EQ(jl::Load_File_Into_View(path, capped, hooks).status, jl::LoadStatus::Read);
     EXPECT_TRUE(capped.wasCut());
     const std::string& text = capped.text();
     const size_t lastBreak = text.rfind('\n');
@@ -423,7 +456,7 @@ TEST(ReaderCap, VeryLongLineReadIntoASmallViewKeepsItsLabel) {
     jl::ViewTextBuilder view(1000);
     jl::ReaderHooks hooks;
     hooks.filter = [] { return 1; };
-    EXPECT_EQ(jl::Load_File_Into_View(path, view, hooks).status, QString());
+    EXPECT_EQ(jl::Load_File_Into_View(path, view, hooks).status, jl::LoadStatus::Read);
     EXPECT_EQ(view.text(), "\n" + std::string(999, 'q') +
                                "\n *** The view was cut here: the text is longer than 1,000 "
                                "characters.");
@@ -453,7 +486,7 @@ TEST(ReaderCap, AnOverlongLineIsCutAndTheViewGoesOn) {
     jl::ViewTextBuilder view;
     jl::ReaderHooks hooks;
     hooks.filter = [] { return 1; };
-    EXPECT_EQ(jl::Load_File_Into_View(path, view, hooks).status, QString());
+    EXPECT_EQ(jl::Load_File_Into_View(path, view, hooks).status, jl::LoadStatus::Read);
     const std::string cut = std::string(size_t(lineCap), 'z') +
                             "\n *** The line above was cut: it is longer than 262,144 characters.";
     EXPECT_EQ(view.text(), "\nReceived: a\n" + cut + "\nb\n\n" + cut + "\nd\n\nMessage-ID: e\n\n");
@@ -483,7 +516,7 @@ TEST(ReaderCap, TheLineCountIsCappedAndReadingStops) {
         hooks.filter = [] { return 2; };
         std::vector<qint64> progress;
         hooks.gaugeProgress = [&](qint64 p) { progress.push_back(p); };
-        EXPECT_EQ(jl::Load_File_Into_View(path, view, hooks).status, QString());
+        EXPECT_EQ(jl::Load_File_Into_View(path, view, hooks).status, jl::LoadStatus::Read);
         EXPECT_TRUE(view.wasCut());
         EXPECT_EQ(view.lineCount(), maxLines + 1);
         EXPECT_EQ(view.text(), std::string(size_t(maxLines), '\n') +
@@ -512,7 +545,8 @@ TEST(ReaderCorpus, EveryFileUnderEachFilterMatchesTheLineTable) {
         const QByteArray bytes = f.readAll();
         for (int filter = 0; filter < 3; ++filter) {
             const Loaded l = loadFile(path, filter);
-            const QString expectedStatus = bytes.isEmpty() ? jl::kStatusEmpty : QString();
+            const jl::LoadStatus expectedStatus =
+                bytes.isEmpty() ? jl::LoadStatus::Empty : jl::LoadStatus::Read;
             ASSERT_EQ(l.result.status, expectedStatus) << path.toStdString();
             ASSERT_EQ(l.lines, referenceView(bytes, filter)) << path.toStdString() << " " << filter;
         }

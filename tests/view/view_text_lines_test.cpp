@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -13,8 +14,8 @@ namespace {
 
 class LineRecorder : public jl::ViewTextBuilder {
 public:
-    LineRecorder(qsizetype cap, qsizetype lineCap, int maxLines)
-        : ViewTextBuilder(cap, Keep::Nothing, lineCap, maxLines) {}
+    LineRecorder(qsizetype cap, qsizetype lineCap, int maxLines, Keep keep = Keep::Nothing)
+        : ViewTextBuilder(cap, keep, lineCap, maxLines) {}
     std::vector<std::string> lines;
 
 protected:
@@ -70,6 +71,43 @@ TEST(ViewTextCounted, TakesTheLinesTheKeptTextHolds) {
         EXPECT_EQ(counted.wasCut(), kept.wasCut());
         EXPECT_EQ(counted.cutLines(), kept.cutLines());
         EXPECT_TRUE(counted.text().empty());
+    }
+}
+
+// Lines handed on in groups (empty lines around a line, as the line table
+// makes them) give the text, the counts and the lines taken that the same
+// lines handed on one by one give, near every cap.
+TEST(ViewTextCounted, GroupsOfLinesEqualTheLinesOneByOne) {
+    std::mt19937 random(20261207);
+    auto pick = [&random](int n) { return int(random() % unsigned(n)); };
+    for (int round = 0; round < 400; ++round) {
+        const qsizetype cap = pick(300);
+        const qsizetype lineCap = 1 + pick(80);
+        const int maxLines = pick(40);
+        SCOPED_TRACE(testing::Message()
+                     << "cap " << cap << ", line cap " << lineCap << ", lines " << maxLines);
+        for (const auto keep :
+             {jl::ViewTextBuilder::Keep::Text, jl::ViewTextBuilder::Keep::Nothing}) {
+            LineRecorder grouped(cap, lineCap, maxLines, keep);
+            LineRecorder single(cap, lineCap, maxLines, keep);
+            for (int group = 0; group < 20; ++group) {
+                const int before = pick(2);
+                const int after = pick(2) * 2;
+                const std::string line(size_t(pick(4) == 0 ? pick(120) : pick(12)), 'a');
+                grouped.appendLines(before, line, after);
+                for (int i = 0; i < before; ++i)
+                    single.appendLine({});
+                single.appendLine(line);
+                for (int i = 0; i < after; ++i)
+                    single.appendLine({});
+                ASSERT_EQ(grouped.lines, single.lines);
+                ASSERT_EQ(grouped.text(), single.text());
+                ASSERT_EQ(grouped.lineCount(), single.lineCount());
+                ASSERT_EQ(grouped.room(), single.room());
+                ASSERT_EQ(grouped.wasCut(), single.wasCut());
+                ASSERT_EQ(grouped.cutLines(), single.cutLines());
+            }
+        }
     }
 }
 

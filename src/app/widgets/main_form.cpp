@@ -8,7 +8,6 @@
 #include "desktop/desktop_services.h"
 #include "util/dialogs.h"
 #include "util/failure.h"
-#include "util/list_file_keeper.h"
 #include "util/widgets/sorted_list_box.h"
 #include "view/widgets/message_view.h"
 
@@ -34,13 +33,14 @@ namespace jl {
 TMainForm1::TMainForm1(const ProgramFolder& programFolder, Dialogs& dialogs, Clipboard& clipboard,
                        DesktopServices& desktop, QWidget* parent)
     : QMainWindow(parent), m_programFolder(programFolder), m_dialogs(dialogs),
-      m_clipboard(clipboard), m_desktop(desktop) {
+      m_clipboard(clipboard), m_desktop(desktop),
+      m_workspace(new Workspace(programFolder, dialogs, clipboard)) {
+    m_workspace->setHost(this);
     createControls();
     createMenus();
-    m_fileListKeeper =
-        new ListFileKeeper(File_List_ListBox->list(), m_programFolder.fileListFile(), this);
-    m_itemsKeeper = new ListFileKeeper(Interesting_Items_ListBox->list(),
-                                       m_programFolder.itemsListFile(), this);
+    // A child made after the controls is deleted after them: the list boxes
+    // never outlive the lists they show.
+    m_workspace->setParent(this);
 
     // The one component order of the window: the design layout table, the
     // scaling and the busy state all walk it.
@@ -75,6 +75,8 @@ TMainForm1::TMainForm1(const ProgramFolder& programFolder, Dialogs& dialogs, Cli
         File_Contents_Colour_Coding_RadioGroup,
         GroupBox1,
         Auto_Save_Interesting_Items_List_CheckBox,
+        Decode_MIME_GroupBox,
+        Decode_MIME_Parts_CheckBox,
         Exit_2_BitBtn,
         ToolTip_Panel,
         Scaling_ListBox,
@@ -109,19 +111,21 @@ TMainForm1::TMainForm1(const ProgramFolder& programFolder, Dialogs& dialogs, Cli
         View_Shareware_Catalog_Option,
         N1,
         AboutOption,
-        TabSheet3,
-        Statistics_Items_GroupBox,
-        Statistics_Items_ListView,
-        Statistics_Summary_Label,
-        Statistics_Refresh_BitBtn,
-        Statistics_Copy_To_Clipboard_BitBtn,
-        Statistics_Save_BitBtn,
-        Statistics_Uncovered_Files_GroupBox,
-        Statistics_Uncovered_Files_ListBox,
-        Statistics_Single_Item_Files_GroupBox,
-        Statistics_Single_Item_Files_ListBox,
+        m_statisticsPage,
+        m_itemsCoverageBox,
+        m_itemsTable,
+        m_statisticsSummary,
+        m_refreshStatisticsButton,
+        m_copyStatisticsButton,
+        m_saveStatisticsButton,
+        m_exportItemsButton,
+        m_uncoveredFilesBox,
+        m_uncoveredFilesList,
+        m_singleItemFilesBox,
+        m_singleItemFilesList,
     };
 
+    mirrorWorkspace();
     wireCommands();
 
     // FormCreate: files dropped anywhere on the window reach FormDropFiles;
@@ -139,18 +143,48 @@ TMainForm1::~TMainForm1() {
         QApplication::restoreOverrideCursor();
 }
 
-// --- options ----------------------------------------------------------------------------
+// --- the controls that mirror the workspace ---------------------------------------------
 
-ViewFilter TMainForm1::viewFilter() const {
-    return static_cast<ViewFilter>(File_Contents_Filter_RadioGroup->itemIndex());
-}
+void TMainForm1::mirrorWorkspace() {
+    // Connected before the commands: a click's command sees the option the
+    // click chose. A choice set in the workspace moves the group, which then
+    // runs its click command as a user's click does.
+    Workspace* ws = m_workspace;
+    RadioGroup* filter = File_Contents_Filter_RadioGroup;
+    connect(filter, &RadioGroup::clicked, ws,
+            [filter, ws] { ws->setViewFilter(ViewFilter(filter->itemIndex())); });
+    connect(ws, &Workspace::viewFilterChanged, filter,
+            [filter, ws] { filter->setItemIndex(ws->viewFilter()); });
+    RadioGroup* colour = File_Contents_Colour_Coding_RadioGroup;
+    connect(colour, &RadioGroup::clicked, ws,
+            [colour, ws] { ws->setColourOption(ColourOption(colour->itemIndex())); });
+    connect(ws, &Workspace::colourOptionChanged, colour,
+            [colour, ws] { colour->setItemIndex(ws->colourOption()); });
+    RadioGroup* expand = Expand_Selection_RadioGroup;
+    connect(expand, &RadioGroup::clicked, ws,
+            [expand, ws] { ws->setExpansion(ExpandSelectionOption(expand->itemIndex())); });
+    connect(ws, &Workspace::expansionChanged, expand,
+            [expand, ws] { expand->setItemIndex(ws->expansion()); });
 
-ColourOption TMainForm1::colourOption() const {
-    return static_cast<ColourOption>(File_Contents_Colour_Coding_RadioGroup->itemIndex());
-}
-
-ExpandSelectionOption TMainForm1::expandSelectionOption() const {
-    return static_cast<ExpandSelectionOption>(Expand_Selection_RadioGroup->itemIndex());
+    auto tick = [ws](QCheckBox* box, void (Workspace::*set)(bool), bool (Workspace::*get)() const,
+                     void (Workspace::*changed)()) {
+        connect(box, &QCheckBox::toggled, ws, set);
+        connect(ws, changed, box, [box, ws, get] { box->setChecked((ws->*get)()); });
+    };
+    tick(Auto_Save_Interesting_Items_List_CheckBox, &Workspace::setAutoSave, &Workspace::autoSave,
+         &Workspace::autoSaveChanged);
+    tick(Decode_MIME_Parts_CheckBox, &Workspace::setDecodeMime, &Workspace::decodeMime,
+         &Workspace::decodeMimeChanged);
+    tick(File_Contains_Any_Interesting_Items_CheckBox, &Workspace::setFoundAny,
+         &Workspace::foundAny, &Workspace::foundAnyChanged);
+    connect(Always_On_Top_Option, &QAction::toggled, ws, &Workspace::setAlwaysOnTop);
+    connect(ws, &Workspace::alwaysOnTopChanged, Always_On_Top_Option,
+            [this, ws] { Always_On_Top_Option->setChecked(ws->alwaysOnTop()); });
+    connect(Current_Directory_Edit, &QLineEdit::textChanged, ws, &Workspace::setCurrentDirectory);
+    connect(ws, &Workspace::currentDirectoryChanged, Current_Directory_Edit, [this, ws] {
+        if (Current_Directory_Edit->text() != ws->currentDirectory())
+            Current_Directory_Edit->setText(ws->currentDirectory());
+    });
 }
 
 // --- wiring ---------------------------------------------------------------------------
@@ -203,6 +237,9 @@ void TMainForm1::wireCommands() {
     connectCommand(Expand_Selection_BitBtn, &F::Expand_Selection_BitBtnClick);
     connectCommand(Debugging_Show_Selection_Details_BitBtn,
                    &F::Debugging_Show_Selection_Details_BitBtnClick);
+    connectCommand(m_findAction, &F::openFindBar);
+    connectCommand(m_findNextAction, &F::findNext);
+    connectCommand(m_findPreviousAction, &F::findPrevious);
 
     connect(File_List_ListBox, &SortedListBox::userSelected, this,
             [this] { runCommand([this] { File_List_ListBoxClick(); }); });
@@ -210,6 +247,8 @@ void TMainForm1::wireCommands() {
             [this] { runCommand([this] { File_Contents_Filter_RadioGroupClick(); }); });
     connect(File_Contents_Colour_Coding_RadioGroup, &RadioGroup::clicked, this,
             [this] { runCommand([this] { File_Contents_Colour_Coding_RadioGroupClick(); }); });
+    connect(Decode_MIME_Parts_CheckBox, &QCheckBox::toggled, this,
+            [this] { runCommand([this] { Decode_MIME_Parts_CheckBoxClick(); }); });
     connect(File_Contents_RichEdit, &MessageView::keyDown, this,
             [this](int key, Qt::KeyboardModifiers modifiers) {
                 runCommand([&] { File_Contents_RichEditKeyDown(key, modifiers); });
@@ -219,25 +258,6 @@ void TMainForm1::wireCommands() {
                 runCommand([&] { File_Contents_RichEditMouseDown(button, modifiers, position); });
             });
 
-    // The colour coder is rebuilt lazily after any change of the items list;
-    // the changes of both lists are counted, and the statistics' summary says
-    // at once when they leave it out of date.
-    auto onChange = [this](SortedList* list, const std::function<void()>& changed) {
-        connect(list, &QAbstractItemModel::rowsInserted, this, changed);
-        connect(list, &QAbstractItemModel::rowsRemoved, this, changed);
-        connect(list, &QAbstractItemModel::modelReset, this, changed);
-        connect(list, &QAbstractItemModel::layoutChanged, this, changed);
-        connect(list, &QAbstractItemModel::dataChanged, this, changed);
-    };
-    onChange(&Interesting_Items_ListBox->list(), [this] {
-        m_matcherStale = true;
-        ++m_itemsListChanges;
-        updateStatisticsSummary();
-    });
-    onChange(&File_List_ListBox->list(), [this] {
-        ++m_fileListChanges;
-        updateStatisticsSummary();
-    });
     wireStatistics();
 
     connectCommand(Always_On_Top_Option, &F::Always_On_Top_OptionClick);

@@ -20,6 +20,7 @@
 //   main_form_navigation.cpp  moving through the file list, the option clicks
 //   main_form_items.cpp       the interesting-items commands
 //   main_form_selection.cpp   widening the selection in the view
+//   main_form_find.cpp        finding text in the view
 //   main_form_scan.cpp        the scan for a file without interesting items
 //   main_form_statistics.cpp  the statistics page: what the items cover
 //   main_form_clipboard.cpp   the view's Copy and Paste
@@ -27,10 +28,8 @@
 
 #include "app/command_line.h"
 #include "app/settings.h"
-#include "items/collection_stats.h"
 #include "util/program_folder.h"
-#include "view/colour_coding.h"
-#include "view/message_reader.h"
+#include "workspace/workspace.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -44,6 +43,7 @@ class QAction;
 class QApplication;
 class QCheckBox;
 class QGroupBox;
+class QImage;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -60,22 +60,21 @@ class QWidget;
 
 namespace jl {
 
-class BatchScanner;
 class Clipboard;
 class DesktopServices;
 class ItemStatsModel;
 class Dialogs;
 class JobControl;
-class ListFileKeeper;
 class MessageView;
 class RadioGroup;
 class SortedListBox;
 class Registry;
 class LinkWriter;
 class DocumentOpener;
+class FindBar;
 class TAboutBox;
 
-class TMainForm1 : public QMainWindow {
+class TMainForm1 : public QMainWindow, private WorkspaceHost {
     Q_OBJECT
 public:
     // The services are the program's (made at start-up) or a test's; they
@@ -92,10 +91,10 @@ public:
     LinkWriter& linkWriter();
     DocumentOpener& documentOpener();
 
-    // The options as the radio groups hold them now (-1: no item chosen).
-    ViewFilter viewFilter() const;
-    ColourOption colourOption() const;
-    ExpandSelectionOption expandSelectionOption() const;
+    // What the window shows and works on: the lists, the options, the
+    // current entry, the statistics.
+    Workspace& workspace() { return *m_workspace; }
+    const Workspace& workspace() const { return *m_workspace; }
 
     // Every component in the window's one fixed component order: controls,
     // pages, the menu bar, menus, menu items and hidden controls. The design
@@ -115,11 +114,173 @@ public:
     // another thread: it must not touch the window or anything of this
     // thread; it hands its result back through what it captured. A failure
     // it throws is thrown again here.
-    void runWork(const std::function<void(const JobControl&)>& work);
+    void runWork(const std::function<void(const JobControl&)>& work) override;
+    // The window with each of its pages in front in turn, one picture above
+    // the other; the statistics are counted first (main_form_layout.cpp).
+    QImage pagesPicture();
+
     // Asks every work of the window to stop (at the close).
     void stopAllWork();
     bool isWorking() const { return m_workRunning > 0; }
 
+    // --- lifecycle and layout --------------------------------------------------
+    // The first-show sequence; runs at the first show and again after a
+    // return to factory defaults.
+    void FormShow();
+    // Asked before every close: saves, and tells whether the close may go on.
+    bool FormCloseQuery();
+    // The settings file and both list files; false when any of them could
+    // not be written (each failure reported), which stops a close. Before a
+    // close a maximised window is restored to its normal size;
+    // keepWindowState leaves it as it is (a save while the window stays).
+    bool Save_Settings(bool keepWindowState = false);
+    // The session manager's commit-data request (before a log-out): every
+    // file saved, the window left as it is; false when a save failed.
+    bool saveAtSessionEnd();
+    // The last save before the process ends without a close: the settings
+    // file and both list files, each tried whatever became of the others;
+    // false when any failed.
+    bool saveBeforeForcedEnd();
+    // A close was accepted: the settings and lists are saved and the window
+    // is gone. Work that lets events run (reading a file, a folder, a scan)
+    // stops at its next step, and nothing starts any more.
+    bool closeAccepted() const { return m_closed; }
+    void Record_Design_Layout();
+    void Scale_Layout();
+    void FormResize();
+    void Toggle_Always_On_Top();
+    // Shows " " + text in the status line.
+    void DisplayHint(const QString& hint);
+    // ready false: every control disabled and the wait cursor; true undoes it.
+    void Set_Busy_State(bool ready);
+    bool isBusy() const { return m_busy; }
+    bool firstShowDone() const { return m_firstShowDone; }
+
+    // Remembered by the settings read for the end of the first-show sequence.
+    bool savedMaximised() const { return m_savedMaximised; }
+    int savedFileNumber() const { return m_savedFileNumber; }
+    void setSavedMaximised(bool maximised) { m_savedMaximised = maximised; }
+    void setSavedFileNumber(int number) { m_savedFileNumber = number; }
+
+public slots:
+    // Processing and colour coding.
+    void Process_The_Selected_File_BitBtnClick();
+    void Colour_Code_File_Contents_BitBtnClick();
+
+    // File list.
+    void Add_All_Files_In_A_Directory_BitBtnClick();
+    void File_List_Delete_Selected_Files_BitBtnClick();
+    void File_List_Erase_BitBtnClick();
+    void File_List_Copy_To_Clipboard_BitBtnClick();
+    // undecodable: dropped names whose bytes are not valid in the system's
+    // encoding; the files they stand for are counted as left out.
+    void FormDropFiles(const QStringList& names, const QList<QByteArray>& undecodable = {});
+
+    // Navigation.
+    void First_File_BitBtnClick();
+    void Previous_File_BitBtnClick();
+    void Next_File_BitBtnClick();
+    void Last_File_BitBtnClick();
+    void File_List_ListBoxClick();
+    void File_Contents_Filter_RadioGroupClick();
+    void File_Contents_Colour_Coding_RadioGroupClick();
+    void Decode_MIME_Parts_CheckBoxClick();
+
+    // Window commands.
+    void ExitOptionClick();
+    void Exit_1_BitBtnClick();
+    void Exit_2_BitBtnClick();
+    void Always_On_Top_OptionClick();
+
+    // Interesting items, the view's clipboard and selection expansion.
+    void Interesting_Items_Add_Selected_Text_BitBtnClick();
+    void Interesting_Items_Delete_Selected_Item_BitBtnClick();
+    void Interesting_Items_Copy_To_Clipboard_BitBtnClick();
+    void Interesting_Items_Paste_Merge_From_Clipboard_BitBtnClick();
+    void Erase_Interesting_Items_List_BitBtnClick();
+    void Expand_Selection_BitBtnClick();
+    void File_Contents_RichEditKeyDown(int key, Qt::KeyboardModifiers modifiers);
+    void File_Contents_RichEditMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers,
+                                         QPoint position);
+    void Debugging_Show_Selection_Details_BitBtnClick();
+    void BitBtn1Click();
+    void File_Contents_Copy_To_Clipboard_BitBtnClick();
+    void File_Contents_Paste_BitBtnClick();
+
+    // Finding text in the view.
+    void openFindBar();
+    void findNext();
+    void findPrevious();
+
+    // Settings, desktop integration and the About dialog.
+    void Restore_Factory_Defaults_OptionClick();
+    void Auto_Run_at_Windows_Startup_OptionClick();
+    void Create_Shortcut_on_Desktop_OptionClick();
+    void Create_Shortcut_on_Start_Menu_OptionClick();
+    void Create_Shortcut_on_Start_Programs_Menu_OptionClick();
+    void Create_Shortcut_on_SendTo_Menu_OptionClick();
+    void Delete_All_Shortcuts_OptionClick();
+    void View_Readme_file_OptionClick();
+    void View_Shareware_Catalog_OptionClick();
+    void AboutOptionClick();
+
+    // The statistics page (main_form_statistics.cpp).
+    void refreshStatistics();
+    void copyStatistics();
+    void saveStatistics();
+    void exportInterestingItems();
+    void showNextFileHoldingItem(int row);
+    void showUncoveredFile(int row);
+    void showSingleItemFile(int row);
+
+public:
+    ItemStatsModel* itemStatsModel() const { return m_itemStatsModel; }
+
+public:
+    // --- the About dialog and the start-up show command --------------------------
+    // The About dialog; made with this window as its parent when none was set.
+    TAboutBox* AboutBox();
+    void setAboutBox(TAboutBox* box);
+    void setStartUpShowCommand(StartUpShow show) { m_startUpShow = show; }
+    StartUpShow startUpShowCommand() const { return m_startUpShow; }
+    // The paths given on the command line, handled as a drop of those names
+    // (relative paths taken from the current directory).
+    void dropCommandLinePaths(const QStringList& paths, const QList<QByteArray>& undecodable = {});
+    // A later start of the tool found this window running and handed over
+    // its --show (when given) and its paths: the window comes to the front as
+    // asked and takes the paths as a drop, once no command of the window is
+    // under way (one may be asking a question, or reading a file or a folder
+    // while it lets events run). Paths still waiting at a close join the list
+    // before it is saved.
+    void takeHandedOverStart(std::optional<StartUpShow> show, const QStringList& paths,
+                             const QList<QByteArray>& undecodablePaths = {});
+    // Whether a later start's paths can be taken now: both lists are loaded
+    // (paths taken before would have nothing to join) and no close or forced
+    // end is under way (they could be left out of the last save).
+    bool acceptsHandOffs() const;
+    // Called when the window stops taking starts (a close, a forced end), so
+    // that starts already answered are delivered before the lists are saved.
+    void setHandOffSettler(std::function<void()> settle) { m_settleHandOffs = std::move(settle); }
+
+signals:
+    // The window accepted a close (after saving).
+    void closedForGood();
+
+protected:
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    // The controls the window was designed with. Each member's name is the
+    // control's object name, which the design layout table records and tests
+    // find it by, and the key under which the settings file keeps the state
+    // the control shows (where it keeps any): renaming one breaks users'
+    // settings files. The option and flag controls mirror the workspace
+    // (mirrorWorkspace()).
     // --- page control and status line ---------------------------------------
     QTabWidget* PageControl1 = nullptr;
     QWidget* TabSheet1 = nullptr;
@@ -156,6 +317,8 @@ public:
     RadioGroup* File_Contents_Colour_Coding_RadioGroup = nullptr;
     QGroupBox* GroupBox1 = nullptr;
     QCheckBox* Auto_Save_Interesting_Items_List_CheckBox = nullptr;
+    QGroupBox* Decode_MIME_GroupBox = nullptr;
+    QCheckBox* Decode_MIME_Parts_CheckBox = nullptr;
     QPushButton* Exit_2_BitBtn = nullptr;
 
     // --- hidden work controls ---------------------------------------------------
@@ -194,174 +357,36 @@ public:
     QAction* N1 = nullptr;
     QAction* AboutOption = nullptr;
 
+    // Controls of our own, which the design does not name: names in this
+    // code's style, their object names without the "m_", and no settings
+    // key follows them.
     // --- page 3: what the interesting items cover --------------------------------
-    QWidget* TabSheet3 = nullptr;
-    QGroupBox* Statistics_Items_GroupBox = nullptr;
-    QTableView* Statistics_Items_ListView = nullptr;
-    QLabel* Statistics_Summary_Label = nullptr;
-    QPushButton* Statistics_Refresh_BitBtn = nullptr;
-    QPushButton* Statistics_Copy_To_Clipboard_BitBtn = nullptr;
-    QPushButton* Statistics_Save_BitBtn = nullptr;
-    QGroupBox* Statistics_Uncovered_Files_GroupBox = nullptr;
-    QListView* Statistics_Uncovered_Files_ListBox = nullptr;
-    QGroupBox* Statistics_Single_Item_Files_GroupBox = nullptr;
-    QListView* Statistics_Single_Item_Files_ListBox = nullptr;
+    QWidget* m_statisticsPage = nullptr;
+    QGroupBox* m_itemsCoverageBox = nullptr;
+    QTableView* m_itemsTable = nullptr;
+    QLabel* m_statisticsSummary = nullptr;
+    QPushButton* m_refreshStatisticsButton = nullptr;
+    QPushButton* m_copyStatisticsButton = nullptr;
+    QPushButton* m_saveStatisticsButton = nullptr;
+    QPushButton* m_exportItemsButton = nullptr;
+    QGroupBox* m_uncoveredFilesBox = nullptr;
+    QListView* m_uncoveredFilesList = nullptr;
+    QGroupBox* m_singleItemFilesBox = nullptr;
+    QListView* m_singleItemFilesList = nullptr;
 
-    // --- lifecycle and layout --------------------------------------------------
-    // The first-show sequence; runs at the first show and again after a
-    // return to factory defaults.
-    void FormShow();
-    // Asked before every close: saves, and tells whether the close may go on.
-    bool FormCloseQuery();
-    // The settings file and both list files; false when any of them could
-    // not be written (each failure reported), which stops a close. Before a
-    // close a maximised window is restored to its normal size;
-    // keepWindowState leaves it as it is (a save while the window stays).
-    bool Save_Settings(bool keepWindowState = false);
-    // The session manager's commit-data request (before a log-out): every
-    // file saved, the window left as it is; false when a save failed.
-    bool saveAtSessionEnd() { return Save_Settings(true); }
-    // The last save before the process ends without a close: the settings
-    // file and both list files, each tried whatever became of the others;
-    // false when any failed.
-    bool saveBeforeForcedEnd();
-    // A close was accepted: the settings and lists are saved and the window
-    // is gone. Work that lets events run (reading a file, a folder, a scan)
-    // stops at its next step, and nothing starts any more.
-    bool closeAccepted() const { return m_closed; }
-    void Record_Design_Layout();
-    void Scale_Layout();
-    void FormResize();
-    void Toggle_Always_On_Top();
-    // Shows " " + text in the status line.
-    void DisplayHint(const QString& hint);
-    // ready false: every control disabled and the wait cursor; true undoes it.
-    void Set_Busy_State(bool ready);
-    bool isBusy() const { return m_busy; }
-    bool firstShowDone() const { return m_firstShowDone; }
+    // --- finding text in the view -------------------------------------------------
+    // Not components: the bar is part of the view (placed, scaled and disabled
+    // with it), and the keys' actions are active while the view is shown and
+    // enabled.
+    FindBar* m_findBar = nullptr;
+    QAction* m_findAction = nullptr;         // Ctrl+F
+    QAction* m_findNextAction = nullptr;     // F3
+    QAction* m_findPreviousAction = nullptr; // Shift+F3
 
-    // Remembered by the settings read for the end of the first-show sequence.
-    bool savedMaximised() const { return m_savedMaximised; }
-    int savedFileNumber() const { return m_savedFileNumber; }
-    void setSavedMaximised(bool maximised) { m_savedMaximised = maximised; }
-    void setSavedFileNumber(int number) { m_savedFileNumber = number; }
-
-    // The colour coder over the current interesting items, rebuilt after every
-    // change of the list.
-    const ColourMatcher& colourMatcher();
-
-public slots:
-    // Processing and colour coding.
-    void Process_The_Selected_File_BitBtnClick();
-    void Colour_Code_File_Contents_BitBtnClick();
-
-    // File list.
-    void Add_All_Files_In_A_Directory_BitBtnClick();
-    void File_List_Delete_Selected_Files_BitBtnClick();
-    void File_List_Erase_BitBtnClick();
-    void File_List_Copy_To_Clipboard_BitBtnClick();
-    // undecodable: dropped names whose bytes are not valid in the system's
-    // encoding; the files they stand for are counted as left out.
-    void FormDropFiles(const QStringList& names, const QList<QByteArray>& undecodable = {});
-
-    // Navigation.
-    void First_File_BitBtnClick();
-    void Previous_File_BitBtnClick();
-    void Next_File_BitBtnClick();
-    void Last_File_BitBtnClick();
-    void File_List_ListBoxClick();
-    void File_Contents_Filter_RadioGroupClick();
-    void File_Contents_Colour_Coding_RadioGroupClick();
-
-    // Window commands.
-    void ExitOptionClick();
-    void Exit_1_BitBtnClick();
-    void Exit_2_BitBtnClick();
-    void Always_On_Top_OptionClick();
-
-    // Interesting items, the view's clipboard and selection expansion.
-    void Interesting_Items_Add_Selected_Text_BitBtnClick();
-    void Interesting_Items_Delete_Selected_Item_BitBtnClick();
-    void Interesting_Items_Copy_To_Clipboard_BitBtnClick();
-    void Interesting_Items_Paste_Merge_From_Clipboard_BitBtnClick();
-    void Erase_Interesting_Items_List_BitBtnClick();
-    void Expand_Selection_BitBtnClick();
-    void File_Contents_RichEditKeyDown(int key, Qt::KeyboardModifiers modifiers);
-    void File_Contents_RichEditMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers,
-                                         QPoint position);
-    void Debugging_Show_Selection_Details_BitBtnClick();
-    void BitBtn1Click();
-    void File_Contents_Copy_To_Clipboard_BitBtnClick();
-    void File_Contents_Paste_BitBtnClick();
-
-    // Settings, desktop integration and the About dialog.
-    void Restore_Factory_Defaults_OptionClick();
-    void Auto_Run_at_Windows_Startup_OptionClick();
-    void Create_Shortcut_on_Desktop_OptionClick();
-    void Create_Shortcut_on_Start_Menu_OptionClick();
-    void Create_Shortcut_on_Start_Programs_Menu_OptionClick();
-    void Create_Shortcut_on_SendTo_Menu_OptionClick();
-    void Delete_All_Shortcuts_OptionClick();
-    void View_Readme_file_OptionClick();
-    void View_Shareware_Catalog_OptionClick();
-    void AboutOptionClick();
-
-    // The statistics page (main_form_statistics.cpp).
-    void Statistics_Refresh_BitBtnClick();
-    void Statistics_Copy_To_Clipboard_BitBtnClick();
-    void Statistics_Save_BitBtnClick();
-    void Statistics_Items_ListViewDblClick(int row);
-    void Statistics_Uncovered_Files_ListBoxDblClick(int row);
-    void Statistics_Single_Item_Files_ListBoxDblClick(int row);
-
-public:
-    // The statistics as last counted; stale once the file list, the items
-    // list or the view filter changed since.
-    const CollectionStats* statistics() const { return m_stats.get(); }
-
-    // While set (the scan sets it), processing shows a file that cannot be
-    // read by its error line instead of a box; lastShownUnreadable() tells
-    // whether the last processing did so.
-    void setPassOverUnreadable(bool on) { m_passOverUnreadable = on; }
-    bool lastShownUnreadable() const { return m_lastShownUnreadable; }
-    bool statisticsStale() const;
-    ItemStatsModel* itemStatsModel() const { return m_itemStatsModel; }
-
-public:
-    // --- the About dialog and the start-up show command --------------------------
-    // The About dialog; made with this window as its parent when none was set.
-    TAboutBox* AboutBox();
-    void setAboutBox(TAboutBox* box);
-    void setStartUpShowCommand(StartUpShow show) { m_startUpShow = show; }
-    StartUpShow startUpShowCommand() const { return m_startUpShow; }
-    // The paths given on the command line, handled as a drop of those names
-    // (relative paths taken from the current directory).
-    void dropCommandLinePaths(const QStringList& paths, const QList<QByteArray>& undecodable = {});
-    // A later start of the tool found this window running and handed over
-    // its --show (when given) and its paths: the window comes to the front as
-    // asked and takes the paths as a drop, once no command of the window is
-    // under way (one may be asking a question, or reading a file or a folder
-    // while it lets events run). Paths still waiting at a close join the list
-    // before it is saved.
-    void takeHandedOverStart(std::optional<StartUpShow> show, const QStringList& paths,
-                             const QList<QByteArray>& undecodablePaths = {});
-
-signals:
-    // The window accepted a close (after saving).
-    void closedForGood();
-
-protected:
-    bool event(QEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
-    void showEvent(QShowEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
-    void dragEnterEvent(QDragEnterEvent* event) override;
-    void dropEvent(QDropEvent* event) override;
-
-private:
     // Building the controls (main_form_controls.cpp).
     void createControls();
     void createPage1();
+    void createPage1Keys();
     void createPage2();
     void createHiddenControls();
     void createPage3();
@@ -395,6 +420,10 @@ private:
     // Saves both list files; false when either failed.
     bool saveListFiles();
 
+    // Makes another entry current and shows it, or says why it cannot
+    // (main_form_navigation.cpp).
+    void moveAndShow(Workspace::Move move);
+
     // The busy state and the gauge (main_form_processing.cpp).
     void focusView();
     void leaveBusyState();
@@ -403,10 +432,6 @@ private:
     void setGaugeRange(qint64 maximum);
     void setGaugeProgress(qint64 progress);
 
-    // Interesting items: writes the items list file after a change when the
-    // auto-save option is on (main_form_items.cpp).
-    void autoSaveInterestingItems();
-
     // Hand-offs of later starts (main_form_lifecycle.cpp).
     void deliverHandOffs();
     void addWaitingHandOffPaths();
@@ -414,11 +439,20 @@ private:
     // Whether work that lets events run should stop (the window has closed).
     bool stopRequested() const { return m_closed; }
 
+    // The workspace's host (main_form_processing.cpp, main_form_work.cpp).
+    bool closed() const override { return m_closed; }
+    bool showCurrentEntry() override;
+    void captionEntry(int index) override;
+    // The option controls and the hidden flag controls follow the
+    // workspace's fields, and the other way round (main_form.cpp).
+    void mirrorWorkspace();
+
     ProgramFolder m_programFolder;
     Dialogs& m_dialogs;
     Clipboard& m_clipboard;
     DesktopServices& m_desktop;
     std::vector<QObject*> m_components;
+    Workspace* m_workspace = nullptr;
 
     bool m_firstShowDone = false;
     bool m_busy = false;
@@ -426,48 +460,32 @@ private:
     int m_workRunning = 0; // runWork calls under way
     bool m_savedMaximised = false;
     int m_savedFileNumber = 0;
-    // Each list with its list file: a file not read whole is written over
-    // only after a change to the list and the user's Yes.
-    ListFileKeeper* m_fileListKeeper = nullptr;
-    ListFileKeeper* m_itemsKeeper = nullptr;
     // Not empty while the settings file is one the tool refuses to read (far
     // too large, a link of another user): the close does not write over it.
     QString m_settingsRefusal;
+    // The settings file has been read and applied: until then the controls
+    // hold defaults, which a close must not write over the file.
+    bool m_settingsApplied = false;
     qint64 m_gaugeDivisor = 1;
     // Counts the runs of processing, so that a run which finds that another
     // one has started while its file was read leaves the view to that one.
     quint64 m_processRuns = 0;
-
-    ColourMatcher m_matcher;
-    bool m_matcherStale = true;
-
-    // Counters of the changes to the file list and the items list.
-    quint64 m_fileListChanges = 0;
-    quint64 m_itemsListChanges = 0;
-    // Runs work with the batch engine over the current items and view
-    // filter, built on the work's thread when either changed since the last
-    // build (main_form_scan.cpp).
-    void runWithScanner(const std::function<void(const BatchScanner&, const JobControl&)>& work);
-    std::shared_ptr<const BatchScanner> m_scanner;
-    quint64 m_scannerItems = 0;
-    int m_scannerFilter = -1;
-    bool m_passOverUnreadable = false;
+    // The last processing showed a file by its unreadable-file line.
     bool m_lastShownUnreadable = false;
 
     // The statistics page (main_form_statistics.cpp).
     void wireStatistics();
     void showStatistics();
     void updateStatisticsSummary();
+    void fitStatisticsTable();
     // Makes the entry for path current and shows it on page 1.
     void showListedFile(const QString& path);
-    std::unique_ptr<CollectionStats> m_stats;
-    quint64 m_statsFileList = 0;
-    quint64 m_statsItemsList = 0;
-    int m_statsFilter = -1;
     ItemStatsModel* m_itemStatsModel = nullptr;
     QStringListModel* m_uncoveredModel = nullptr;
     QStringListModel* m_singleModel = nullptr;
     QString m_statisticsSavePath; // the last file the table was saved to
+    QString m_exportPath;         // the last file the items were exported to
+    int m_exportFormat = 0;       // the format chosen last (an ExportFormat)
 
     TAboutBox* m_aboutBox = nullptr;
     StartUpShow m_startUpShow = StartUpShow::Normal;
@@ -483,6 +501,11 @@ private:
     };
     std::vector<HandOff> m_handOffs;
     bool m_handOffRetryPending = false;
+    bool m_forcedEnd = false;
+    QStringList m_deliveringPaths; // of the hand-off being dropped now
+    std::function<void()> m_settleHandOffs;
+    // Stops taking starts and delivers those taken into the waiting ones.
+    void settleHandOffs();
 };
 
 } // namespace jl

@@ -7,6 +7,7 @@
 #include "items/item_stats_model.h"
 #include "util/widgets/short_text_delegate.h"
 #include "util/widgets/sorted_list_box.h"
+#include "view/widgets/find_bar.h"
 #include "view/widgets/message_view.h"
 
 #include <QAction>
@@ -15,6 +16,7 @@
 #include <QFontDatabase>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -72,7 +74,7 @@ void TMainForm1::createControls() {
     setFont(timesFont(11));
 
     auto* client = new QWidget(this);
-    client->setObjectName(QStringLiteral("ClientArea"));
+    client->setObjectName(QStringLiteral("clientArea"));
     setCentralWidget(client);
 
     PageControl1 = new QTabWidget(client);
@@ -127,7 +129,7 @@ void TMainForm1::createPage1() {
                    QStringLiteral("Copy the list of files to Windows Clipboard"), {74, 74, 65, 28},
                    QStyle::SP_FileDialogDetailedView, "edit-copy");
 
-    File_List_ListBox = new SortedListBox(SortedList::Selection::Single, files);
+    File_List_ListBox = new SortedListBox(m_workspace->files(), files);
     File_List_ListBox->setObjectName(QStringLiteral("File_List_ListBox"));
     File_List_ListBox->setGeometry(144, 14, 429, 89);
     QFont system = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
@@ -168,6 +170,7 @@ void TMainForm1::createPage1() {
         makeButton(files, "File_Contents_Paste_BitBtn", QStringLiteral("Paste"),
                    QStringLiteral("Paste text / file contents from Windows Clipboard"),
                    {480, 399, 93, 28}, QStyle::SP_FileDialogContentsView, "edit-paste");
+    createPage1Keys();
 
     Interesting_Unique_Text_GroupBox =
         new QGroupBox(QStringLiteral(" Interesting (Unique) Items : "), TabSheet1);
@@ -176,7 +179,7 @@ void TMainForm1::createPage1() {
     Interesting_Unique_Text_GroupBox->setGeometry(588, 2, 205, 389);
     QWidget* items = Interesting_Unique_Text_GroupBox;
 
-    Interesting_Items_ListBox = new SortedListBox(SortedList::Selection::Multiple, items);
+    Interesting_Items_ListBox = new SortedListBox(m_workspace->items(), items);
     Interesting_Items_ListBox->setObjectName(QStringLiteral("Interesting_Items_ListBox"));
     Interesting_Items_ListBox->setGeometry(8, 22, 189, 269);
 
@@ -205,6 +208,32 @@ void TMainForm1::createPage1() {
                                QStringLiteral("Exit this program"), {627, 394, 150, 35},
                                QStyle::SP_DialogCloseButton, "application-exit");
     Exit_1_BitBtn->setFont(timesFont(14));
+}
+
+void TMainForm1::createPage1Keys() {
+    // Moving through the files as in mail readers, with keys that no control
+    // of the page uses: the view's caret and selection keys, the lists'
+    // type-ahead and the menus' access keys keep their meaning. A button's
+    // key works while the button is shown and enabled.
+    First_File_BitBtn->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Home));
+    Previous_File_BitBtn->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
+    Next_File_BitBtn->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Period));
+    Last_File_BitBtn->setShortcut(QKeySequence(Qt::ALT | Qt::Key_End));
+    BitBtn1->setShortcut(QKeySequence(Qt::ALT | Qt::Key_N));
+
+    m_findBar = new FindBar(File_Contents_RichEdit);
+    m_findBar->setObjectName(QStringLiteral("findBar"));
+    auto key = [this](const char* name, const QKeySequence& keys) {
+        auto* action = new QAction(this);
+        action->setObjectName(QString::fromLatin1(name));
+        action->setShortcut(keys);
+        // Active while the view is shown and enabled (not while busy).
+        File_Contents_RichEdit->addAction(action);
+        return action;
+    };
+    m_findAction = key("findAction", QKeySequence(Qt::CTRL | Qt::Key_F));
+    m_findNextAction = key("findNextAction", QKeySequence(Qt::Key_F3));
+    m_findPreviousAction = key("findPreviousAction", QKeySequence(Qt::SHIFT | Qt::Key_F3));
 }
 
 void TMainForm1::createPage2() {
@@ -248,6 +277,20 @@ void TMainForm1::createPage2() {
         QStringLiteral("Auto_Save_Interesting_Items_List_CheckBox"));
     Auto_Save_Interesting_Items_List_CheckBox->setGeometry(24, 28, 257, 17);
 
+    Decode_MIME_GroupBox =
+        new QGroupBox(QStringLiteral(" File Contents - Encoded Text : "), TabSheet2);
+    Decode_MIME_GroupBox->setObjectName(QStringLiteral("Decode_MIME_GroupBox"));
+    Decode_MIME_GroupBox->setGeometry(444, 142, 317, 91);
+
+    Decode_MIME_Parts_CheckBox =
+        new QCheckBox(QStringLiteral("Decode MIME parts"), Decode_MIME_GroupBox);
+    Decode_MIME_Parts_CheckBox->setObjectName(QStringLiteral("Decode_MIME_Parts_CheckBox"));
+    Decode_MIME_Parts_CheckBox->setGeometry(24, 28, 257, 17);
+    setHint(Decode_MIME_Parts_CheckBox,
+            QStringLiteral("Show, colour, scan and count each message's decoded text: encoded "
+                           "header words, base64 and quoted-printable text in its character set, "
+                           "one line for each other part"));
+
     Exit_2_BitBtn = makeButton(TabSheet2, "Exit_2_BitBtn", QStringLiteral("Exit"),
                                QStringLiteral("Exit this program"), {627, 394, 150, 35},
                                QStyle::SP_DialogCloseButton, "application-exit");
@@ -255,11 +298,11 @@ void TMainForm1::createPage2() {
 }
 
 void TMainForm1::createPage3() {
-    TabSheet3 = new QWidget;
-    TabSheet3->setObjectName(QStringLiteral("TabSheet3"));
-    PageControl1->addTab(TabSheet3, QStringLiteral("Statistics"));
+    m_statisticsPage = new QWidget;
+    m_statisticsPage->setObjectName(QStringLiteral("statisticsPage"));
+    PageControl1->addTab(m_statisticsPage, QStringLiteral("Statistics"));
     auto group = [this](const char* name, const QString& caption, const QRect& bounds) {
-        auto* box = new QGroupBox(caption, TabSheet3);
+        auto* box = new QGroupBox(caption, m_statisticsPage);
         box->setObjectName(QString::fromLatin1(name));
         box->setGeometry(bounds);
         return box;
@@ -272,74 +315,77 @@ void TMainForm1::createPage3() {
         view->setModel(model);
         view->setEditTriggers(QAbstractItemView::NoEditTriggers);
         view->setUniformItemSizes(true);
-        view->setItemDelegate(new ShortTextDelegate(view));
+        // Paths share their start: the part that differs shows, the whole
+        // path in the tool tip.
+        view->setTextElideMode(Qt::ElideMiddle);
+        view->setItemDelegate(new ShortTextDelegate(view, ShortTextDelegate::Width::View));
         setHint(view, hint);
         return view;
     };
     const QString showHint = QStringLiteral("Double-click a file to show it");
 
-    Statistics_Items_GroupBox =
-        group("Statistics_Items_GroupBox", QStringLiteral(" Files Each Interesting Item Covers : "),
+    m_itemsCoverageBox =
+        group("itemsCoverageBox", QStringLiteral(" Files Each Interesting Item Covers : "),
               {4, 2, 470, 431});
     m_itemStatsModel = new ItemStatsModel(this);
-    Statistics_Items_ListView = new QTableView(Statistics_Items_GroupBox);
-    Statistics_Items_ListView->setObjectName(QStringLiteral("Statistics_Items_ListView"));
-    Statistics_Items_ListView->setGeometry(8, 22, 454, 290);
-    Statistics_Items_ListView->setModel(m_itemStatsModel);
-    Statistics_Items_ListView->setItemDelegate(new ShortTextDelegate(Statistics_Items_ListView));
-    Statistics_Items_ListView->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    Statistics_Items_ListView->setSelectionBehavior(QAbstractItemView::SelectRows);
-    Statistics_Items_ListView->setSelectionMode(QAbstractItemView::SingleSelection);
-    Statistics_Items_ListView->setWordWrap(false);
-    Statistics_Items_ListView->verticalHeader()->hide();
-    Statistics_Items_ListView->verticalHeader()->setDefaultSectionSize(
-        Statistics_Items_ListView->fontMetrics().height() + 4);
-    Statistics_Items_ListView->horizontalHeader()->setStretchLastSection(true);
-    Statistics_Items_ListView->setColumnWidth(ItemStatsModel::FilesColumn, 64);
-    Statistics_Items_ListView->setColumnWidth(ItemStatsModel::AloneColumn, 64);
-    Statistics_Items_ListView->horizontalHeader()->setSortIndicator(ItemStatsModel::ItemColumn,
-                                                                    Qt::AscendingOrder);
-    Statistics_Items_ListView->setSortingEnabled(true);
-    setHint(Statistics_Items_ListView,
-            QStringLiteral("Files holding each item, and files it alone covers: click a heading "
-                           "to sort, double-click an item to go to the next file holding it"));
+    m_itemsTable = new QTableView(m_itemsCoverageBox);
+    m_itemsTable->setObjectName(QStringLiteral("itemsTable"));
+    m_itemsTable->setGeometry(8, 22, 454, 290);
+    m_itemsTable->setModel(m_itemStatsModel);
+    m_itemsTable->setItemDelegate(new ShortTextDelegate(m_itemsTable));
+    m_itemsTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_itemsTable->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_itemsTable->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_itemsTable->setWordWrap(false);
+    m_itemsTable->verticalHeader()->hide();
+    m_itemsTable->horizontalHeader()->setStretchLastSection(true);
+    m_itemsTable->horizontalHeader()->setSortIndicator(ItemStatsModel::ItemColumn,
+                                                       Qt::AscendingOrder);
+    m_itemsTable->setSortingEnabled(true);
+    fitStatisticsTable();
+    setHint(m_itemsTable,
+            QStringLiteral("Files holding each item, files it alone covers, and its kind: click a "
+                           "heading to sort, double-click an item to go to the next file holding "
+                           "it"));
 
-    Statistics_Summary_Label = new QLabel(Statistics_Items_GroupBox);
-    Statistics_Summary_Label->setObjectName(QStringLiteral("Statistics_Summary_Label"));
-    Statistics_Summary_Label->setGeometry(8, 316, 454, 74);
-    Statistics_Summary_Label->setWordWrap(true);
-    Statistics_Summary_Label->setTextFormat(Qt::PlainText);
-    Statistics_Summary_Label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_statisticsSummary = new QLabel(m_itemsCoverageBox);
+    m_statisticsSummary->setObjectName(QStringLiteral("statisticsSummary"));
+    m_statisticsSummary->setGeometry(8, 316, 454, 74);
+    m_statisticsSummary->setWordWrap(true);
+    m_statisticsSummary->setTextFormat(Qt::PlainText);
+    m_statisticsSummary->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
-    QWidget* items = Statistics_Items_GroupBox;
-    Statistics_Refresh_BitBtn = makeButton(
-        items, "Statistics_Refresh_BitBtn", QStringLiteral("Refresh"),
+    QWidget* items = m_itemsCoverageBox;
+    m_refreshStatisticsButton = makeButton(
+        items, "refreshStatisticsButton", QStringLiteral("Refresh"),
         QStringLiteral("Count which files each interesting item covers, for the list of files "
                        "and the view chosen"),
-        {8, 394, 146, 28}, QStyle::SP_BrowserReload, "view-refresh");
-    Statistics_Copy_To_Clipboard_BitBtn =
-        makeButton(items, "Statistics_Copy_To_Clipboard_BitBtn", QStringLiteral("Copy CSV"),
-                   QStringLiteral("Copy the table of items to Windows Clipboard as CSV text"),
-                   {158, 394, 146, 28}, QStyle::SP_FileDialogDetailedView, "edit-copy");
-    Statistics_Save_BitBtn =
-        makeButton(items, "Statistics_Save_BitBtn", QStringLiteral("Save CSV"),
-                   QStringLiteral("Save the table of items to a CSV file"), {308, 394, 146, 28},
+        {8, 394, 110, 28}, QStyle::SP_BrowserReload, "view-refresh");
+    m_copyStatisticsButton =
+        makeButton(items, "copyStatisticsButton", QStringLiteral("Copy CSV"),
+                   QStringLiteral("Copy the table of items to the clipboard as CSV text"),
+                   {122, 394, 110, 28}, QStyle::SP_FileDialogDetailedView, "edit-copy");
+    m_saveStatisticsButton =
+        makeButton(items, "saveStatisticsButton", QStringLiteral("Save CSV"),
+                   QStringLiteral("Save the table of items to a CSV file"), {236, 394, 110, 28},
                    QStyle::SP_DialogSaveButton, "document-save");
+    m_exportItemsButton = makeButton(
+        items, "exportItemsButton", QStringLiteral("Export"),
+        QStringLiteral("Export the interesting items for the view chosen: SpamAssassin rules, a "
+                       "Postfix table, or CSV or JSON with each item's kind"),
+        {350, 394, 110, 28}, QStyle::SP_ArrowRight, "document-export");
 
-    Statistics_Uncovered_Files_GroupBox =
-        group("Statistics_Uncovered_Files_GroupBox", QStringLiteral(" Files Holding No Item : "),
-              {478, 2, 315, 214});
+    m_uncoveredFilesBox =
+        group("uncoveredFilesBox", QStringLiteral(" Files Holding No Item : "), {478, 2, 315, 214});
     m_uncoveredModel = new QStringListModel(this);
-    Statistics_Uncovered_Files_ListBox =
-        list(Statistics_Uncovered_Files_GroupBox, "Statistics_Uncovered_Files_ListBox",
-             m_uncoveredModel, showHint);
-    Statistics_Single_Item_Files_GroupBox =
-        group("Statistics_Single_Item_Files_GroupBox",
-              QStringLiteral(" Files One Item Alone Covers : "), {478, 219, 315, 214});
+    m_uncoveredFilesList =
+        list(m_uncoveredFilesBox, "uncoveredFilesList", m_uncoveredModel, showHint);
+    m_singleItemFilesBox =
+        group("singleItemFilesBox", QStringLiteral(" Files One Item Alone Covers : "),
+              {478, 219, 315, 214});
     m_singleModel = new QStringListModel(this);
-    Statistics_Single_Item_Files_ListBox =
-        list(Statistics_Single_Item_Files_GroupBox, "Statistics_Single_Item_Files_ListBox",
-             m_singleModel, showHint);
+    m_singleItemFilesList =
+        list(m_singleItemFilesBox, "singleItemFilesList", m_singleModel, showHint);
 }
 
 void TMainForm1::createHiddenControls() {

@@ -28,8 +28,6 @@ namespace jl {
 
 namespace {
 
-const QString kNoFiles = QStringLiteral("Error: There are no files in the list.");
-
 void pumpEvents() {
     QCoreApplication::processEvents();
 }
@@ -37,71 +35,55 @@ void pumpEvents() {
 } // namespace
 
 void TMainForm1::Add_All_Files_In_A_Directory_BitBtnClick() {
-    const QString previous = Current_Directory_Edit->text();
+    Workspace& ws = *m_workspace;
+    const QString previous = ws.currentDirectory();
     // With nothing chosen yet the chooser starts in the program's folder, or
     // in the home folder for an installed copy (whose folder holds no mail).
+    // After a stopped run it starts in the directory that was not read whole.
     const QString start =
         m_programFolder.userFilesBesideProgram() ? m_programFolder.directory() : QDir::homePath();
-    const QString chosen =
-        Choose_Directory(m_dialogs, QStringLiteral("Select Vaze Directory"), previous, start);
-    Current_Directory_Edit->setText(chosen);
-    if (chosen != previous && !chosen.isEmpty() && isExistingDirectory(chosen)) {
-        // The directory is read off the user-interface thread, a large one
-        // with the window live; the names are then merged here in one go, so
-        // nothing else changes the list while they go in.
-        const bool shownAtStart = isVisible();
-        QStringList names;
-        LeftOutFiles leftOut; // counted by the work, read once it has ended
-        runWork([&names, &chosen, &leftOut](const JobControl& control) {
-            AddFilesOptions options = fileListOptions();
-            options.skippedName = leftOut.recorder();
-            qint64 seen = 0;
-            options.progress = [&control, &seen](const QString&) {
-                control.reportProgress(seen += 21); // every 21st name
-            };
-            options.stop = [&control] { return control.stopRequested(); };
-            names = listDirectory(chosen, options);
-        });
-        // Closed meanwhile: the lists were saved at the close and stay so.
-        if (shownAtStart && !isVisible())
-            return;
-        SortedList& files = File_List_ListBox->list();
-        mergeNamesIntoList(files, names, fileListOptions().skipDuplicates);
-        pumpEvents();
-        if (!files.isEmpty()) {
-            Select_List_Index(files, 0);
-            Process_The_Selected_File_BitBtnClick();
-        }
-        if (!leftOut.isEmpty())
-            m_dialogs.information(leftOut.notice());
+    const QString chosen = Choose_Directory(
+        m_dialogs, QStringLiteral("Select Vaze Directory"),
+        ws.unfinishedDirectory().isEmpty() ? previous : ws.unfinishedDirectory(), start);
+    if (chosen == previous || chosen.isEmpty() || !isExistingDirectory(chosen)) {
+        ws.setCurrentDirectory(chosen);
+        focusView();
+        return;
     }
+    // The directory is read off the user-interface thread, a large one with
+    // the window live; the names are then merged here in one go, so nothing
+    // else changes the list while they go in.
+    const Workspace::DirectoryRead read = ws.readDirectory(chosen);
+    if (read.dropped)
+        return;
+    pumpEvents();
+    if (!ws.files().isEmpty()) {
+        ws.setCurrentIndex(0);
+        Process_The_Selected_File_BitBtnClick();
+    }
+    if (read.stop.stopped)
+        m_dialogs.information(directoryStoppedNotice(chosen, read.stop, read.added));
+    if (!read.leftOutNotice.isEmpty())
+        m_dialogs.information(read.leftOutNotice);
     focusView();
 }
 
 void TMainForm1::File_List_Delete_Selected_Files_BitBtnClick() {
-    SortedList& files = File_List_ListBox->list();
-    const int removed = Remove_Selected_Items(files, QStringLiteral("files"), m_dialogs, [this] {
+    m_workspace->removeSelectedFiles([this] {
         if (File_List_ListBox->isVisible())
             File_List_ListBox->setFocus();
     });
-    if (removed >= 0)
-        files.clearSelection();
     focusView();
 }
 
 void TMainForm1::File_List_Erase_BitBtnClick() {
-    SortedList& files = File_List_ListBox->list();
-    if (files.isEmpty()) {
-        m_dialogs.error(kNoFiles);
-    } else if (m_dialogs.confirm(QStringLiteral("Erase the list of files ?  Are you sure ?"))) {
-        files.clear();
+    if (m_workspace->eraseFiles())
         Process_The_Selected_File_BitBtnClick();
-    }
     focusView();
 }
 
 void TMainForm1::File_List_Copy_To_Clipboard_BitBtnClick() {
-    Work_Memo->setPlainText(Copy_List_To_Clipboard(File_List_ListBox->list(), m_clipboard));
+    Work_Memo->setPlainText(m_workspace->copyFiles());
     focusView();
 }
 
@@ -133,8 +115,7 @@ void TMainForm1::dropEvent(QDropEvent* event) {
 }
 
 void TMainForm1::FormDropFiles(const QStringList& names, const QList<QByteArray>& undecodable) {
-    SortedList& files = File_List_ListBox->list();
-    const QString remembered = Get_First_Selected_Text(files);
+    const QString remembered = m_workspace->currentPath();
     LeftOutFiles leftOut;
     for (const QByteArray& name : undecodable)
         leftOut.addFilesBehind(undecodableNameReason(), name);
@@ -149,17 +130,17 @@ void TMainForm1::FormDropFiles(const QStringList& names, const QList<QByteArray>
     options.pumpEvents = [] { QCoreApplication::processEvents(); };
     options.stop = [this] { return Abort_All_Processing_CheckBox->isChecked() || stopRequested(); };
     options.skippedName = leftOut.recorder();
-    const DropOutcome outcome = dropNamesIntoList(files, names, options);
+    const DropOutcome outcome = m_workspace->dropPaths(names, options);
     for (const QString& name : outcome.ignored) {
         if (name.contains(QLatin1Char('\n')) || name.contains(QLatin1Char('\r')))
             leftOut.addFilesBehind(lineBreakNameReason(), QFile::encodeName(name));
     }
 
-    if (!files.isEmpty()) {
+    if (SortedList& files = m_workspace->files(); !files.isEmpty()) {
         if (!remembered.isEmpty())
             Select_Matching_Item(files, remembered);
         else
-            Select_List_Index(files, 0);
+            m_workspace->setCurrentIndex(0);
         Process_The_Selected_File_BitBtnClick();
     }
     if (!leftOut.isEmpty())

@@ -6,12 +6,16 @@
 
 #include "util/text_helpers.h"
 
+#include <QCoreApplication>
 #include <QEvent>
+#include <QImage>
 #include <QLabel>
 #include <QLayout>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPainter>
+#include <QPushButton>
 #include <QTabWidget>
 
 #include <algorithm>
@@ -118,6 +122,37 @@ void TMainForm1::Scale_Layout() {
             widget->setFont(font);
         }
     }
+    fitStatisticsTable();
+}
+
+// --- a picture of every page ------------------------------------------------------------
+
+QImage TMainForm1::pagesPicture() {
+    QList<QImage> shots;
+    for (QWidget* page : {TabSheet1, TabSheet2, m_statisticsPage}) {
+        PageControl1->setCurrentWidget(page);
+        if (page == m_statisticsPage)
+            m_refreshStatisticsButton->click();
+        for (int i = 0; i < 5; ++i)
+            QCoreApplication::processEvents();
+        shots.append(grab().toImage());
+    }
+    const int gap = 16;
+    int width = 0;
+    int height = -gap;
+    for (const QImage& shot : shots) {
+        width = std::max(width, shot.width());
+        height += shot.height() + gap;
+    }
+    QImage picture(width, height, QImage::Format_ARGB32_Premultiplied);
+    picture.fill(Qt::transparent);
+    QPainter painter(&picture);
+    int top = 0;
+    for (const QImage& shot : shots) {
+        painter.drawImage(0, top, shot);
+        top += shot.height() + gap;
+    }
+    return picture;
 }
 
 } // namespace jl

@@ -6,8 +6,6 @@
 
 #include "filelist/file_enumeration.h"
 #include "util/dialogs.h"
-#include "util/list_file_keeper.h"
-#include "util/list_ops.h"
 #include "util/widgets/qt_dialogs.h"
 #include "util/widgets/sorted_list_box.h"
 
@@ -29,19 +27,28 @@ void TMainForm1::showEvent(QShowEvent* event) {
 }
 
 void TMainForm1::FormShow() {
-    fixClientArea();                           // 1
-    Record_Design_Layout();                    // 2
-    readSettingsStep();                        // 3
-    setCaptionStep();                          // 4
-    fillAboutTextsStep();                      // 4
-    applyStartUpShowCommand();                 // 5
-    applyMaximisedState();                     // 6
-    applyAlwaysOnTopStep();                    // 7
-    checkAutoRunStep();                        // 8
+    // A close accepted while a box of the sequence is open (a signal, the
+    // session's end) ends the sequence there: what was not loaded stays
+    // unloaded, and the close has not written it.
+    fixClientArea();        // 1
+    Record_Design_Layout(); // 2
+    readSettingsStep();     // 3
+    if (m_closed)
+        return;
+    setCaptionStep();          // 4
+    fillAboutTextsStep();      // 4
+    applyStartUpShowCommand(); // 5
+    applyMaximisedState();     // 6
+    applyAlwaysOnTopStep();    // 7
+    checkAutoRunStep();        // 8
+    if (m_closed)
+        return;
     PageControl1->setCurrentWidget(TabSheet1); // 9
     Set_List_Scroll_Width(*File_List_ListBox); // 10
     Set_List_Scroll_Width(*Interesting_Items_ListBox);
-    loadListsStep();             // 11
+    loadListsStep(); // 11
+    if (m_closed)
+        return;
     processRememberedFileStep(); // 12
 }
 
@@ -70,8 +77,8 @@ void TMainForm1::applyMaximisedState() {
 }
 
 void TMainForm1::applyAlwaysOnTopStep() {
-    // The toggle inverts the tick back and puts the window in its band.
-    Always_On_Top_Option->setChecked(!Always_On_Top_Option->isChecked());
+    // The toggle inverts the option back and puts the window in its band.
+    m_workspace->setAlwaysOnTop(!m_workspace->alwaysOnTop());
     Toggle_Always_On_Top();
 }
 
@@ -79,7 +86,9 @@ void TMainForm1::loadListsStep() {
     // Each list stands alone: a file list that cannot be read is reported and
     // the interesting-items list is still loaded. A file read only in part is
     // reported too.
-    for (ListFileKeeper* keeper : {m_fileListKeeper, m_itemsKeeper}) {
+    for (ListFileKeeper* keeper : {&m_workspace->filesKeeper(), &m_workspace->itemsKeeper()}) {
+        if (m_closed)
+            return;
         runCommand([this, keeper] {
             if (const QString notice = keeper->load(); !notice.isEmpty())
                 m_dialogs.information(notice);
@@ -88,10 +97,10 @@ void TMainForm1::loadListsStep() {
 }
 
 void TMainForm1::processRememberedFileStep() {
-    SortedList& files = File_List_ListBox->list();
+    const SortedList& files = m_workspace->files();
     if (files.isEmpty() || m_savedFileNumber >= files.count())
         return;
-    Select_List_Index(files, m_savedFileNumber);
+    m_workspace->setCurrentIndex(m_savedFileNumber);
     Process_The_Selected_File_BitBtnClick();
 }
 
@@ -105,6 +114,7 @@ void TMainForm1::closeEvent(QCloseEvent* event) {
         return;
     }
     m_inCloseQuery = true;
+    settleHandOffs();
     addWaitingHandOffPaths();
     bool allowed = true;
     runCommand([&] { allowed = FormCloseQuery(); });
@@ -129,21 +139,24 @@ bool TMainForm1::Save_Settings(bool keepWindowState) {
     return writeSettingsStep(keepWindowState) && saveListFiles();
 }
 
+bool TMainForm1::saveAtSessionEnd() {
+    addWaitingHandOffPaths();
+    return Save_Settings(true);
+}
+
 bool TMainForm1::saveBeforeForcedEnd() {
+    m_forcedEnd = true;
+    settleHandOffs();
+    addWaitingHandOffPaths();
     const bool settings = writeSettingsStep(true);
     const bool lists = saveListFiles();
     return settings && lists;
 }
 
 bool TMainForm1::saveListFiles() {
-    // Each list file is saved on its own: a failure of one (reported by the
-    // save itself) does not stop the other, and any failure keeps the window
-    // open, so that the user can make room and close again without losing
-    // the list. A list whose file was not read whole at start-up is written
-    // over that file only after a change and the user's Yes.
-    bool saved = m_fileListKeeper->save(m_dialogs, ListFileKeeper::Occasion::Close) == 0;
-    saved = m_itemsKeeper->save(m_dialogs, ListFileKeeper::Occasion::Close) == 0 && saved;
-    return saved;
+    // Any failure keeps the window open, so that the user can make room and
+    // close again without losing the list.
+    return m_workspace->saveLists();
 }
 
 void TMainForm1::ExitOptionClick() {
@@ -165,8 +178,9 @@ void TMainForm1::Always_On_Top_OptionClick() {
 }
 
 void TMainForm1::Toggle_Always_On_Top() {
-    const bool topmost = !Always_On_Top_Option->isChecked();
-    Always_On_Top_Option->setChecked(topmost);
+    // The tick of Always_On_Top_Option follows the option.
+    const bool topmost = !m_workspace->alwaysOnTop();
+    m_workspace->setAlwaysOnTop(topmost);
     if (windowFlags().testFlag(Qt::WindowStaysOnTopHint) == topmost)
         return;
     // Changing the flag re-creates the native window hidden; put it back
@@ -196,13 +210,24 @@ void TMainForm1::takeHandedOverStart(std::optional<StartUpShow> show, const QStr
     deliverHandOffs();
 }
 
+bool TMainForm1::acceptsHandOffs() const {
+    return m_workspace->listsLoaded() && !m_inCloseQuery && !m_closed && !m_forcedEnd;
+}
+
+void TMainForm1::settleHandOffs() {
+    if (m_settleHandOffs && m_workspace->listsLoaded())
+        m_settleHandOffs();
+}
+
 void TMainForm1::deliverHandOffs() {
     if (m_closed) {
         m_handOffs.clear();
         return;
     }
-    // A command under way goes on over the list as it was; the drop waits.
-    if (m_commandDepth > 0 || m_busy || !m_firstShowDone || QApplication::activeModalWidget()) {
+    // A command under way goes on over the list as it was; the drop waits,
+    // and so it does while the close saves (the close adds it first).
+    if (m_commandDepth > 0 || m_busy || !m_firstShowDone || m_inCloseQuery ||
+        QApplication::activeModalWidget()) {
         if (!m_handOffRetryPending) {
             m_handOffRetryPending = true;
             QTimer::singleShot(100, this, [this] {
@@ -216,20 +241,24 @@ void TMainForm1::deliverHandOffs() {
         const HandOff handOff = m_handOffs.front();
         m_handOffs.erase(m_handOffs.begin());
         comeToFront(handOff.show);
+        // A close while the drop lets events run adds these paths too.
+        m_deliveringPaths = handOff.paths;
         dropCommandLinePaths(handOff.paths, handOff.undecodablePaths);
+        m_deliveringPaths.clear();
     }
 }
 
 void TMainForm1::addWaitingHandOffPaths() {
-    if (m_handOffs.empty())
+    // Taken only once the lists are loaded (acceptsHandOffs).
+    if ((m_handOffs.empty() && m_deliveringPaths.isEmpty()) || !m_workspace->listsLoaded())
         return;
-    QStringList names;
+    QStringList names = m_deliveringPaths;
     for (const HandOff& handOff : m_handOffs) {
         for (const QString& path : handOff.paths)
             names.append(QFileInfo(path).absoluteFilePath());
     }
     m_handOffs.clear();
-    runCommand([&] { dropNamesIntoList(File_List_ListBox->list(), names, fileListOptions()); });
+    runCommand([&] { m_workspace->dropPaths(names, fileListOptions()); });
 }
 
 void TMainForm1::comeToFront(std::optional<StartUpShow> state) {

@@ -3,18 +3,12 @@
 
 #include "app/widgets/main_form.h"
 
-#include "app/widgets/radio_group.h"
-#include "items/scan_ahead.h"
 #include "util/dialogs.h"
 #include "util/file_helpers.h"
-#include "util/list_ops.h"
 #include "util/text_helpers.h"
-#include "util/widgets/sorted_list_box.h"
-#include "view/message_reader.h"
 #include "view/widgets/message_view.h"
 
 #include <QApplication>
-#include <QCheckBox>
 #include <QCoreApplication>
 #include <QGroupBox>
 #include <QMenu>
@@ -79,7 +73,7 @@ void TMainForm1::setGaugeProgress(qint64 progress) {
 void TMainForm1::setFileCaption(int index, const QString& path) {
     File_Contents_GroupBox->setTitle(QStringLiteral("File %1 of %2 :  %3 ")
                                          .arg(index + 1)
-                                         .arg(File_List_ListBox->list().count())
+                                         .arg(m_workspace->files().count())
                                          .arg(Get_File_Name(path)));
 }
 
@@ -90,9 +84,8 @@ void TMainForm1::focusView() {
 // --- processing -----------------------------------------------------------------------
 
 void TMainForm1::Process_The_Selected_File_BitBtnClick() {
-    const SortedList& files = File_List_ListBox->list();
-    const int index = Get_First_Selected_Index(files);
-    const QString path = Get_First_Selected_Text(files);
+    const int index = m_workspace->currentIndex();
+    const QString path = m_workspace->currentPath();
     MessageView* view = File_Contents_RichEdit;
     const quint64 run = ++m_processRuns;
     m_lastShownUnreadable = false;
@@ -134,35 +127,29 @@ void TMainForm1::Process_The_Selected_File_BitBtnClick() {
     setFileCaption(index, path);
 
     ReaderHooks hooks;
-    hooks.filter = [this] { return viewFilter(); };
     hooks.pumpEvents = pumpEvents;
     hooks.stop = [this] { return stopRequested(); };
     hooks.gaugeRange = [this](qint64 maximum) { setGaugeRange(maximum); };
     hooks.gaugeProgress = [this](qint64 progress) { setGaugeProgress(progress); };
 
-    // The lines are collected and reach the view in one piece.
-    ViewTextBuilder text;
     view->beginUpdate();
     guard.updateOpen = true;
-    const LoadResult result = Load_File_Into_View(path, text, hooks);
+    const EntryText entry = m_workspace->readEntry(path, hooks);
     if (run != m_processRuns || stopRequested())
         return; // the guard ends the update and leaves the busy state
-    // During a scan a file that cannot be read is passed over like a
-    // missing one: its error line in the view, not colour coded, no box.
-    const bool passOver = result.status == kStatusCannotRead && m_passOverUnreadable;
-    view->setWholeText(passOver ? unreadableFileLine(result.error) : text.toQString());
+    view->setWholeText(entry.text);
     guard.updateOpen = false;
     view->endUpdate();
 
-    if (passOver) {
+    if (entry.passedOver) {
         m_lastShownUnreadable = true;
         guard.armed = false;
         leaveBusyState();
-    } else if (result.status == kStatusCannotRead) {
+    } else if (entry.result.status == LoadStatus::CannotRead) {
         guard.armed = false;
         leaveBusyState();
-        m_dialogs.error(
-            QStringLiteral("Error: The file \"%1\" could not be read: %2").arg(path, result.error));
+        m_dialogs.error(QStringLiteral("Error: The file \"%1\" could not be read: %2")
+                            .arg(path, entry.result.error));
     } else {
         Colour_Code_File_Contents_BitBtnClick();
         guard.armed = false;
@@ -175,26 +162,36 @@ void TMainForm1::Process_The_Selected_File_BitBtnClick() {
         focusView();
         view->setSelectionLength(0);
         focusView();
+    } else {
+        // Shown from another page (the view filter on the settings page):
+        // at its top all the same, but the focus stays where the user is.
+        view->setSelectionStart(0);
+        view->setSelectionLength(0);
     }
     pumpEvents();
 }
 
-// --- colour coding --------------------------------------------------------------------
+// --- the workspace's host ------------------------------------------------------------
 
-const ColourMatcher& TMainForm1::colourMatcher() {
-    if (m_matcherStale) {
-        m_matcher = ColourMatcher(Interesting_Items_ListBox->list().entries());
-        m_matcherStale = false;
-    }
-    return m_matcher;
+bool TMainForm1::showCurrentEntry() {
+    Process_The_Selected_File_BitBtnClick();
+    focusView();
+    QCoreApplication::processEvents();
+    return m_lastShownUnreadable;
 }
+
+void TMainForm1::captionEntry(int index) {
+    setFileCaption(index, m_workspace->files().at(index));
+}
+
+// --- colour coding --------------------------------------------------------------------
 
 void TMainForm1::Colour_Code_File_Contents_BitBtnClick() {
     MessageView* view = File_Contents_RichEdit;
-    const ColourResult result = colourMatcher().colour(view->wholeText(), colourOption());
+    // Also sets the found-any flag.
+    const ColourResult result = m_workspace->colourText(view->wholeText());
     view->beginUpdate();
     view->applyColours(result.spans);
-    File_Contains_Any_Interesting_Items_CheckBox->setChecked(result.foundAny);
     view->setSelectionStart(result.caret);
     view->setSelectionLength(0);
     view->endUpdate();

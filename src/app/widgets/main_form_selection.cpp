@@ -4,7 +4,6 @@
 
 #include "app/widgets/main_form.h"
 
-#include "app/widgets/radio_group.h"
 #include "app/widgets/widened_selection_keeper.h"
 #include "view/selection_expansion.h"
 #include "view/widgets/message_view.h"
@@ -31,14 +30,14 @@ void TMainForm1::File_Contents_RichEditKeyDown(int key, Qt::KeyboardModifiers mo
     Q_UNUSED(modifiers);
     // Any key, a shift key alone included, under "On Key Press" and "On
     // Either / Both"; the view handles the key itself afterwards.
-    const ExpandSelectionOption option = expandSelectionOption();
+    const ExpandSelectionOption option = m_workspace->expansion();
     if (option == ExpandOnKeyPress || option == ExpandOnEither)
         Expand_Selection_BitBtnClick();
 }
 
 void TMainForm1::File_Contents_RichEditMouseDown(Qt::MouseButton button,
                                                  Qt::KeyboardModifiers modifiers, QPoint position) {
-    const ExpandSelectionOption option = expandSelectionOption();
+    const ExpandSelectionOption option = m_workspace->expansion();
     if (button != Qt::LeftButton || (option != ExpandOnLeftClick && option != ExpandOnEither))
         return;
     // The view has placed the caret at the click, unless the click fell

@@ -5,18 +5,13 @@
 #include "app/widgets/main_form.h"
 
 #include "app/settings.h"
-#include "app/widgets/outer_size_keeper.h"
-#include "app/widgets/radio_group.h"
+#include "app/widgets/outer_place_keeper.h"
 #include "app/window_place.h"
 #include "util/dialogs.h"
-#include "util/list_ops.h"
 #include "util/own_files.h"
-#include "util/widgets/sorted_list_box.h"
 
 #include <QAction>
-#include <QCheckBox>
 #include <QGuiApplication>
-#include <QLineEdit>
 #include <QScreen>
 
 namespace jl {
@@ -39,74 +34,80 @@ QList<ScreenArea> screenAreas() {
 } // namespace
 
 void TMainForm1::readSettingsStep() {
+    m_settingsApplied = false;
     // What an interrupted save left is cleared first (an interrupted rewrite
-    // in place is undone), so that every file is read as it stands.
-    clearStaleSaveFiles({m_programFolder.settingsFile(), m_programFolder.fileListFile(),
-                         m_programFolder.itemsListFile()});
+    // in place is finished, or set aside when the file changed since), so
+    // that every file is read as it stands.
+    const StaleSaveReport stale =
+        clearStaleSaveFiles({m_programFolder.settingsFile(), m_programFolder.fileListFile(),
+                             m_programFolder.itemsListFile()});
+    for (const SetAsideCopy& copy : stale.setAside)
+        m_dialogs.information(setAsideCopyNotice(copy));
     m_settingsRefusal.clear();
     const SettingsValues v = readSettings(m_programFolder.settingsFile(), &m_settingsRefusal);
     if (!m_settingsRefusal.isEmpty())
         m_dialogs.information(
             settingsFileRefusedNotice(m_programFolder.settingsFile(), m_settingsRefusal));
 
-    // The stored numbers describe the outer frame, taken only as far as they
-    // fit the screens there are now; the close writes back what was applied.
-    // move() places the frame, resize() sizes what lies inside it.
+    // The stored numbers describe the outer frame, fitted to the screens
+    // there are now; the close writes back what was applied.
     const SettingsValues d;
     const WindowPlace place =
         fitWindowPlace({v.windowLeft, v.windowTop, v.windowWidth, v.windowHeight},
                        {d.windowLeft, d.windowTop, d.windowWidth, d.windowHeight}, screenAreas());
-    const QMargins margins = frameMargins(*this);
-    const int extraWidth = margins.left() + margins.right();
-    const int extraHeight = margins.top() + margins.bottom();
-    move(pos().x(), place.top);
-    move(place.left, pos().y());
-    resize(place.width - extraWidth, height());
-    resize(width(), place.height - extraHeight);
-    OuterSizeKeeper::keep(this, QSize(place.width, place.height));
+    OuterPlaceKeeper::of(this).place(QRect(place.left, place.top, place.width, place.height));
 
-    Always_On_Top_Option->setChecked(v.alwaysOnTop);
+    Workspace& ws = *m_workspace;
+    ws.setAlwaysOnTop(v.alwaysOnTop);
     Auto_Run_at_Windows_Startup_Option->setChecked(v.autoRunAtStartup);
     setSavedMaximised(v.maximized);
-    Current_Directory_Edit->setText(v.currentDirectory);
-    // A group whose choice changes runs its click command, as a user's click.
-    File_Contents_Filter_RadioGroup->setItemIndex(v.viewFilter);
-    Expand_Selection_RadioGroup->setItemIndex(v.expandSelection);
-    File_Contents_Colour_Coding_RadioGroup->setItemIndex(v.colourCoding);
+    ws.setCurrentDirectory(v.currentDirectory);
+    // An option whose choice changes runs its group's click command, as a
+    // user's click.
+    ws.setViewFilter(ViewFilter(v.viewFilter));
+    ws.setDecodeMime(v.decodeMimeParts);
+    ws.setExpansion(ExpandSelectionOption(v.expandSelection));
+    ws.setColourOption(ColourOption(v.colourCoding));
     setSavedFileNumber(v.selectedFileNum);
-    Auto_Save_Interesting_Items_List_CheckBox->setChecked(v.autoSaveInterestingItems);
+    ws.setAutoSave(v.autoSaveInterestingItems);
+    m_settingsApplied = true;
 }
 
 bool TMainForm1::writeSettingsStep(bool keepWindowState) {
-    if (!m_settingsRefusal.isEmpty())
+    if (!m_settingsRefusal.isEmpty() || !m_settingsApplied)
         return true; // a file the tool did not read is not written over
     SettingsValues v;
     // The geometry written is the normal one, also of a maximised or
     // minimised window; it is taken before the window is restored, since a
     // window manager answers the restore only later.
     v.maximized = isMaximized();
-    const QRect outer = normalGeometry().marginsAdded(frameMargins(*this));
+    const QRect outer = OuterPlaceKeeper::of(this).outerNormalGeometry();
     if (v.maximized && !keepWindowState)
         setWindowState(windowState() & ~Qt::WindowMaximized);
     v.windowTop = outer.top();
     v.windowLeft = outer.left();
     v.windowWidth = outer.width();
     v.windowHeight = outer.height();
-    v.alwaysOnTop = Always_On_Top_Option->isChecked();
+    const Workspace& ws = *m_workspace;
+    v.alwaysOnTop = ws.alwaysOnTop();
     v.autoRunAtStartup = Auto_Run_at_Windows_Startup_Option->isChecked();
-    v.currentDirectory = Current_Directory_Edit->text();
-    v.viewFilter = File_Contents_Filter_RadioGroup->itemIndex();
-    v.expandSelection = Expand_Selection_RadioGroup->itemIndex();
-    v.colourCoding = File_Contents_Colour_Coding_RadioGroup->itemIndex();
-    v.selectedFileNum = Get_First_Selected_Index(File_List_ListBox->list());
-    v.autoSaveInterestingItems = Auto_Save_Interesting_Items_List_CheckBox->isChecked();
+    v.currentDirectory = ws.currentDirectory();
+    v.viewFilter = ws.viewFilter();
+    v.expandSelection = ws.expansion();
+    v.colourCoding = ws.colourOption();
+    v.selectedFileNum = ws.currentIndex();
+    v.autoSaveInterestingItems = ws.autoSave();
+    v.decodeMimeParts = ws.decodeMime();
 
     const QString path = m_programFolder.settingsFile();
     m_programFolder.prepareUserFilesFolder();
-    if (!writeSettings(path, v)) {
+    QString leftOut;
+    if (!writeSettings(path, v, nullptr, &leftOut)) {
         m_dialogs.error(unableToWriteMessage(path));
         return false;
     }
+    if (!leftOut.isEmpty())
+        m_dialogs.information(leftOut);
     return true;
 }
 

@@ -17,9 +17,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSessionManager>
+#include <QStandardPaths>
+#include <QTimer>
 
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 
 namespace jl {
@@ -50,6 +53,10 @@ public:
     QString chooseSaveFile(const QString& title, const QString& proposed,
                            const QString& filter) override {
         return m_quiet ? QString() : real().chooseSaveFile(title, proposed, filter);
+    }
+    int chooseOne(const QString& title, const QString& label, const QStringList& choices,
+                  int current) override {
+        return m_quiet ? -1 : real().chooseOne(title, label, choices, current);
     }
     // program: text, each line break of the text as one.
     void printLine(const QString& text) const {
@@ -84,6 +91,16 @@ QString noAnswerMessage(const ProgramFolder& folder) {
         .arg(QDir::toNativeSeparators(folder.userFilesFolder()));
 }
 
+QString tooBigMessage(const ProgramFolder& folder, const HandOffRequest& request) {
+    return QStringLiteral("Junkloupe is already running with the files in %1, but the %2 names "
+                          "given to this start are more than it takes from another start (%3 "
+                          "MB of names at most). None of them was added.\n\nAdd their folder "
+                          "with Files in Directory, or give them in smaller parts.")
+        .arg(QDir::toNativeSeparators(folder.userFilesFolder()))
+        .arg(request.paths.size() + request.undecodablePaths.size())
+        .arg(kMaxHandOffBytes / (qsizetype(1024) * 1024));
+}
+
 // Ends the modal dialogs that are open as if cancelled: the window they
 // belong to has closed.
 void cancelModalDialogs() {
@@ -100,7 +117,8 @@ void cancelModalDialogs() {
 
 } // namespace
 
-int runMainWindow(QApplication& app, TMainForm1& form, const CommandLine& commandLine) {
+int runMainWindow(QApplication& app, TMainForm1& form, const CommandLine& commandLine,
+                  const std::function<void()>& onceShown) {
     // Every accepted close ends the event loop, whatever other window is up.
     QObject::connect(&form, &TMainForm1::closedForGood, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
@@ -115,8 +133,12 @@ int runMainWindow(QApplication& app, TMainForm1& form, const CommandLine& comman
         // is saved, since the window is never asked to close.
         for (int i = 0; i < 5; ++i)
             QCoreApplication::processEvents();
-        return form.grab().save(commandLine.screenshot) ? 0 : 1;
+        return form.pagesPicture().save(commandLine.screenshot) ? 0 : 1;
     }
+    // Queued only now: events that the first show and the drop let run
+    // would otherwise run it before the window is on the screen.
+    if (onceShown)
+        QTimer::singleShot(0, &form, onceShown);
     // A close during the first show or the first drop has saved already; a
     // quit asked for before the event loop runs is lost, so the loop would
     // wait for ever for a window that is gone.
@@ -137,9 +159,13 @@ int runJunkloupe(QApplication& app, const CommandLine& commandLine) {
     // One window per folder of user files: a later start hands its command
     // line over to the window that runs and ends. A screenshot saves nothing
     // and keeps out of it.
-    SingleInstance instance(instanceRuntimeFolder(qEnvironmentVariable("XDG_RUNTIME_DIR")),
-                            instanceName(folder.userFilesFolder()));
+    const RuntimeFolder runtime = instanceRuntimeFolder(
+        qEnvironmentVariable("XDG_RUNTIME_DIR"), QDir::tempPath(),
+        QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation));
+    SingleInstance instance(runtime.path, instanceName(folder.userFilesFolder()));
     if (commandLine.screenshot.isEmpty()) {
+        if (!runtime.notice.isEmpty())
+            dialogs.printLine(runtime.notice);
         HandOffRequest request;
         if (commandLine.showGiven)
             request.show = commandLine.show;
@@ -149,22 +175,42 @@ int runJunkloupe(QApplication& app, const CommandLine& commandLine) {
             request.undecodablePaths.append(
                 path.startsWith('/') ? path : QFile::encodeName(QDir::currentPath()) + '/' + path);
         QString problem;
-        switch (instance.start(request, kHandOffTimeout, &problem)) {
+        const auto waiting = [&dialogs] {
+            dialogs.printLine(QStringLiteral("the window that runs already cannot take the files "
+                                             "yet (a question of it may be open); waiting until "
+                                             "it can, or until it has closed."));
+        };
+        const SingleInstance::Role role =
+            instance.start(request, kHandOffTimeout, &problem, waiting);
+        switch (role) {
         case SingleInstance::Role::HandedOver:
             return 0;
         case SingleInstance::Role::NoAnswer:
+        case SingleInstance::Role::Foreign:
+        case SingleInstance::Role::TooBig: {
             // Launched from a menu or a file manager nobody reads standard
             // error: the box is what the user sees.
-            dialogs.printLine(noAnswerMessage(folder));
+            const QString message =
+                role == SingleInstance::Role::TooBig ? tooBigMessage(folder, request)
+                : role == SingleInstance::Role::Foreign
+                    ? QStringLiteral("Junkloupe did not start: %1.").arg(problem)
+                    : noAnswerMessage(folder);
+            dialogs.printLine(message);
             if (boxesAreSeen())
-                dialogs.error(noAnswerMessage(folder));
+                dialogs.error(message);
             return 1;
+        }
         case SingleInstance::Role::Primary:
             if (!problem.isEmpty())
                 dialogs.printLine(problem);
             break;
         }
     }
+
+    // Files an earlier copy left beside the program come along, once, before
+    // the window reads them; a screenshot takes nothing.
+    const QString takeOverNotice =
+        commandLine.screenshot.isEmpty() ? takeOverFilesBesideProgram(folder) : QString();
 
     // Caught before the window exists: a signal during the first show is
     // taken as soon as events run.
@@ -178,6 +224,10 @@ int runJunkloupe(QApplication& app, const CommandLine& commandLine) {
         &instance, &SingleInstance::handedOver, &form, [&form](const HandOffRequest& request) {
             form.takeHandedOverStart(request.show, request.paths, request.undecodablePaths);
         });
+    // A later start is told to wait while the window cannot keep its paths;
+    // those the window took before it stopped taking are kept.
+    instance.setAccepting([&form] { return form.acceptsHandOffs(); });
+    form.setHandOffSettler([&instance] { instance.settle(); });
     // A closed window takes no more starts: the next one waits for this
     // process to end and then runs its own window over the saved files.
     QObject::connect(&form, &TMainForm1::closedForGood, &instance, &SingleInstance::stopListening);
@@ -199,6 +249,7 @@ int runJunkloupe(QApplication& app, const CommandLine& commandLine) {
         // the window is doing.
         dialogs.setQuiet(true);
         const bool saved = form.closeAccepted() || form.saveBeforeForcedEnd();
+        instance.end();
         std::fflush(nullptr);
         std::_Exit(saved ? 0 : 1);
     });
@@ -222,7 +273,16 @@ int runJunkloupe(QApplication& app, const CommandLine& commandLine) {
                              manager.cancel();
                      });
 
-    return runMainWindow(app, form, commandLine);
+    // Where the files are kept from now on is said once, over the window.
+    std::function<void()> sayWhereFilesAreKept;
+    if (!takeOverNotice.isEmpty()) {
+        dialogs.printLine(takeOverNotice);
+        if (boxesAreSeen())
+            sayWhereFilesAreKept = [&dialogs, takeOverNotice] {
+                dialogs.information(takeOverNotice);
+            };
+    }
+    return runMainWindow(app, form, commandLine, sayWhereFilesAreKept);
 }
 
 } // namespace jl

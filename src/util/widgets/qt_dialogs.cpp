@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
@@ -190,6 +191,20 @@ QString QtDialogs::chooseSaveFile(const QString& title, const QString& proposedP
         return QString();
     const QStringList files = dialog.selectedFiles();
     return files.isEmpty() ? QString() : files.front();
+}
+
+int QtDialogs::chooseOne(const QString& title, const QString& label, const QStringList& choices,
+                         int current) {
+    QInputDialog dialog(m_parent);
+    dialog.setWindowTitle(title);
+    dialog.setLabelText(label);
+    dialog.setComboBoxItems(choices);
+    dialog.setComboBoxEditable(false);
+    if (current >= 0 && current < choices.size())
+        dialog.setTextValue(choices.at(current));
+    if (dialog.exec() != QDialog::Accepted)
+        return -1;
+    return int(choices.indexOf(dialog.textValue()));
 }
 
 QString SystemClipboard::text() const {

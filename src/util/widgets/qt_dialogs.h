@@ -23,6 +23,8 @@ public:
     QString chooseDirectory(const QString& startDirectory) override;
     QString chooseSaveFile(const QString& title, const QString& proposedPath,
                            const QString& nameFilter) override;
+    int chooseOne(const QString& title, const QString& label, const QStringList& choices,
+                  int current) override;
 
 private:
     QWidget* m_parent;

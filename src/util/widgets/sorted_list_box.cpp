@@ -21,7 +21,7 @@ public:
     using ShortTextDelegate::ShortTextDelegate;
     int width = 0;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
-        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        QSize size = ShortTextDelegate::sizeHint(option, index);
         if (width > 0)
             size.setWidth(width);
         return size;
@@ -31,11 +31,15 @@ public:
 } // namespace
 
 SortedListBox::SortedListBox(SortedList::Selection selection, QWidget* parent)
-    : QListView(parent), m_list(new SortedList(selection, this)) {
+    : SortedListBox(*new SortedList(selection), parent) {
+    m_list->setParent(this);
+}
+
+SortedListBox::SortedListBox(SortedList& list, QWidget* parent) : QListView(parent), m_list(&list) {
     setUniformItemSizes(true);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
-    setSelectionMode(selection == SortedList::Selection::Single
+    setSelectionMode(list.selectionKind() == SortedList::Selection::Single
                          ? QAbstractItemView::SingleSelection
                          : QAbstractItemView::ExtendedSelection);
     m_delegate = new ScrollWidthDelegate(this);

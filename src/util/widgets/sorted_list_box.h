@@ -1,6 +1,8 @@
 #pragma once
 // A list box over a SortedList: a QListView with uniform item sizes, so it
-// shows 100,000 entries smoothly, and a settable horizontal scroll range.
+// shows 100,000 entries smoothly, and a settable horizontal scroll range. It
+// shows a list that lives elsewhere (the window's workspace), or a list of
+// its own.
 
 #include "util/sorted_list.h"
 
@@ -13,7 +15,11 @@ namespace jl {
 class SortedListBox : public QListView {
     Q_OBJECT
 public:
-    SortedListBox(SortedList::Selection selection, QWidget* parent = nullptr);
+    // Shows list, which outlives the box; the user selects as the list's
+    // selection kind allows.
+    explicit SortedListBox(SortedList& list, QWidget* parent = nullptr);
+    // Shows a new, empty list of its own.
+    explicit SortedListBox(SortedList::Selection selection, QWidget* parent = nullptr);
     SortedList& list() { return *m_list; }
     const SortedList& list() const { return *m_list; }
 

@@ -42,6 +42,10 @@ MessageView::MessageView(QWidget* parent) : QPlainTextEdit(parent) {
     // every text shown.
     setUndoRedoEnabled(false);
     document()->setUndoRedoEnabled(false);
+    // The view has only the operations the window gives it (the text
+    // control's own menu would offer Copy and Select All past them), and a
+    // right click opens no menu of the window's either.
+    setContextMenuPolicy(Qt::PreventContextMenu);
     connect(document(), &QTextDocument::contentsChange, this, &MessageView::onContentsChange);
 }
 

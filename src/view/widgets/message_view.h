@@ -76,6 +76,9 @@ public:
 
     static QColor colourOf(TextColour colour);
 
+    // Keeps a strip of height pixels free below the text (for a find bar).
+    void reserveBelowText(int height) { setViewportMargins(0, 0, 0, height); }
+
 signals:
     // Raised before the key has its own effect.
     void keyDown(int key, Qt::KeyboardModifiers modifiers);

@@ -10,7 +10,9 @@
 #include "util/list_file.h"
 
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -18,7 +20,10 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <functional>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace jl::test {
 namespace {
@@ -36,6 +41,11 @@ protected:
     QString message(const QString& name) const {
         return folder.write(QStringLiteral("messages/") + name,
                             "Received: from a\r\nMessage-ID: <" + name.toUtf8() + ">\r\n");
+    }
+    // What is left in the folder of the lock and the socket.
+    QStringList runtimeEntries() const {
+        return QDir(home.file("run"))
+            .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     }
     // Ends the window with SIGTERM and waits for the process.
     Ended terminate(QProcess& window) const {
@@ -153,6 +163,7 @@ TEST_F(LifecycleProcessTest, EachTerminationSignalSavesAsExitDoes) {
         EXPECT_EQ(ended.status, 0) << ended.err.constData();
         EXPECT_EQ(listed(), QStringList{path});
         EXPECT_TRUE(QFile::exists(settingsFile()));
+        EXPECT_EQ(runtimeEntries(), QStringList()); // no lock left behind
     }
 }
 
@@ -222,7 +233,142 @@ TEST_F(LifecycleProcessTest, FailedSaveKeepsTheWindowAndASecondSignalEndsItAfter
             EXPECT_TRUE(ended.err.contains("could not be saved")) << ended.err.constData();
             EXPECT_EQ(fileList(), savedList);
         }
+        EXPECT_EQ(runtimeEntries(), QStringList()); // also when ended at once
     }
+}
+
+TEST_F(LifecycleProcessTest, AStartWithMoreNamesThanAHandOverCarriesSaysSoAndFails) {
+    const QString kept = message("kept.eml");
+    auto window = start({kept});
+    ASSERT_TRUE(waitUntilAnswering());
+    // A short command line of relative names, each made absolute in a deep
+    // folder: some 21 MB to hand over.
+    QString deep = folder.file("messages");
+    for (const char letter : {'d', 'e', 'f', 'g', 'h'})
+        deep += QLatin1Char('/') + QString(200, QLatin1Char(letter));
+    message(deep.mid(folder.file("messages/").size()) + "/x.eml");
+    const Ended later = run(QStringList(20000, QStringLiteral("x.eml")), 60s, deep);
+    EXPECT_TRUE(later.ended);
+    EXPECT_EQ(later.status, 1);
+    EXPECT_TRUE(later.err.contains("but the 20000 names given to this start are more than it "
+                                   "takes from another start (16 MB of names at most). None of "
+                                   "them was added."))
+        << later.err.constData();
+    // The window goes on as it was.
+    EXPECT_EQ(window->state(), QProcess::Running);
+    EXPECT_EQ(terminate(*window).status, 0);
+    EXPECT_EQ(listed(), QStringList{kept});
+}
+
+// A signal while a box of the start-up is open (the settings notice, the
+// auto-run question, the file list's boxes) once wrote empty lists over both
+// list files. Each file stays byte for byte as it was; a later start meanwhile
+// waits, and runs the next window with its path once this one has ended.
+TEST_F(LifecycleProcessTest, ASignalDuringAStartUpBoxLeavesTheListFilesAsTheyWere) {
+    const QByteArray listBytes = "/m/one.eml\r\n/m/tw.eml"; // 20 bytes
+    const QByteArray items = "spam\r\nfoo.bar\r\n";         // 15 bytes
+    const QString fileListPath = folder.file("Junkloupe.ini_file");
+    const QString autostart = home.file("etc-xdg/autostart/junkloupe.desktop");
+    const struct {
+        const char* box;
+        int signalNumber;
+        std::function<void()> arrange;
+    } boxes[] = {
+        {"the settings notice", SIGTERM,
+         [&] {
+             ASSERT_EQ(::truncate(QFile::encodeName(settingsFile()).constData(), 5LL << 30), 0);
+         }},
+        {"the auto-run question", SIGHUP,
+         [&] {
+             home.write("etc-xdg/autostart/junkloupe.desktop",
+                        "[Desktop Entry]\nType=Application\nName=junkloupe\n"
+                        "Exec=/elsewhere/junkloupe\n");
+         }},
+        {"the file list not read whole", SIGINT,
+         [&] { folder.write("Junkloupe.ini_file", QByteArray("/m/one.eml\r\n\0/m/tw.eml", 20)); }},
+        {"the file list that cannot be opened", SIGTERM,
+         [&] {
+             QFile::remove(fileListPath);
+             ASSERT_EQ(::mkfifo(QFile::encodeName(fileListPath).constData(), 0600), 0);
+         }},
+    };
+    for (const auto& box : boxes) {
+        SCOPED_TRACE(box.box);
+        QFile::remove(fileListPath);
+        QFile::remove(autostart);
+        folder.write("Junkloupe.ini", "[Junkloupe]\r\n");
+        folder.write("Junkloupe.ini_file", listBytes);
+        folder.write("Junkloupe.ini_int", items);
+        box.arrange();
+        const QByteArray fileListBefore = QFileInfo(fileListPath).isFile() ? fileList() : "";
+
+        auto window = start({});
+        ASSERT_TRUE(waitUntilWaiting()) << "no box came up";
+        std::unique_ptr<QProcess> later;
+        const QString path = message("later.eml");
+        if (box.signalNumber == SIGHUP) {
+            later = start({path});
+            QThread::msleep(1500);
+            EXPECT_EQ(later->state(), QProcess::Running) << "the later start did not wait";
+            QFile::remove(autostart); // its own window asks nothing
+        }
+        sendSignal(*window, box.signalNumber);
+        const Ended ended = waitForEnd(*window, 30s);
+        ASSERT_TRUE(ended.ended);
+        EXPECT_EQ(ended.status, 0) << ended.err.constData();
+        EXPECT_EQ(folder.read("Junkloupe.ini_int"), items);
+        if (QFileInfo(fileListPath).isFile()) {
+            EXPECT_EQ(fileList(), fileListBefore);
+        } else {
+            struct stat st {};
+            EXPECT_TRUE(::stat(QFile::encodeName(fileListPath).constData(), &st) == 0 &&
+                        S_ISFIFO(st.st_mode));
+        }
+        if (later) {
+            // The later start runs the window now, over the lists as they were.
+            ASSERT_TRUE(waitUntilAnswering());
+            const Ended laterEnded = terminate(*later);
+            EXPECT_EQ(laterEnded.status, 0) << laterEnded.err.constData();
+            EXPECT_TRUE(laterEnded.err.contains("waiting until it can")) << laterEnded.err.data();
+            EXPECT_EQ(listed(), (QStringList{"/m/one.eml", "/m/tw.eml", path}));
+            EXPECT_EQ(folder.read("Junkloupe.ini_int"), items);
+        }
+    }
+    QFile::remove(fileListPath);
+}
+
+// A later start whose paths came while the close asked its question used to
+// end with success while the paths were lost. It waits instead: when the
+// window ends, it runs the next window with them; the window's own list,
+// which the answer kept beside the file another program changed, is whole.
+TEST_F(LifecycleProcessTest, AStartDuringTheClosesQuestionWaitsAndNoPathIsLost) {
+    const QString a = message("a.eml");
+    const QString b = message("b.eml");
+    auto window = start({});
+    ASSERT_TRUE(waitUntilAnswering());
+    ASSERT_EQ(run({a}, 30s).status, 0);
+    // Another program writes the file list: the close asks before replacing it.
+    folder.write("Junkloupe.ini_file", "/outside/x.eml\r\n");
+    sendSignal(*window, SIGTERM);
+    ASSERT_TRUE(waitUntilWaiting()) << "the close asked nothing";
+
+    auto later = start({b});
+    QThread::msleep(1500);
+    EXPECT_EQ(later->state(), QProcess::Running) << "the later start ended while unanswered";
+    // A second signal answers the question No and ends the window.
+    sendSignal(*window, SIGTERM);
+    const Ended ended = waitForEnd(*window, 30s);
+    ASSERT_TRUE(ended.ended);
+    EXPECT_EQ(ended.status, 0) << ended.err.constData();
+    const QStringList beside =
+        QDir(folder.path()).entryList({"Junkloupe.ini_file.window-*"}, QDir::Files);
+    ASSERT_EQ(beside.size(), 1);
+    EXPECT_EQ(decodeListFile(folder.read(beside[0])), QStringList{a});
+
+    ASSERT_TRUE(waitUntilAnswering());
+    const Ended laterEnded = terminate(*later);
+    EXPECT_EQ(laterEnded.status, 0) << laterEnded.err.constData();
+    EXPECT_EQ(listed(), (QStringList{"/outside/x.eml", b}));
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocalSocket>
@@ -11,6 +12,7 @@
 #include <QThread>
 
 #include <csignal>
+#include <grp.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -37,6 +39,21 @@ ProgramFolderProcesses::ProgramFolderProcesses() {
     ::mkdir(QFile::encodeName(home.file(QStringLiteral("run"))).constData(), 0700);
 }
 
+void ProgramFolderProcesses::runAs(uid_t user, gid_t group) {
+    m_user = {user, group};
+    for (const QString& root : {folder.path(), home.path()}) {
+        ::lchown(QFile::encodeName(root).constData(), user, group);
+        QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            // The program is a link to the built one: it stays as it is.
+            const QString path = it.next();
+            if (path != folder.file(QStringLiteral("junkloupe")))
+                ::lchown(QFile::encodeName(path).constData(), user, group);
+        }
+    }
+}
+
 std::unique_ptr<QProcess> ProgramFolderProcesses::start(const QStringList& arguments,
                                                         const std::function<void()>& childSetup,
                                                         const QString& workingDirectory) const {
@@ -52,10 +69,18 @@ std::unique_ptr<QProcess> ProgramFolderProcesses::start(const QStringList& argum
     env.insert("QT_QPA_PLATFORM", "offscreen");
     env.remove("DISPLAY");
     env.remove("WAYLAND_DISPLAY");
+    if (adjustEnvironment)
+        adjustEnvironment(env);
     process->setProcessEnvironment(env);
     process->setWorkingDirectory(workingDirectory.isEmpty() ? root : workingDirectory);
-    if (childSetup)
-        process->setChildProcessModifier(childSetup);
+    process->setChildProcessModifier([user = m_user, childSetup] {
+        if (user && (::setgroups(0, nullptr) != 0 ||
+                     ::setresgid(user->second, user->second, user->second) != 0 ||
+                     ::setresuid(user->first, user->first, user->first) != 0))
+            ::_exit(126);
+        if (childSetup)
+            childSetup();
+    });
     process->start(folder.file(QStringLiteral("junkloupe")), arguments);
     process->waitForStarted();
     return process;
@@ -68,6 +93,15 @@ Ended ProgramFolderProcesses::run(const QStringList& arguments, std::chrono::mil
 }
 
 bool ProgramFolderProcesses::waitUntilAnswering(std::chrono::milliseconds timeout) const {
+    return waitForAnswer(kHandOffAnswer, timeout);
+}
+
+bool ProgramFolderProcesses::waitUntilWaiting(std::chrono::milliseconds timeout) const {
+    return waitForAnswer(kHandOffWait, timeout);
+}
+
+bool ProgramFolderProcesses::waitForAnswer(const QByteArray& expected,
+                                           std::chrono::milliseconds timeout) const {
     // A request with nothing in it, sent as a later start sends it; a later
     // start itself could become the window when it comes first.
     const QString socketPath =
@@ -79,9 +113,9 @@ bool ProgramFolderProcesses::waitUntilAnswering(std::chrono::milliseconds timeou
         if (socket.waitForConnected(1000)) {
             socket.write(encodeHandOff({}));
             QByteArray answer;
-            while (answer.size() < kHandOffAnswer.size() && socket.waitForReadyRead(5000))
+            while (answer.size() < expected.size() && socket.waitForReadyRead(5000))
                 answer += socket.readAll();
-            if (answer.startsWith(kHandOffAnswer))
+            if (answer.startsWith(expected))
                 return true;
         }
         QThread::msleep(50);

@@ -8,12 +8,17 @@
 #include "support/temp_folder.h"
 
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <utility>
+
+#include <sys/types.h>
 
 namespace jl::test {
 
@@ -36,6 +41,13 @@ public:
     QString settingsFile() const { return folder.file(QStringLiteral("Junkloupe.ini")); }
     QByteArray fileList() const { return folder.read(QStringLiteral("Junkloupe.ini_file")); }
 
+    // The program runs as this user from now on; the program folder and the
+    // home folder become the user's.
+    void runAs(uid_t user, gid_t group);
+    // Changes the environment the program starts with, after the folders
+    // above are set in it.
+    std::function<void(QProcessEnvironment&)> adjustEnvironment;
+
     // Starts the program with arguments in workingDirectory (default: the
     // home folder); childSetup runs in the child before the program starts.
     std::unique_ptr<QProcess> start(const QStringList& arguments,
@@ -47,9 +59,15 @@ public:
     // Waits until the running window takes a request with nothing in it, as
     // from a later start: the window's events run.
     bool waitUntilAnswering(std::chrono::milliseconds timeout = std::chrono::seconds(60)) const;
+    // Waits until the running window answers such a request with "wait": it
+    // runs its events but cannot take paths (a box of its start-up or the
+    // close's question is open).
+    bool waitUntilWaiting(std::chrono::milliseconds timeout = std::chrono::seconds(60)) const;
 
 private:
+    bool waitForAnswer(const QByteArray& expected, std::chrono::milliseconds timeout) const;
     bool m_available = false;
+    std::optional<std::pair<uid_t, gid_t>> m_user;
 };
 
 // Waits for a started process to end.

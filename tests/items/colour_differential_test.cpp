@@ -3,7 +3,7 @@
 // random texts and item lists (characters outside the Basic Multilingual
 // Plane included), plus the listed cases as plain tests.
 
-#include "view/colour_coding.h"
+#include "items/item_matcher.h"
 #include "view/message_reader.h"
 #include "view/selection_expansion.h"
 
@@ -157,8 +157,8 @@ TEST(ColourDifferential, RandomTextsAndItemsAgreeWithThePlainProcedure) {
 
         // Fully dense rows, and rows for the root only (every other state
         // through its edges and failure link).
-        const jl::ColourMatcher matcher(items);
-        const jl::ColourMatcher sparse(items, 0);
+        const jl::ItemMatcher matcher(items);
+        const jl::ItemMatcher sparse(items, 0);
         for (int option = 0; option < 4; ++option) {
             SCOPED_TRACE(testing::Message() << "round " << round << " option " << option
                                             << " text '" << text.toStdString() << "' items '"
@@ -208,9 +208,9 @@ TEST(ColourDifferential, RealItemsOnRealMessagesAgreeWithThePlainProcedure) {
         jl::Load_File_Into_View(it.next(), view, hooks);
     const QString text = view.toQString();
 
-    const jl::ColourMatcher dense(items, size_t{1} << 30);
-    const jl::ColourMatcher sparse(items, 0);
-    const jl::ColourMatcher mixed(items, size_t{64} * 1024);
+    const jl::ItemMatcher dense(items, size_t{1} << 30);
+    const jl::ItemMatcher sparse(items, 0);
+    const jl::ItemMatcher mixed(items, size_t{64} * 1024);
     for (int option = 1; option < 4; ++option) {
         SCOPED_TRACE(option);
         const ColourResult plain = PlainView(text).colourCode(items, option);
@@ -310,7 +310,7 @@ TEST(ColourCoding, ListedCases) {
     };
     for (const EdgeCase& c : cases) {
         SCOPED_TRACE(c.name);
-        const ColourResult r = jl::ColourMatcher(c.items).colour(c.text, c.option);
+        const ColourResult r = jl::ItemMatcher(c.items).colour(c.text, c.option);
         EXPECT_EQ(r.spans, c.spans);
         EXPECT_EQ(r.foundAny, c.foundAny);
         EXPECT_EQ(r.caret, c.caret);
@@ -331,14 +331,14 @@ TEST(ColourCoding, FoldingACharacterKeepsItsFirstUnit) {
 }
 
 TEST(ColourCoding, LatinOneQueriesIgnoreItemsThatCannotOccurInFileText) {
-    const jl::ColourMatcher matcher({QStringLiteral("\u043F\u0440\u0438"), QString(),
-                                     QStringLiteral("SPAM"), QStringLiteral("k\u00E9"),
-                                     QStringLiteral("\u212Aey")});
+    const jl::ItemMatcher matcher({QStringLiteral("\u043F\u0440\u0438"), QString(),
+                                   QStringLiteral("SPAM"), QStringLiteral("k\u00E9"),
+                                   QStringLiteral("\u212Aey")});
     const QByteArray text = "this is spam for KEY holders";
     const std::string_view view(text.constData(), size_t(text.size()));
     EXPECT_TRUE(matcher.containsAnyItem(view));
     EXPECT_EQ(matcher.itemsPresent(view), (std::vector<bool>{false, false, true, false, true}));
-    const jl::ColourMatcher cyrillicOnly({QStringLiteral("\u043F\u0440\u0438")});
+    const jl::ItemMatcher cyrillicOnly({QStringLiteral("\u043F\u0440\u0438")});
     EXPECT_FALSE(cyrillicOnly.containsAnyItem(view));
     EXPECT_TRUE(cyrillicOnly.containsAnyItem(QStringLiteral("\u041F\u0420\u0418")));
 }

@@ -1,9 +1,10 @@
-// Whether a Latin-1 text holds any item, asked without the automaton (a start
-// filter and the trie), against a plain search: items of every length,
-// letter case, folds from outside Latin-1, items that can never occur, and
-// lists large enough that the filter lets many places through by chance.
+// Whether a Latin-1 text holds any item, asked through the start filter and
+// the automaton run from where it lets a place through, against a plain
+// search: items of every length, letter case, folds from outside Latin-1,
+// items that can never occur, and lists large enough that the filter lets
+// many places through by chance.
 
-#include "view/colour_coding.h"
+#include "items/item_matcher.h"
 
 #include <gtest/gtest.h>
 
@@ -21,7 +22,7 @@ bool plainContains(const QString& text, const QString& item) {
     for (qsizetype start = 0; start + item.size() <= text.size(); ++start) {
         bool same = true;
         for (qsizetype k = 0; k < item.size() && same; ++k)
-            same = jl::foldCase(text[start + k]) == jl::foldCase(item[k]);
+            same = text[start + k].toCaseFolded() == item[k].toCaseFolded();
         if (same)
             return true;
     }
@@ -35,7 +36,7 @@ bool plainContainsAny(const QString& text, const QStringList& items) {
     return false;
 }
 
-bool fastContainsAny(const jl::ColourMatcher& matcher, const QByteArray& latin1) {
+bool fastContainsAny(const jl::ItemMatcher& matcher, const QByteArray& latin1) {
     return matcher.containsAnyItem(std::string_view(latin1.constData(), size_t(latin1.size())));
 }
 
@@ -74,7 +75,7 @@ TEST(ItemSearch, ListedCases) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
-        const jl::ColourMatcher matcher(row.items);
+        const jl::ItemMatcher matcher(row.items);
         EXPECT_EQ(fastContainsAny(matcher, row.text), row.found);
         EXPECT_EQ(plainContainsAny(QString::fromLatin1(row.text), row.items), row.found);
     }
@@ -109,7 +110,7 @@ TEST(ItemSearch, RandomTextsAndItemsAgreeWithThePlainSearch) {
                 c = QLatin1Char(c == QChar(0x212A) ? 'K' : 's');
         const QByteArray latin1 = text.toLatin1();
 
-        const jl::ColourMatcher matcher(items);
+        const jl::ItemMatcher matcher(items);
         const bool expected = count > 100 ? matcher.colour(text, jl::ItemsOnly).foundAny
                                           : plainContainsAny(text, items);
         ASSERT_EQ(fastContainsAny(matcher, latin1), expected)
@@ -124,6 +125,48 @@ TEST(ItemSearch, RandomTextsAndItemsAgreeWithThePlainSearch) {
     }
 }
 
+// Items up to sixty characters long over an alphabet with rare bytes, so
+// that the filter knows them by windows and second windows anywhere in their
+// first characters, in texts of some thousands of characters that hold them,
+// or hold them with one character changed, or cut short.
+TEST(ItemSearch, LongItemsInLongTextsAgreeWithThePlainSearch) {
+    std::mt19937 random(20261208);
+    auto pick = [&random](int n) { return int(random() % unsigned(n)); };
+    const QString letters = QStringLiteral("aeEt s.0123@`^_-Q");
+    auto word = [&](int length) {
+        QString w;
+        for (int i = 0; i < length; ++i)
+            w += letters[pick(int(letters.size()))];
+        return w;
+    };
+    for (int round = 0; round < 300; ++round) {
+        QStringList items;
+        const int count = round % 50 == 0 ? 3000 : 1 + pick(40);
+        const int shortest = 1 + pick(9);
+        for (int i = 0; i < count; ++i)
+            items += word(shortest + pick(50));
+        QString text;
+        while (text.size() < 4000) {
+            QString piece = pick(3) == 0 ? items[pick(int(items.size()))] : word(1 + pick(30));
+            if (pick(2) == 0 && piece.size() > 1) // a near miss
+                piece[pick(int(piece.size()))] = letters[pick(int(letters.size()))];
+            else if (pick(4) == 0) // cut short
+                piece.chop(1 + pick(int(piece.size())));
+            text += piece;
+        }
+        const jl::ItemMatcher matcher(items);
+        const QByteArray latin1 = text.toLatin1();
+        ASSERT_EQ(fastContainsAny(matcher, latin1), matcher.colour(text, jl::ItemsOnly).foundAny)
+            << "round " << round;
+        for (int k = 0; k < 20; ++k) {
+            const QByteArray piece = latin1.mid(pick(int(latin1.size())), 1 + pick(120));
+            ASSERT_EQ(fastContainsAny(matcher, piece),
+                      plainContainsAny(QString::fromLatin1(piece), items))
+                << "round " << round << " piece '" << piece.toStdString() << "'";
+        }
+    }
+}
+
 // The automaton is built by the first query that needs it; the batch scan
 // asks from several threads at once.
 TEST(ItemSearch, ThreadsAskingAFreshMatcherAtOnceGetTheSameAnswers) {
@@ -132,11 +175,39 @@ TEST(ItemSearch, ThreadsAskingAFreshMatcherAtOnceGetTheSameAnswers) {
         items += QStringLiteral("item%1.example").arg(i * 7919 % 100000);
     const QByteArray text = "a line with ITEM0.example and item7919.EXAMPLE in it";
     const std::string_view view(text.constData(), size_t(text.size()));
-    const std::vector<bool> expected = jl::ColourMatcher(items).itemsPresent(view);
+    const std::vector<bool> expected = jl::ItemMatcher(items).itemsPresent(view);
     ASSERT_EQ(std::count(expected.begin(), expected.end(), true), 2);
 
+    // The search for any item works out the links it meets as it goes, on
+    // whichever thread meets them first.
+    std::vector<QByteArray> texts;
+    texts.reserve(400);
+    for (int i = 0; i < 400; ++i)
+        texts.push_back("x " + items[(i * 37) % 3000].toLatin1().chopped(i % 3) + " y");
+    std::vector<bool> anyExpected;
+    {
+        const jl::ItemMatcher matcher(items);
+        for (const QByteArray& t : texts)
+            anyExpected.push_back(fastContainsAny(matcher, t));
+    }
+    ASSERT_NE(std::count(anyExpected.begin(), anyExpected.end(), true), 0);
+    ASSERT_NE(std::count(anyExpected.begin(), anyExpected.end(), false), 0);
+
     for (int round = 0; round < 5; ++round) {
-        const jl::ColourMatcher matcher(items);
+        const jl::ItemMatcher matcher(items);
+        std::vector<std::vector<bool>> anyAnswers(4);
+        std::vector<std::thread> searches;
+        searches.reserve(anyAnswers.size());
+        for (auto& answer : anyAnswers)
+            searches.emplace_back([&matcher, &answer, &texts] {
+                for (const QByteArray& t : texts)
+                    answer.push_back(fastContainsAny(matcher, t));
+            });
+        for (std::thread& t : searches)
+            t.join();
+        for (const auto& answer : anyAnswers)
+            EXPECT_EQ(answer, anyExpected);
+
         std::vector<std::vector<bool>> answers(4);
         std::vector<std::thread> threads;
         threads.reserve(answers.size());
