@@ -54,9 +54,11 @@ wait_for() {
 
 # A virtual X server on a free display, 1280x1024 unless told; sets DISPLAY
 # and xvfb_pid.
+xvfb_size=
 start_xvfb() { # [WIDTHxHEIGHT]
+    xvfb_size=${1:-1280x1024}
     rm -f "$work/display"
-    Xvfb -displayfd 5 -screen 0 "${1:-1280x1024}x24" -nolisten tcp 5>"$work/display" 2>"$work/xvfb.log" &
+    Xvfb -displayfd 5 -screen 0 "${xvfb_size}x24" -nolisten tcp 5>"$work/display" 2>"$work/xvfb.log" &
     xvfb_pid=$!
     wait_for 15 test -s "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
     export DISPLAY=":$(head -n1 "$work/display")"
@@ -65,14 +67,28 @@ start_xvfb() { # [WIDTHxHEIGHT]
 
 wm_ready() { xprop -root -notype _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
 # Openbox on that display, with its own home (so its defaults) and no session
-# manager; sets wm_pid once it manages the screen.
+# manager; sets wm_pid once it manages the screen. Should it end without
+# taking the screen (it could not open the display), the display is started
+# anew and openbox again.
 start_openbox() {
     mkdir -p "$work/openbox-home"
-    HOME=$work/openbox-home XDG_CONFIG_HOME=$work/openbox-home/.config \
-        openbox --sm-disable >"$work/openbox.log" 2>&1 &
-    wm_pid=$!
-    wait_for 15 wm_ready || fail "openbox did not take the screen: $(cat "$work/openbox.log")"
+    local try
+    for try in 1 2 3; do
+        HOME=$work/openbox-home XDG_CONFIG_HOME=$work/openbox-home/.config \
+            openbox --sm-disable >"$work/openbox.log" 2>&1 &
+        wm_pid=$!
+        wait_for 15 wm_or_gone || true
+        wm_ready && return 0
+        kill -0 "$wm_pid" 2>/dev/null && break
+        echo "  openbox ended without taking $DISPLAY ($(tr '\n' ' ' <"$work/openbox.log")); a new display"
+        wait "$wm_pid" 2>/dev/null || true
+        wm_pid=
+        stop_display
+        start_xvfb "$xvfb_size"
+    done
+    fail "openbox did not take the screen: $(cat "$work/openbox.log")"
 }
+wm_or_gone() { wm_ready || ! kill -0 "$wm_pid" 2>/dev/null; }
 
 # Starts the copy of the program in $prog on $DISPLAY, with a home, a
 # configuration and a runtime folder of its own under $work, and finds its
