@@ -8,7 +8,8 @@
 #
 # The names of the files come on standard input, NUL-separated. Each block of
 # them goes to one `junkloupe-cli hits|scan CLI-OPTION... -0 --files-from -`;
-# the CLI-OPTIONs (--items, --filter, ...) go to every run unchanged.
+# the CLI-OPTIONs (--items, --filter, ...) go to every run unchanged, so a
+# PATH, --files-from or --items - there is refused (every run would read it).
 #   hits  every run prints its counts as tsv and `junkloupe-cli sum` adds them
 #         up, so the result is byte for byte what one hits run over all the
 #         names prints.
@@ -64,6 +65,11 @@ while (($#)); do
     esac
 done
 [[ -n $command ]] || fail "no command given (hits or scan)"
+. "$(dirname "${BASH_SOURCE[0]}")/cli_options.sh"
+reader=job
+names_come="the names come on standard input"
+take_cli_options "$@"
+set -- "${args[@]}"
 [[ $names =~ ^[1-9][0-9]*$ ]] || fail "the names per job must be a positive number, not '$names'"
 case $format in text | tsv | json) ;; *) fail "invalid format '$format' (text, tsv or json)" ;; esac
 command -v parallel >/dev/null || { echo "$me: GNU parallel is not installed (Debian package parallel)" >&2; exit 2; }

@@ -84,5 +84,26 @@ check "hits over no names" "$work/one" "$work/many" "$one" "$many"
 many=$(run "$work/many" "$recipe" -j 2 scan -i "$items" </dev/null)
 check "scan over no names" /dev/null "$work/many" 1 "$many"
 
+# What every run would read is refused before any runs, as is an option
+# that may or may not take the next word.
+while IFS='|' read -r what message args; do
+    rc=0
+    # shellcheck disable=SC2086 # the arguments are words
+    "$recipe" $args </dev/null >/dev/null 2>"$work/refusal" || rc=$?
+    if [[ $rc == 2 ]] && grep -q -- "$message" "$work/refusal"; then
+        echo "ok: refused: $what"
+        passes=$((passes + 1))
+    else
+        echo "FAILED: refused: $what (status $rc)"
+        cat "$work/refusal"
+        failures=$((failures + 1))
+    fi
+done <<EOF
+a PATH that every run would read|would be read by every job|hits -f 2 -i $items $corpus
+names that every run would read|-T' after the command|scan -i $items -T $work/names
+items from standard input|cannot read the items from standard input|hits --items=-
+an option that may take the next word|is no option of hits|hits -i $items --fi 1
+EOF
+
 echo "$passes passed, $failures failed"
 ((failures == 0))
