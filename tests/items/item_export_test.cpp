@@ -3,7 +3,7 @@
 // (glibc's regcomp, as Postfix's regexp: tables). Each hostile item must
 // match its own text, letter case ignored, and nothing a character away.
 // The real SpamAssassin and Postfix read the same exports in
-// tests/items/filters_accept_exports_test.sh.
+// tests/scripts/filter_exports_test.sh.
 
 #include "items/item_export.h"
 
