@@ -135,14 +135,34 @@ TEST_F(LifecycleTest, ItemsListSavedAsUtf16ComesInEntryByEntry) {
     EXPECT_EQ(items().entries(), QStringList({QStringLiteral("caf\u00e9"), "first", "last"}));
 }
 
+// Leftovers of killed saves are cleared; an in-place copy that cannot be
+// checked against the list as it stands is set aside, never written back,
+// and the start says where it went.
 TEST_F(LifecycleTest, StaleSaveFilesOfOursAreClearedAtStart) {
     program.write(".Junkloupe.ini_int.tmp-5e1f", "a copy left by a killed save\r\n");
     program.write(".Junkloupe.ini.tmp-77", "[Junkloupe]\r\n");
     program.write(".unrelated.tmp-1", "kept");
+    program.write("Junkloupe.ini_int", "alpha\r\nbeta\r\ngamma\r\n");
+    program.write(".Junkloupe.ini_int.inplace-3", "two\r\nlines\r\n");
     shown();
     EXPECT_FALSE(QFileInfo::exists(program.file(".Junkloupe.ini_int.tmp-5e1f")));
     EXPECT_FALSE(QFileInfo::exists(program.file(".Junkloupe.ini.tmp-77")));
     EXPECT_TRUE(QFileInfo::exists(program.file(".unrelated.tmp-1")));
+    EXPECT_FALSE(QFileInfo::exists(program.file(".Junkloupe.ini_int.inplace-3")));
+
+    EXPECT_EQ(items().entries(), QStringList({"alpha", "beta", "gamma"}));
+    EXPECT_EQ(program.read("Junkloupe.ini_int"), "alpha\r\nbeta\r\ngamma\r\n");
+    const QStringList keptAs = QDir(program.path())
+                                   .entryList({"Junkloupe.ini_int.interrupted-*"}, QDir::Files);
+    ASSERT_EQ(keptAs.size(), 1);
+    EXPECT_EQ(program.read(keptAs.front()), "two\r\nlines\r\n");
+    ASSERT_EQ(dialogs.count(), 1u);
+    EXPECT_EQ(dialogs.shown().front().type, Shown::Type::Information);
+    const QString notice = dialogs.texts().front();
+    EXPECT_TRUE(notice.startsWith("A save of " + program.file("Junkloupe.ini_int") +
+                                  " was cut off while it rewrote the file"))
+        << notice.toStdString();
+    EXPECT_TRUE(notice.contains(keptAs.front())) << notice.toStdString();
 }
 
 // The session manager's commit-data request: everything is saved, the window
