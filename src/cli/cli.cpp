@@ -385,6 +385,7 @@ int runExport(const Options& options, Output& out, Diagnostics& diagnostics) {
     }
     ExportOptions exportOptions = options.exportOptions;
     exportOptions.filter = options.filter;
+    exportOptions.decoded = count && options.decode;
     const QByteArray bytes =
         exportItems(tally.items, count ? &tally.files : nullptr, exportOptions);
     if (options.output) {

@@ -40,7 +40,7 @@ constexpr std::array<OptionEntry, 14> kOptions{{
      "the view filter: 0 the first header only,\n"
      "1 all headers (the default), 2 all printable\n"
      "text"},
-    {"decode", 'd', nullptr, kView | kScan | kHits,
+    {"decode", 'd', nullptr, kView | kScan | kHits | kExport,
      "decode MIME parts: encoded words in header\n"
      "fields, base64 and quoted-printable text in\n"
      "its charset, one line naming each other part"},
@@ -360,6 +360,10 @@ private:
                 fail(QStringLiteral("export needs --items FILE"));
             else if (!counted && (!options.operands.isEmpty() || !options.filesFrom.isEmpty()))
                 fail(QStringLiteral("files are counted only for csv and json, not for %1")
+                         .arg(exportFormatName(format)));
+            else if (!counted && options.decode)
+                fail(QStringLiteral("--decode counts files in their decoded text; the %1 rules look "
+                                    "at the message as it stands")
                          .arg(exportFormatName(format)));
             else if (options.operands.contains("-"))
                 fail(QStringLiteral("'-' is no PATH: --files-from - reads names from standard "

@@ -162,8 +162,9 @@ QByteArray jsonDocument(const QStringList& items, const std::vector<qint64>* fil
             row.insert(QStringLiteral("files"), double(files->at(size_t(k))));
         rows.append(row);
     }
-    const QJsonObject root{{QStringLiteral("filter"), options.filter},
-                           {QStringLiteral("items"), rows}};
+    QJsonObject root{{QStringLiteral("filter"), options.filter}, {QStringLiteral("items"), rows}};
+    if (files && options.decoded)
+        root.insert(QStringLiteral("decoded"), true);
     return QJsonDocument(root).toJson(QJsonDocument::Indented);
 }
 

@@ -40,6 +40,7 @@ struct ExportOptions {
     int filter = 2;                          // the view filter whose text the rules look at
     double score = 0.1;                      // each SpamAssassin rule's score
     QString action = QStringLiteral("WARN"); // each Postfix line's action
+    bool decoded = false;                    // the files were counted in their decoded text
 };
 
 // Whether the options can make an export; false, with the reason in *error,

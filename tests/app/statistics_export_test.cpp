@@ -19,7 +19,8 @@ protected:
     // Items of every kind and with characters a pattern language takes for
     // its own; files where they stand in the first header, in a forwarded
     // message's header and in the body only, so that each view filter
-    // counts them differently.
+    // counts them differently; and one whose items stand only in a base64
+    // body, counted only in the decoded text.
     void makePile() {
         paths = {
             messages.write("a.eml", "Received: from mx.example.com ([192.0.2.7])\r\n"
@@ -28,6 +29,10 @@ protected:
                                     "\r\nReceived: from mx.example.com\r\nSubject: casino\r\n"),
             messages.write("c.eml", "Message-ID: <abc.123@mx.example.com>\r\n\r\n"
                                     "reply to seller@shop.example or 2001:db8::1\r\n"),
+            messages.write("d.eml", "Subject: hidden\r\nMIME-Version: 1.0\r\n"
+                                    "Content-Type: text/plain\r\n"
+                                    "Content-Transfer-Encoding: base64\r\n\r\n"
+                                    "Y2FzaW5vIGF0IHNlbGxlckBzaG9wLmV4YW1wbGU=\r\n"),
         };
         files().insertMany(paths);
         items().insertMany({"mx.example.com", "192.0.2.7", "casino", "$5 (a+b)", "x.y*z",
@@ -37,7 +42,7 @@ protected:
 
     // junkloupe-cli export over the window's items (and files, for the
     // formats that count them).
-    QByteArray cliExport(const QString& format, int filter) {
+    QByteArray cliExport(const QString& format, int filter, bool decode) {
         const QString itemsFile = messages.file("items.lst");
         EXPECT_EQ(Save_List_File(items(), itemsFile, dialogs), 0);
         const QString out = messages.file("cli.out");
@@ -45,6 +50,7 @@ protected:
         cli.start(QStringLiteral(JUNKLOUPE_BIN_DIR "/junkloupe-cli"),
                   QStringList{"export", "--format", format, "-i", itemsFile, "-f",
                               QString::number(filter), "-o", out} +
+                      (decode ? QStringList{"-d"} : QStringList()) +
                       (format == "csv" || format == "json" ? paths : QStringList()));
         EXPECT_TRUE(cli.waitForFinished(60000));
         EXPECT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
@@ -61,17 +67,21 @@ TEST_F(StatisticsExportTest, WritesWhatTheCommandLineWritesForTheViewChosen) {
         const char* format;
         int filter;
         bool refreshFirst; // else the export counts the files itself
+        bool decode = false;
     } cases[] = {
         {"spamassassin", 0, false}, {"spamassassin", 2, false}, {"postfix", 1, false},
         {"csv", 1, true},           {"csv", 2, false},          {"json", 0, false},
+        {"csv", 2, true, true},     {"json", 2, false, true},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.format) + " under filter " + std::to_string(c.filter));
+        SCOPED_TRACE(std::string(c.format) + " under filter " + std::to_string(c.filter) +
+                     (c.decode ? ", decoded" : ""));
         setOptions(3, c.filter, 3);
+        form->workspace().setDecodeMime(c.decode);
         if (c.refreshFirst)
             button("refreshStatisticsButton")->click();
         const QString path = messages.file(
-            QStringLiteral("window-%1-%2.out").arg(QString::fromLatin1(c.format)).arg(c.filter));
+            QStringLiteral("window-%1-%2-%3.out").arg(QString::fromLatin1(c.format)).arg(c.filter).arg(c.decode));
         dialogs.clear();
         dialogs.chooseOneNext(QString::fromLatin1(c.format) + ':');
         dialogs.saveNext(path);
@@ -79,7 +89,11 @@ TEST_F(StatisticsExportTest, WritesWhatTheCommandLineWritesForTheViewChosen) {
         EXPECT_EQ(dialogs.count(), 2u) << dialogs.texts().join('\n').toStdString();
         const QByteArray written = messages.read(QFileInfo(path).fileName());
         EXPECT_FALSE(written.isEmpty());
-        EXPECT_EQ(written, cliExport(QString::fromLatin1(c.format), c.filter));
+        EXPECT_EQ(written, cliExport(QString::fromLatin1(c.format), c.filter, c.decode));
+        if (c.decode) // d.eml counts only in its decoded text, and the JSON says so
+            EXPECT_NE(written, cliExport(QString::fromLatin1(c.format), c.filter, false));
+        EXPECT_EQ(written.contains("\"decoded\": true"),
+                  c.decode && QByteArray(c.format) == "json");
         EXPECT_FALSE(form->workspace().statisticsStale() &&
                      (QByteArray(c.format) == "csv" || QByteArray(c.format) == "json"))
             << "the table shows the numbers exported";

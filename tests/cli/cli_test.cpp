@@ -190,6 +190,9 @@ TEST(CliUsage, WrongUsageIsOneLineAndAPointerToTheHelp) {
         {{"export", "--format", "csv"}, "export needs --items FILE"},
         {{"export", "--format", "postfix", "-i", items, file},
          "files are counted only for csv and json, not for postfix"},
+        {{"export", "--format", "spamassassin", "-i", items, "-d"},
+         "--decode counts files in their decoded text; the spamassassin rules look at the "
+         "message as it stands"},
         {{"export", "--format", "postfix", "-i", items, "--score", "1e999"},
          "invalid score '1e999' (a number)"},
         {{"export", "--format", "postfix", "-i", items, "--action", "WARN\nX"},

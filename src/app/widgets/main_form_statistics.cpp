@@ -255,6 +255,7 @@ void TMainForm1::exportInterestingItems() {
     ExportOptions options;
     options.format = choice.format;
     options.filter = m_workspace->viewFilter();
+    options.decoded = m_workspace->decodeMime();
     QStringList items;
     const std::vector<qint64>* files = nullptr;
     if (choice.format == ExportFormat::Csv || choice.format == ExportFormat::Json) {
