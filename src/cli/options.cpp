@@ -362,9 +362,10 @@ private:
                 fail(QStringLiteral("files are counted only for csv and json, not for %1")
                          .arg(exportFormatName(format)));
             else if (!counted && options.decode)
-                fail(QStringLiteral("--decode counts files in their decoded text; the %1 rules look "
-                                    "at the message as it stands")
-                         .arg(exportFormatName(format)));
+                fail(
+                    QStringLiteral("--decode counts files in their decoded text; the %1 rules look "
+                                   "at the message as it stands")
+                        .arg(exportFormatName(format)));
             else if (options.operands.contains("-"))
                 fail(QStringLiteral("'-' is no PATH: --files-from - reads names from standard "
                                     "input"));

@@ -152,8 +152,8 @@ TEST_F(LifecycleTest, StaleSaveFilesOfOursAreClearedAtStart) {
 
     EXPECT_EQ(items().entries(), QStringList({"alpha", "beta", "gamma"}));
     EXPECT_EQ(program.read("Junkloupe.ini_int"), "alpha\r\nbeta\r\ngamma\r\n");
-    const QStringList keptAs = QDir(program.path())
-                                   .entryList({"Junkloupe.ini_int.interrupted-*"}, QDir::Files);
+    const QStringList keptAs =
+        QDir(program.path()).entryList({"Junkloupe.ini_int.interrupted-*"}, QDir::Files);
     ASSERT_EQ(keptAs.size(), 1);
     EXPECT_EQ(program.read(keptAs.front()), "two\r\nlines\r\n");
     ASSERT_EQ(dialogs.count(), 1u);

@@ -80,8 +80,10 @@ TEST_F(StatisticsExportTest, WritesWhatTheCommandLineWritesForTheViewChosen) {
         form->workspace().setDecodeMime(c.decode);
         if (c.refreshFirst)
             button("refreshStatisticsButton")->click();
-        const QString path = messages.file(
-            QStringLiteral("window-%1-%2-%3.out").arg(QString::fromLatin1(c.format)).arg(c.filter).arg(c.decode));
+        const QString path = messages.file(QStringLiteral("window-%1-%2-%3.out")
+                                               .arg(QString::fromLatin1(c.format))
+                                               .arg(c.filter)
+                                               .arg(c.decode));
         dialogs.clear();
         dialogs.chooseOneNext(QString::fromLatin1(c.format) + ':');
         dialogs.saveNext(path);
