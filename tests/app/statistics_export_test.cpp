@@ -92,8 +92,9 @@ TEST_F(StatisticsExportTest, WritesWhatTheCommandLineWritesForTheViewChosen) {
         const QByteArray written = messages.read(QFileInfo(path).fileName());
         EXPECT_FALSE(written.isEmpty());
         EXPECT_EQ(written, cliExport(QString::fromLatin1(c.format), c.filter, c.decode));
-        if (c.decode) // d.eml counts only in its decoded text, and the JSON says so
+        if (c.decode) { // d.eml counts only in its decoded text, and the JSON says so
             EXPECT_NE(written, cliExport(QString::fromLatin1(c.format), c.filter, false));
+        }
         EXPECT_EQ(written.contains("\"decoded\": true"),
                   c.decode && QByteArray(c.format) == "json");
         EXPECT_FALSE(form->workspace().statisticsStale() &&
