@@ -23,7 +23,7 @@ const QString kExpandSelection = QStringLiteral("Expand_Selection_RadioGroup");
 const QString kColourCoding = QStringLiteral("File_Contents_Colour_Coding_RadioGroup");
 const QString kSelectedFileNum = QStringLiteral("Selected_File_Num");
 const QString kAutoSave = QStringLiteral("Auto_Save_Interesting_Items_List_CheckBox");
-const QString kDecodeMime = QStringLiteral("Decode_MIME_Parts_CheckBox");
+const QString kDecodeMime = QStringLiteral("decodeMimeParts");
 
 } // namespace
 

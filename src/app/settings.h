@@ -34,7 +34,7 @@ struct SettingsValues {
     int colourCoding = 3;                 // "File_Contents_Colour_Coding_RadioGroup"
     int selectedFileNum = 0;              // "Selected_File_Num", -1 = none selected
     bool autoSaveInterestingItems = true; // "Auto_Save_Interesting_Items_List_CheckBox"
-    bool decodeMimeParts = false;         // "Decode_MIME_Parts_CheckBox"
+    bool decodeMimeParts = false;         // "decodeMimeParts"
 
     bool operator==(const SettingsValues&) const = default;
 };

@@ -67,7 +67,7 @@ const struct Sample {
 
 class DecodedViewTest : public HarvestWindowTest {
 protected:
-    QCheckBox* decodeBox() const { return control<QCheckBox>("Decode_MIME_Parts_CheckBox"); }
+    QCheckBox* decodeBox() const { return control<QCheckBox>("decodeMimeCheckBox"); }
     void show(int index) {
         Select_List_Index(files(), index);
         form->Process_The_Selected_File_BitBtnClick();
@@ -166,7 +166,7 @@ TEST_F(DecodedViewTest, TheTickShowsTheMessageAgainStalesTheCountsAndIsASetting)
     EXPECT_TRUE(summary->text().endsWith(", MIME parts decoded.")) << summary->text().toStdString();
 
     ASSERT_TRUE(form->close());
-    EXPECT_TRUE(program.read("Junkloupe.ini").contains("\r\nDecode_MIME_Parts_CheckBox=1\r\n"));
+    EXPECT_TRUE(program.read("Junkloupe.ini").contains("\r\ndecodeMimeParts=1\r\n"));
     open();
     EXPECT_TRUE(decodeBox()->isChecked());
     EXPECT_TRUE(viewText().contains("hidden"));

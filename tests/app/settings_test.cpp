@@ -91,7 +91,7 @@ TEST(Settings, WriteKeepsForeignLinesAndWritesBooleansAsDigits) {
                                 "window_left_posn=20\r\n"));
     EXPECT_TRUE(text.contains("Always_on_Top_Option=1\r\n"));
     EXPECT_TRUE(text.contains("Auto_Save_Interesting_Items_List_CheckBox=1\r\n"
-                              "Decode_MIME_Parts_CheckBox=0\r\n[Elsewhere]\r\na=b\r\n"));
+                              "decodeMimeParts=0\r\n[Elsewhere]\r\na=b\r\n"));
     const IniFile ini = IniFile::load(path);
     EXPECT_EQ(ini.keys(kSettingsSection).size(), 15);
 }

@@ -81,7 +81,7 @@ TEST_F(SettingsWindowTest, FirstStartTakesEveryDefaultAndTheCloseWritesThem) {
         {"File_Contents_Colour_Coding_RadioGroup", "3"},
         {"Selected_File_Num", "-1"}, // the list is empty: nothing selected
         {"Auto_Save_Interesting_Items_List_CheckBox", "1"},
-        {"Decode_MIME_Parts_CheckBox", "0"},
+        {"decodeMimeParts", "0"},
     };
     for (const auto& [name, value] : expected)
         EXPECT_EQ(key(name), value) << name;
@@ -206,7 +206,7 @@ TEST_F(SettingsWindowTest, HandEditedFileKeepsEverythingButOurValues) {
                               "File_Contents_Colour_Coding_RadioGroup=3\r\n"
                               "Selected_File_Num=5\r\n"
                               "Auto_Save_Interesting_Items_List_CheckBox=1\r\n"
-                              "Decode_MIME_Parts_CheckBox=0\r\n"
+                              "decodeMimeParts=0\r\n"
                               "[Last]\r\n"
                               "x=1\r\n";
     program.write("Junkloupe.ini", before);

@@ -75,8 +75,8 @@ TMainForm1::TMainForm1(const ProgramFolder& programFolder, Dialogs& dialogs, Cli
         File_Contents_Colour_Coding_RadioGroup,
         GroupBox1,
         Auto_Save_Interesting_Items_List_CheckBox,
-        Decode_MIME_GroupBox,
-        Decode_MIME_Parts_CheckBox,
+        m_decodeMimeGroup,
+        m_decodeMimeCheckBox,
         Exit_2_BitBtn,
         ToolTip_Panel,
         Scaling_ListBox,
@@ -173,7 +173,7 @@ void TMainForm1::mirrorWorkspace() {
     };
     tick(Auto_Save_Interesting_Items_List_CheckBox, &Workspace::setAutoSave, &Workspace::autoSave,
          &Workspace::autoSaveChanged);
-    tick(Decode_MIME_Parts_CheckBox, &Workspace::setDecodeMime, &Workspace::decodeMime,
+    tick(m_decodeMimeCheckBox, &Workspace::setDecodeMime, &Workspace::decodeMime,
          &Workspace::decodeMimeChanged);
     tick(File_Contains_Any_Interesting_Items_CheckBox, &Workspace::setFoundAny,
          &Workspace::foundAny, &Workspace::foundAnyChanged);
@@ -247,8 +247,8 @@ void TMainForm1::wireCommands() {
             [this] { runCommand([this] { File_Contents_Filter_RadioGroupClick(); }); });
     connect(File_Contents_Colour_Coding_RadioGroup, &RadioGroup::clicked, this,
             [this] { runCommand([this] { File_Contents_Colour_Coding_RadioGroupClick(); }); });
-    connect(Decode_MIME_Parts_CheckBox, &QCheckBox::toggled, this,
-            [this] { runCommand([this] { Decode_MIME_Parts_CheckBoxClick(); }); });
+    connect(m_decodeMimeCheckBox, &QCheckBox::toggled, this,
+            [this] { runCommand([this] { decodeMimeToggled(); }); });
     connect(File_Contents_RichEdit, &MessageView::keyDown, this,
             [this](int key, Qt::KeyboardModifiers modifiers) {
                 runCommand([&] { File_Contents_RichEditKeyDown(key, modifiers); });

@@ -184,7 +184,7 @@ public slots:
     void File_List_ListBoxClick();
     void File_Contents_Filter_RadioGroupClick();
     void File_Contents_Colour_Coding_RadioGroupClick();
-    void Decode_MIME_Parts_CheckBoxClick();
+    void decodeMimeToggled();
 
     // Window commands.
     void ExitOptionClick();
@@ -317,8 +317,8 @@ private:
     RadioGroup* File_Contents_Colour_Coding_RadioGroup = nullptr;
     QGroupBox* GroupBox1 = nullptr;
     QCheckBox* Auto_Save_Interesting_Items_List_CheckBox = nullptr;
-    QGroupBox* Decode_MIME_GroupBox = nullptr;
-    QCheckBox* Decode_MIME_Parts_CheckBox = nullptr;
+    QGroupBox* m_decodeMimeGroup = nullptr;
+    QCheckBox* m_decodeMimeCheckBox = nullptr;
     QPushButton* Exit_2_BitBtn = nullptr;
 
     // --- hidden work controls ---------------------------------------------------

@@ -277,16 +277,15 @@ void TMainForm1::createPage2() {
         QStringLiteral("Auto_Save_Interesting_Items_List_CheckBox"));
     Auto_Save_Interesting_Items_List_CheckBox->setGeometry(24, 28, 257, 17);
 
-    Decode_MIME_GroupBox =
+    m_decodeMimeGroup =
         new QGroupBox(QStringLiteral(" File Contents - Encoded Text : "), TabSheet2);
-    Decode_MIME_GroupBox->setObjectName(QStringLiteral("Decode_MIME_GroupBox"));
-    Decode_MIME_GroupBox->setGeometry(444, 142, 317, 91);
+    m_decodeMimeGroup->setObjectName(QStringLiteral("decodeMimeGroup"));
+    m_decodeMimeGroup->setGeometry(444, 142, 317, 91);
 
-    Decode_MIME_Parts_CheckBox =
-        new QCheckBox(QStringLiteral("Decode MIME parts"), Decode_MIME_GroupBox);
-    Decode_MIME_Parts_CheckBox->setObjectName(QStringLiteral("Decode_MIME_Parts_CheckBox"));
-    Decode_MIME_Parts_CheckBox->setGeometry(24, 28, 257, 17);
-    setHint(Decode_MIME_Parts_CheckBox,
+    m_decodeMimeCheckBox = new QCheckBox(QStringLiteral("Decode MIME parts"), m_decodeMimeGroup);
+    m_decodeMimeCheckBox->setObjectName(QStringLiteral("decodeMimeCheckBox"));
+    m_decodeMimeCheckBox->setGeometry(24, 28, 257, 17);
+    setHint(m_decodeMimeCheckBox,
             QStringLiteral("Show, colour, scan and count each message's decoded text: encoded "
                            "header words, base64 and quoted-printable text in its character set, "
                            "one line for each other part"));

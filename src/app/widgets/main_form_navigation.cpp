@@ -41,7 +41,7 @@ void TMainForm1::File_Contents_Filter_RadioGroupClick() {
     Process_The_Selected_File_BitBtnClick();
 }
 
-void TMainForm1::Decode_MIME_Parts_CheckBoxClick() {
+void TMainForm1::decodeMimeToggled() {
     // The view shows the current message again, decoded or as it stands.
     Process_The_Selected_File_BitBtnClick();
 }
