@@ -312,7 +312,10 @@ int runScanOrHits(const Options& options, Output& out, Diagnostics& diagnostics,
     const qint64 problemsBefore = diagnostics.problems();
     try {
         expandNames(options.operands, walk, diagnostics, files);
-        dropRepeatedPaths(files);
+        // The names of one operand cannot repeat (the walk lists each
+        // directory once); only several may name a file twice.
+        if (options.operands.size() > 1)
+            dropRepeatedPaths(files);
         sortInListOrder(files);
     } catch (...) {
         builder.join();
