@@ -231,10 +231,11 @@ public:
           m_hits(options.command != Command::Scan),
           m_tally(scanner.items(), scanner.filter(), scanner.decodeMime()) {}
 
-    void examine(const QStringList& paths) {
+    void examine(const QStringList& paths, const QList<bool>& listedRegular) {
         m_scanner.decideAll(
             paths, m_hits, m_options.threads,
-            [&](int index, const FileVerdict& verdict) { take(paths.at(index), verdict); });
+            [&](int index, const FileVerdict& verdict) { take(paths.at(index), verdict); },
+            listedRegular);
     }
 
     // Names that could not be examined before they reached the reader.
@@ -309,14 +310,15 @@ int runScanOrHits(const Options& options, Output& out, Diagnostics& diagnostics,
     walk.recursive = options.recursive;
     walk.followLinks = options.followLinks;
     QStringList files;
+    QList<bool> listedRegular;
     const qint64 problemsBefore = diagnostics.problems();
     try {
-        expandNames(options.operands, walk, diagnostics, files);
+        expandNames(options.operands, walk, diagnostics, files, &listedRegular);
         // The names of one operand cannot repeat (the walk lists each
         // directory once); only several may name a file twice.
         if (options.operands.size() > 1)
-            dropRepeatedPaths(files);
-        sortInListOrder(files);
+            dropRepeatedPaths(files, &listedRegular);
+        sortInListOrder(files, &listedRegular);
     } catch (...) {
         builder.join();
         throw;
@@ -327,7 +329,7 @@ int runScanOrHits(const Options& options, Output& out, Diagnostics& diagnostics,
 
     Examiner examiner(*built, options, out, diagnostics);
     examiner.countUnreadable(diagnostics.problems() - problemsBefore);
-    examiner.examine(files);
+    examiner.examine(files, listedRegular);
 
     // Names from --files-from are taken as they come, a batch at a time, so
     // that a long stream of names needs no more memory than a short one.
@@ -339,24 +341,28 @@ int runScanOrHits(const Options& options, Output& out, Diagnostics& diagnostics,
             continue;
         }
         QStringList batch;
+        QList<bool> batchListedRegular;
         QString error;
         const bool read = readNames(
             input.fd(), options.null ? '\0' : '\n',
             [&](const QByteArray& name) {
                 QStringList named;
+                QList<bool> namedListedRegular;
                 const qint64 before = diagnostics.problems();
-                expandNames({name}, walk, diagnostics, named);
+                expandNames({name}, walk, diagnostics, named, &namedListedRegular);
                 examiner.countUnreadable(diagnostics.problems() - before);
                 if (named.size() > 1)
-                    sortInListOrder(named);
+                    sortInListOrder(named, &namedListedRegular);
                 batch += named;
+                batchListedRegular += namedListedRegular;
                 if (batch.size() >= kBatch) {
-                    examiner.examine(batch);
+                    examiner.examine(batch, batchListedRegular);
                     batch.clear();
+                    batchListedRegular.clear();
                 }
             },
             &error);
-        examiner.examine(batch);
+        examiner.examine(batch, batchListedRegular);
         if (!read)
             diagnostics.problem(shownName(source), error);
     }

@@ -45,19 +45,22 @@ namespace {
 // Takes the files of the walk as they are spelt, and reports what it met.
 class FileCollector : public WalkVisitor {
 public:
-    FileCollector(Diagnostics& diagnostics, QStringList& files)
-        : m_diagnostics(diagnostics), m_files(files) {}
+    FileCollector(Diagnostics& diagnostics, QStringList& files, QList<bool>* listedRegular)
+        : m_diagnostics(diagnostics), m_files(files), m_listedRegular(listedRegular) {}
 
-    void add(const QByteArray& path) {
+    void add(const QByteArray& path, bool listedRegular = false) {
         if (isUndecodableName(path)) {
             m_diagnostics.problem(path, undecodableNameReason());
             return;
         }
         m_files.append(QFile::decodeName(path));
+        if (m_listedRegular)
+            m_listedRegular->append(listedRegular);
     }
 
-    void file(const QByteArray& directory, const char* name, const struct stat*) override {
-        add(DirectoryWalk::entryPath(directory, name));
+    // Without a status the directory's entry itself said "regular file".
+    void file(const QByteArray& directory, const char* name, const struct stat* status) override {
+        add(DirectoryWalk::entryPath(directory, name), status == nullptr);
     }
     void problem(const QByteArray& path, int error) override {
         m_diagnostics.problem(path, systemReason(error));
@@ -74,13 +77,14 @@ public:
 private:
     Diagnostics& m_diagnostics;
     QStringList& m_files;
+    QList<bool>* m_listedRegular;
 };
 
 } // namespace
 
 void expandNames(const QList<QByteArray>& names, const WalkOptions& options,
-                 Diagnostics& diagnostics, QStringList& files) {
-    FileCollector collector(diagnostics, files);
+                 Diagnostics& diagnostics, QStringList& files, QList<bool>* listedRegular) {
+    FileCollector collector(diagnostics, files, listedRegular);
     DirectoryWalk walk(options, collector);
     for (const QByteArray& path : names) {
         struct stat info {};
@@ -105,41 +109,43 @@ void expandNames(const QList<QByteArray>& names, const WalkOptions& options,
     walk.finish();
 }
 
-void dropRepeatedPaths(QStringList& names) {
+void dropRepeatedPaths(QStringList& names, QList<bool>* flags) {
     const QDir current = QDir::current();
     QSet<QString> seen;
     seen.reserve(names.size());
     QStringList kept;
     kept.reserve(names.size());
-    for (QString& name : names) {
-        const QString path = QDir::cleanPath(current.absoluteFilePath(name));
+    QList<bool> keptFlags;
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        const QString path = QDir::cleanPath(current.absoluteFilePath(names.at(i)));
         if (seen.contains(path))
             continue;
         seen.insert(path);
-        kept.append(std::move(name));
+        kept.append(std::move(names[i]));
+        if (flags)
+            keptFlags.append(flags->at(i));
     }
     names = std::move(kept);
+    if (flags)
+        *flags = std::move(keptFlags);
 }
 
-void sortInListOrder(QStringList& names) {
+void sortInListOrder(QStringList& names, QList<bool>* flags) {
     if (names.size() < 2)
         return;
-    const ListCollator collator;
-    std::vector<QCollatorSortKey> keys;
-    keys.reserve(size_t(names.size()));
-    for (const QString& name : names)
-        keys.push_back(collator.key(name));
-    std::vector<qsizetype> order(size_t(names.size()));
-    std::iota(order.begin(), order.end(), 0);
-    std::sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) {
-        const int c = keys[size_t(a)].compare(keys[size_t(b)]);
-        return c != 0 ? c < 0 : names.at(a) < names.at(b);
-    });
+    const std::vector<qsizetype> order = ListCollator().sortedOrder(names);
     QStringList sorted;
     sorted.reserve(names.size());
     for (const qsizetype index : order)
         sorted.append(std::move(names[index]));
     names = std::move(sorted);
+    if (flags) {
+        QList<bool> sortedFlags;
+        sortedFlags.reserve(flags->size());
+        for (const qsizetype index : order)
+            sortedFlags.append(flags->at(index));
+        *flags = std::move(sortedFlags);
+    }
 }
 
 bool readRecords(int fd, char separator,

@@ -37,18 +37,22 @@ private:
 // else gives itself. A directory reached twice (named twice, or through
 // links) is walked once, under a name without a link where there is one.
 // Names that cannot be examined (names of nothing, entries that cannot be
-// looked at, directories that cannot be listed) are reported.
+// looked at, directories that cannot be listed) are reported. With
+// listedRegular, a flag is appended for each file: whether its directory
+// listed it as a regular file (not a link), which spares the reader a look.
 void expandNames(const QList<QByteArray>& names, const WalkOptions& options,
-                 Diagnostics& diagnostics, QStringList& files);
+                 Diagnostics& diagnostics, QStringList& files,
+                 QList<bool>* listedRegular = nullptr);
 
 // Drops every name that spells the same path as an earlier one, once made
-// absolute and rid of "." and ".." steps.
-void dropRepeatedPaths(QStringList& names);
+// absolute and rid of "." and ".." steps; flags, when given, keep going with
+// their names.
+void dropRepeatedPaths(QStringList& names, QList<bool>* flags = nullptr);
 
 // Puts texts in the order of the window's lists (locale-aware, letter case
 // ignored); texts equal under it keep code point order, so the order does not
-// depend on the order they came in.
-void sortInListOrder(QStringList& texts);
+// depend on the order they came in. flags, when given, move with their texts.
+void sortInListOrder(QStringList& texts, QList<bool>* flags = nullptr);
 
 // Reads the records separated by separator from the descriptor, calling
 // onRecord for each (without the separator; ended is false for bytes after

@@ -86,7 +86,8 @@ BatchScanner::BatchScanner(const QStringList& items, int filter, bool decodeMime
     : m_matcher(items), m_filter(filter), m_decodeMime(decodeMime),
       m_lineByLine(std::none_of(items.begin(), items.end(), holdsLineBreak)) {}
 
-FileVerdict BatchScanner::decide(const QString& path, bool each, LockTable* locks) const {
+FileVerdict BatchScanner::decide(const QString& path, bool each, LockTable* locks,
+                                 bool listedRegular) const {
     FileVerdict verdict;
     if (each)
         verdict.present.assign(size_t(m_matcher.items().size()), false);
@@ -101,6 +102,7 @@ FileVerdict BatchScanner::decide(const QString& path, bool each, LockTable* lock
     hooks.filter = [filter] { return filter; };
     hooks.locks = locks;
     hooks.decodeMime = m_decodeMime;
+    hooks.listedRegular = listedRegular;
     const LoadResult load = Load_File_Into_View(path, view, hooks);
 
     switch (load.status) {
@@ -140,17 +142,26 @@ FileVerdict BatchScanner::decide(const QString& path, bool each, LockTable* lock
 
 void BatchScanner::decideAll(
     const QStringList& paths, bool each, int threads,
-    const std::function<void(int index, const FileVerdict& verdict)>& onVerdict) const {
-    decideUntil(paths, each, threads, [&onVerdict](int index, const FileVerdict& verdict) {
-        onVerdict(index, verdict);
-        return true;
-    });
+    const std::function<void(int index, const FileVerdict& verdict)>& onVerdict,
+    const QList<bool>& listedRegular) const {
+    decideUntil(
+        paths, each, threads,
+        [&onVerdict](int index, const FileVerdict& verdict) {
+            onVerdict(index, verdict);
+            return true;
+        },
+        listedRegular);
 }
 
 int BatchScanner::decideUntil(
     const QStringList& paths, bool each, int threads,
-    const std::function<bool(int index, const FileVerdict& verdict)>& onVerdict) const {
+    const std::function<bool(int index, const FileVerdict& verdict)>& onVerdict,
+    const QList<bool>& listedRegular) const {
     const int count = int(paths.size());
+    const bool hinted = listedRegular.size() == paths.size();
+    auto decideAt = [&](int i, LockTable* locks) {
+        return decide(paths.at(i), each, locks, hinted && listedRegular.at(i));
+    };
     if (threads <= 0)
         threads = int(std::min(4u, std::max(1u, std::thread::hardware_concurrency())));
     threads = std::min(threads, count);
@@ -158,7 +169,7 @@ int BatchScanner::decideUntil(
     if (threads <= 1) {
         LockTable locks;
         for (int i = 0; i < count; ++i)
-            if (!onVerdict(i, decide(paths.at(i), each, &locks)))
+            if (!onVerdict(i, decideAt(i, &locks)))
                 return i + 1;
         return count;
     }
@@ -183,7 +194,7 @@ int BatchScanner::decideUntil(
         try {
             LockTable locks;
             for (int i = take(); i < count; i = take()) {
-                verdicts[size_t(i)] = decide(paths.at(i), each, &locks);
+                verdicts[size_t(i)] = decideAt(i, &locks);
                 ready[size_t(i)].store(true, std::memory_order_release);
             }
         } catch (...) {
@@ -218,7 +229,7 @@ int BatchScanner::decideUntil(
     try {
         LockTable locks;
         for (int i = take(); i < count; i = take()) {
-            verdicts[size_t(i)] = decide(paths.at(i), each, &locks);
+            verdicts[size_t(i)] = decideAt(i, &locks);
             ready[size_t(i)].store(true, std::memory_order_release);
             handOnReady();
         }

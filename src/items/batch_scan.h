@@ -63,20 +63,22 @@ public:
     // calling thread in the order of paths. Each file is read and its view
     // text searched: with each, for which items occur in it (the verdict's
     // present), otherwise only for whether any does, which stops reading at
-    // the first line that holds one.
-    void
-    decideAll(const QStringList& paths, bool each, int threads,
-              const std::function<void(int index, const FileVerdict& verdict)>& onVerdict) const;
+    // the first line that holds one. listedRegular, when given, tells for
+    // each path whether it was just listed as a regular file (ReaderHooks).
+    void decideAll(const QStringList& paths, bool each, int threads,
+                   const std::function<void(int index, const FileVerdict& verdict)>& onVerdict,
+                   const QList<bool>& listedRegular = {}) const;
     // As decideAll, but ends as soon as onVerdict returns false: no verdict
     // after that one is handed on, and the threads stop taking new paths.
     // Returns the number of verdicts handed on.
-    int
-    decideUntil(const QStringList& paths, bool each, int threads,
-                const std::function<bool(int index, const FileVerdict& verdict)>& onVerdict) const;
+    int decideUntil(const QStringList& paths, bool each, int threads,
+                    const std::function<bool(int index, const FileVerdict& verdict)>& onVerdict,
+                    const QList<bool>& listedRegular = {}) const;
 
 private:
     // locks: the calling thread's lock table (none: every file is probed).
-    FileVerdict decide(const QString& path, bool each, LockTable* locks = nullptr) const;
+    FileVerdict decide(const QString& path, bool each, LockTable* locks = nullptr,
+                       bool listedRegular = false) const;
 
     ItemMatcher m_matcher;
     int m_filter;

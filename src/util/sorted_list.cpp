@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <iterator>
+#include <numeric>
+#include <string_view>
 #include <tuple>
 
 namespace jl {
@@ -28,6 +30,83 @@ QCollatorSortKey ListCollator::key(const QString& text) const {
 // against the empty text), which would break the bisection.
 int ListCollator::compare(const QString& a, const QString& b) const {
     return key(a).compare(key(b));
+}
+
+namespace {
+
+// The C locale's key of text: the case-folded text's UTF-8 bytes, compared as
+// C strings (up to the first zero byte). Plain ASCII folds to lower case here,
+// without a folded copy.
+void appendFoldedKey(const QString& text, QByteArray& keys) {
+    const qsizetype start = keys.size();
+    const bool ascii =
+        std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
+    if (ascii) {
+        keys.resize(start + text.size());
+        char* out = keys.data() + start;
+        for (const QChar c : text) {
+            const char byte = char(c.unicode());
+            *out++ = byte >= 'A' && byte <= 'Z' ? char(byte + ('a' - 'A')) : byte;
+        }
+    } else {
+        keys += text.toCaseFolded().toUtf8();
+    }
+    const qsizetype zero = keys.indexOf('\0', start);
+    if (zero >= 0)
+        keys.truncate(zero);
+}
+
+} // namespace
+
+std::vector<qsizetype> ListCollator::sortedOrder(const QStringList& texts) const {
+    std::vector<qsizetype> order(size_t(texts.size()));
+    std::iota(order.begin(), order.end(), 0);
+    if (texts.size() < 2)
+        return order;
+    auto tieBreak = [&texts](qsizetype a, qsizetype b) { return texts.at(a) < texts.at(b); };
+    if (!m_foldCase) {
+        std::vector<QCollatorSortKey> keys;
+        keys.reserve(size_t(texts.size()));
+        for (const QString& text : texts)
+            keys.push_back(key(text));
+        std::sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) {
+            const int c = keys[size_t(a)].compare(keys[size_t(b)]);
+            return c != 0 ? c < 0 : tieBreak(a, b);
+        });
+        return order;
+    }
+
+    // The same keys as key() gives, in one block, compared from where they
+    // first differ: the names of one folder share a long beginning.
+    QByteArray keys;
+    std::vector<qsizetype> ends;
+    ends.reserve(size_t(texts.size()));
+    for (const QString& text : texts) {
+        appendFoldedKey(text, keys);
+        ends.push_back(keys.size());
+    }
+    auto startOf = [&ends](qsizetype i) { return i == 0 ? qsizetype(0) : ends[size_t(i - 1)]; };
+    const std::string_view first(keys.constData(), size_t(ends[0]));
+    size_t shared = first.size();
+    for (qsizetype i = 1; i < texts.size() && shared > 0; ++i) {
+        const std::string_view other(keys.constData() + startOf(i),
+                                     size_t(ends[size_t(i)] - startOf(i)));
+        shared =
+            std::min(shared, size_t(std::mismatch(first.begin(),
+                                                  first.begin() + std::min(shared, other.size()),
+                                                  other.begin())
+                                        .first -
+                                    first.begin()));
+    }
+    auto keyOf = [&](qsizetype i) {
+        return std::string_view(keys.constData() + startOf(i), size_t(ends[size_t(i)] - startOf(i)))
+            .substr(shared);
+    };
+    std::sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) {
+        const int c = keyOf(a).compare(keyOf(b));
+        return c != 0 ? c < 0 : tieBreak(a, b);
+    });
+    return order;
 }
 
 // --- SortedList -----------------------------------------------------------------

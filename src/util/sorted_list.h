@@ -27,6 +27,10 @@ public:
     // <0: a sorts before b, 0: equal, >0: after.
     int compare(const QString& a, const QString& b) const;
     QLocale locale() const { return m_collator.locale(); }
+    // The indices of texts in list order; texts equal under it keep the order
+    // of QString's own comparison, so the result does not depend on the order
+    // they came in. The order of sorting by key(), in one go.
+    std::vector<qsizetype> sortedOrder(const QStringList& texts) const;
 
 private:
     QCollator m_collator;

@@ -426,8 +426,8 @@ private:
 // O_NONBLOCK guards against a path swapped for a fifo since it was looked at;
 // reading only, so the open neither changes the file nor tells anyone that it
 // may have been written.
-int openForReading(const QByteArray& native) {
-    return ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+int openForReading(const QByteArray& native, int flags = 0) {
+    return ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | flags);
 }
 
 // Whether another process holds the file, asked on the descriptor that reads
@@ -504,30 +504,48 @@ LoadResult Load_File_Into_View(const QString& path, LineSink& sink, const Reader
     LoadResult result;
     const QByteArray native = QFile::encodeName(path);
 
-    // Only regular files are read: a named pipe, socket or device could block
-    // the window for ever. Decided before anything opens the path.
-    struct stat info {};
-    if (path.isEmpty() || ::stat(native.constData(), &info) != 0) {
-        result.status = LoadStatus::CannotRead;
-        result.error = systemReason(path.isEmpty() ? ENOENT : errno);
-        return result;
+    // One descriptor answers whether the file is in use and then reads it.
+    Fd fd;
+    int openError = 0;
+    struct stat opened {};
+    bool regular = false;
+    // A file just listed as regular is opened straight away (a link put in
+    // its place is not followed); the usual way below decides anything else.
+    if (hooks.listedRegular && !path.isEmpty()) {
+        fd.reset(openForReading(native, O_NOFOLLOW));
+        regular = fd.get() >= 0 && ::fstat(fd.get(), &opened) == 0 && S_ISREG(opened.st_mode);
+        if (!regular) {
+            fd.reset();
+            opened = {};
+        }
     }
-    if (!S_ISREG(info.st_mode)) {
-        result.status = LoadStatus::CannotRead;
-        result.error = notRegularReason(info.st_mode);
-        return result;
-    }
-    const qint64 size = qint64(info.st_size);
-    if (size == 0) {
+    qint64 size = qint64(opened.st_size);
+    if (!regular) {
+        // Only regular files are read: a named pipe, socket or device could
+        // block the window for ever. Decided before anything opens the path.
+        struct stat info {};
+        if (path.isEmpty() || ::stat(native.constData(), &info) != 0) {
+            result.status = LoadStatus::CannotRead;
+            result.error = systemReason(path.isEmpty() ? ENOENT : errno);
+            return result;
+        }
+        if (!S_ISREG(info.st_mode)) {
+            result.status = LoadStatus::CannotRead;
+            result.error = notRegularReason(info.st_mode);
+            return result;
+        }
+        size = qint64(info.st_size);
+        if (size == 0) {
+            result.status = LoadStatus::Empty;
+            return result;
+        }
+        fd.reset(openForReading(native));
+        openError = fd.get() < 0 ? errno : 0;
+        regular = fd.get() >= 0 && ::fstat(fd.get(), &opened) == 0 && S_ISREG(opened.st_mode);
+    } else if (size == 0) {
         result.status = LoadStatus::Empty;
         return result;
     }
-
-    // One descriptor answers whether the file is in use and then reads it.
-    Fd fd(openForReading(native));
-    int openError = fd.get() < 0 ? errno : 0;
-    struct stat opened {};
-    bool regular = fd.get() >= 0 && ::fstat(fd.get(), &opened) == 0 && S_ISREG(opened.st_mode);
     if (inUse(path, regular ? fd.get() : -1, opened, fd.get() < 0 ? openError : 0, hooks.locks)) {
         result.status = LoadStatus::InUse;
         return result;

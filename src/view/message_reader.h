@@ -149,6 +149,12 @@ struct ReaderHooks {
     // A batch of reads: the lock table that tells which files need the
     // in-use probe (util/lock_table.h). Without one every file is probed.
     LockTable* locks = nullptr;
+    // The path was just listed as a regular file, not a link (its directory's
+    // own record of the entry said so): it is opened without being looked at
+    // first, and never through a link. Anything else found there (a link, no
+    // file, a file that cannot be opened or is no longer regular) takes the
+    // usual way, so the outcome is what it would have been without the hint.
+    bool listedRegular = false;
 };
 
 // What became of one load.

@@ -149,6 +149,45 @@ TEST(SpecialFiles, OwnFilesThatAreNotRegularFilesAreNeverOpened) {
     }
 }
 
+// A batch reader told that a path was just listed as a regular file opens it
+// straight away; whatever is there by then (the listing may be out of date)
+// must come out as it would without the hint, and no link is followed on the
+// way that skips the usual look.
+TEST(SpecialFiles, AHintOfARegularFileChangesNoOutcome) {
+    TempFolder folder;
+    std::vector<Special> cases = makeSpecials(folder);
+    ASSERT_GE(cases.size(), 3u);
+    folder.write(QStringLiteral("real.eml"), "Received: a\r\nSubject: b\r\n");
+    folder.write(QStringLiteral("empty.eml"), "");
+    folder.mkdir(QStringLiteral("dir"));
+    const QByteArray dir = QFile::encodeName(folder.path());
+    ::symlink("real.eml", dir + "link.eml");
+    ::symlink("missing", dir + "dangling.eml");
+    const QString unreadable = folder.write(QStringLiteral("unreadable.eml"), "Subject: c\r\n");
+    ::chmod(QFile::encodeName(unreadable).constData(), 0);
+    for (const char* name : {"real.eml", "empty.eml", "dir", "link.eml", "dangling.eml",
+                             "missing.eml", "unreadable.eml"})
+        cases.push_back({QString::fromLatin1(name), QString()});
+
+    const Deadline deadline(30);
+    for (const Special& c : cases) {
+        SCOPED_TRACE(c.name.toStdString());
+        const QString path = folder.file(c.name);
+        ViewTextBuilder plain;
+        const LoadResult without = Load_File_Into_View(path, plain);
+        ViewTextBuilder hinted;
+        ReaderHooks hooks;
+        hooks.listedRegular = true;
+        const LoadResult with = Load_File_Into_View(path, hinted, hooks);
+        EXPECT_EQ(with.status, without.status);
+        EXPECT_EQ(with.error, without.error);
+        EXPECT_EQ(hinted.text(), plain.text());
+        if (!c.reason.isEmpty()) {
+            EXPECT_EQ(with.error, c.reason);
+        }
+    }
+}
+
 class SpecialFilesWindowTest : public WindowTest {};
 
 TEST_F(SpecialFilesWindowTest, ProcessingAndScanningPassThemBy) {

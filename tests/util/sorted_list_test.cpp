@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <numeric>
 
 namespace jl {
 namespace {
@@ -62,6 +63,41 @@ TEST_P(ListOrder, InsertKeepsTheListSortedAndFindSeesEveryEntry) {
         EXPECT_EQ(one.collator().compare(one.at(at), t), 0);
     }
     EXPECT_EQ(Find_List_Item(one, QStringLiteral("missing")), -1);
+}
+
+// sortedOrder() against a sort by key(): texts with a shared beginning,
+// letter case, non-ASCII (folding that changes the length), characters beyond
+// 16 bits, zero characters, and random texts over the same alphabet.
+TEST_P(ListOrder, SortedOrderIsTheOrderOfTheKeys) {
+    const ListCollator c(locale());
+    QStringList texts = sample();
+    texts << QStringLiteral("/mail/box/MSG-2") << QStringLiteral("/mail/box/msg-10")
+          << QStringLiteral("/mail/box/msg-2") << QStringLiteral("/mail/box/Straße")
+          << QStringLiteral("/mail/box/STRASSE") << QStringLiteral("/mail/box/ΣΑΣ")
+          << QStringLiteral("/mail/box/σας") << QStringLiteral("/mail/box/\U0001F600x")
+          << QStringLiteral("/mail/box/\uFFFDx") << QStringLiteral("/mail/box") << QString()
+          << QStringLiteral("/mail/a") + QChar(0) + QLatin1Char('a')
+          << QStringLiteral("/mail/a") + QChar(0) + QLatin1Char('B') << QStringLiteral("/mail/a");
+    const QString alphabet = QStringLiteral("aAbB_-.1\u00E4\u00C4\u00DF\u03A3\u03C2");
+    QRandomGenerator rng(7);
+    for (int i = 0; i < 300; ++i) {
+        QString text = QStringLiteral("/mail/box/");
+        for (int n = int(rng.bounded(6)); n > 0; --n)
+            text += alphabet.at(int(rng.bounded(int(alphabet.size()))));
+        texts << text;
+    }
+
+    std::vector<qsizetype> expected(size_t(texts.size()));
+    std::iota(expected.begin(), expected.end(), 0);
+    std::sort(expected.begin(), expected.end(), [&](qsizetype a, qsizetype b) {
+        const int byKey = c.key(texts.at(a)).compare(c.key(texts.at(b)));
+        return byKey != 0 ? byKey < 0 : texts.at(a) < texts.at(b);
+    });
+    EXPECT_EQ(c.sortedOrder(texts), expected);
+    // No shared beginning to skip, and nothing to sort.
+    EXPECT_EQ(c.sortedOrder({QStringLiteral("b"), QStringLiteral("A")}),
+              (std::vector<qsizetype>{1, 0}));
+    EXPECT_EQ(c.sortedOrder({}), std::vector<qsizetype>{});
 }
 
 INSTANTIATE_TEST_SUITE_P(Locales, ListOrder, testing::Values("C", "en_US", "de_DE"),
