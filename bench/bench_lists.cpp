@@ -1,6 +1,7 @@
 // The sorted list and list files at the size of a large message collection:
 // 100,000 paths inserted one by one and in one batch, the membership search,
-// and loading and saving a 100,000-line list file.
+// loading and saving a 100,000-line list file, and the names of a folder put
+// in list order for a batch scan.
 
 #include "cli/file_walk.h"
 #include "util/list_file.h"
