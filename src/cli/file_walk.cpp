@@ -9,9 +9,8 @@
 #include <QFile>
 #include <QSet>
 
-#include <algorithm>
 #include <cerrno>
-#include <numeric>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -49,11 +48,12 @@ public:
         : m_diagnostics(diagnostics), m_files(files), m_listedRegular(listedRegular) {}
 
     void add(const QByteArray& path, bool listedRegular = false) {
-        if (isUndecodableName(path)) {
+        std::optional<QString> name = decodedName(path);
+        if (!name) {
             m_diagnostics.problem(path, undecodableNameReason());
             return;
         }
-        m_files.append(QFile::decodeName(path));
+        m_files.append(std::move(*name));
         if (m_listedRegular)
             m_listedRegular->append(listedRegular);
     }

@@ -12,6 +12,8 @@
 
 #include <algorithm>
 #include <numeric>
+#include <optional>
+#include <utility>
 #include <vector>
 
 namespace jl {
@@ -67,13 +69,14 @@ public:
                 m_options.skippedName(directory + rawName, lineBreakNameReason());
             return;
         }
-        if (isUndecodableName(rawName)) {
+        std::optional<QString> decoded = decodedName(rawName);
+        if (!decoded) {
             if (m_options.skippedName)
                 m_options.skippedName(directory + rawName, undecodableNameReason());
             return;
         }
 
-        QString name = QFile::decodeName(rawName);
+        QString name = std::move(*decoded);
         if (m_options.lowerCase)
             name = name.toLower();
         if (m_options.fullPath)

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -162,7 +163,16 @@ bool isExistingDirectory(const QString& path) {
 }
 
 bool isUndecodableName(const QByteArray& rawName) {
-    return QFile::encodeName(QFile::decodeName(rawName)) != rawName;
+    return !decodedName(rawName);
+}
+
+std::optional<QString> decodedName(const QByteArray& rawName) {
+    if (std::all_of(rawName.begin(), rawName.end(), [](char c) { return uchar(c) < 0x80; }))
+        return QString::fromLatin1(rawName);
+    QString name = QFile::decodeName(rawName);
+    if (QFile::encodeName(name) != rawName)
+        return std::nullopt;
+    return name;
 }
 
 bool isLockedByAnother(int fd) {

@@ -6,6 +6,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <optional>
+
 namespace jl {
 
 // Size in bytes, or -1 when no file (or directory) matches the path.
@@ -64,6 +66,9 @@ bool isExistingDirectory(const QString& path); // follows links
 // True when a name's bytes are not valid in the system's encoding: no text
 // gives them back, so no path text can name that file.
 bool isUndecodableName(const QByteArray& rawName);
+// The name's text, or nothing when it is undecodable (as above), from one
+// decoding (plain ASCII without a round trip).
+std::optional<QString> decodedName(const QByteArray& rawName);
 // Whether anything is at the path (links followed): a missing file, a
 // dangling link and a path through a non-directory count as nothing; an
 // entry that cannot be looked at (no search permission) counts as something.

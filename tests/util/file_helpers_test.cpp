@@ -52,6 +52,37 @@ Snapshot snapshot(const QString& path) {
     return s;
 }
 
+// decodedName() against the round trip through the system's encoding that
+// defines a decodable name: ASCII, UTF-8 of two to four bytes, and bytes that
+// no text gives back (lone continuation bytes, an overlong form, a cut
+// sequence, a surrogate, 0xFF).
+TEST(DecodedName, AgreesWithTheRoundTrip) {
+    const QByteArray names[] = {"",
+                                "msg-0001.eml",
+                                "MiXed Case ~!@#$%^&()_+",
+                                "caf\xC3\xA9.eml",
+                                "\xE2\x82\xAC\xF0\x9F\x98\x80",
+                                "\x80"
+                                "abc",
+                                "abc\xBF",
+                                "\xC0\xAF",
+                                "\xE2\x82",
+                                "\xED\xA0\x80",
+                                "\xFF"};
+    for (const QByteArray& raw : names) {
+        SCOPED_TRACE(raw.toHex().toStdString());
+        const bool roundTrips = QFile::encodeName(QFile::decodeName(raw)) == raw;
+        const std::optional<QString> name = decodedName(raw);
+        EXPECT_EQ(name.has_value(), roundTrips);
+        EXPECT_EQ(isUndecodableName(raw), !roundTrips);
+        if (name) {
+            EXPECT_EQ(*name, QFile::decodeName(raw));
+        }
+    }
+    EXPECT_FALSE(decodedName("\xFF"));
+    EXPECT_EQ(decodedName("caf\xC3\xA9"), QStringLiteral("caf\u00E9"));
+}
+
 TEST(FileStatus, LockHeldByAnotherProcessIsOpenAndTheProbeChangesNothing) {
     TempFolder folder;
     const QString path = folder.write(QStringLiteral("message.eml"), "Received: x\r\n");
