@@ -9,6 +9,7 @@
 #include "util/failure.h"
 #include "util/file_helpers.h"
 #include "util/list_file.h"
+#include "util/lock_table.h"
 #include "util/product.h"
 #include "view/message_reader.h"
 
@@ -16,10 +17,15 @@
 #include <QTemporaryFile>
 
 #include <cerrno>
+#include <condition_variable>
 #include <exception>
+#include <functional>
+#include <mutex>
+#include <numeric>
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -238,6 +244,38 @@ public:
             listedRegular);
     }
 
+    // As examine(), where known holds the verdicts of some paths already
+    // (index for index; nothing: not yet decided). The others are decided,
+    // and every verdict is taken in the order of the paths.
+    void examine(const QStringList& paths, const QList<bool>& listedRegular,
+                 std::vector<std::optional<FileVerdict>>& known) {
+        QStringList rest;
+        QList<bool> restListedRegular;
+        std::vector<qsizetype> restAt;
+        for (qsizetype i = 0; i < paths.size(); ++i) {
+            if (known[size_t(i)])
+                continue;
+            rest.append(paths.at(i));
+            restListedRegular.append(listedRegular.at(i));
+            restAt.push_back(i);
+        }
+        qsizetype taken = 0;
+        auto takeKnownBefore = [&](qsizetype end) {
+            for (; taken < end; ++taken)
+                take(paths.at(taken), *known[size_t(taken)]);
+        };
+        m_scanner.decideAll(
+            rest, m_hits, m_options.threads,
+            [&](int index, const FileVerdict& verdict) {
+                const qsizetype at = restAt[size_t(index)];
+                takeKnownBefore(at);
+                take(paths.at(at), verdict);
+                taken = at + 1;
+            },
+            restListedRegular);
+        takeKnownBefore(paths.size());
+    }
+
     // Names that could not be examined before they reached the reader.
     void countUnreadable(qint64 count) { m_tally.unreadable += count; }
     const ScanTally& tally() const { return m_tally; }
@@ -281,6 +319,61 @@ std::optional<QStringList> readItems(const QByteArray& name, Diagnostics& diagno
     return std::move(decoded.entries);
 }
 
+// The files examined while the list is still being made: the walk adds each
+// file as it lists it, a thread examines them in that order once the matcher
+// is built, and end() stops it and hands over the verdicts it has (by the
+// walk's index; nothing where a file was not reached).
+class EarlyVerdicts {
+public:
+    explicit EarlyVerdicts(bool enabled) : m_enabled(enabled) {}
+    bool enabled() const { return m_enabled; }
+
+    void add(const QString& path, bool listedRegular) {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_paths.push_back({path, listedRegular});
+        m_wake.notify_one();
+    }
+
+    // On the examining thread: until end().
+    void work(const BatchScanner& scanner) {
+        if (!m_enabled)
+            return;
+        LockTable locks;
+        std::unique_lock<std::mutex> lock(m_mutex);
+        for (;;) {
+            m_wake.wait(lock, [this] { return m_ended || m_verdicts.size() < m_paths.size(); });
+            if (m_ended || m_verdicts.size() >= kMostWaiting)
+                return;
+            const Listed file = m_paths[m_verdicts.size()];
+            lock.unlock();
+            FileVerdict verdict = scanner.decide(file.path, false, &locks, file.listedRegular);
+            lock.lock();
+            m_verdicts.emplace_back(std::move(verdict));
+        }
+    }
+
+    std::vector<std::optional<FileVerdict>> end() {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_ended = true;
+        m_wake.notify_one();
+        return std::move(m_verdicts);
+    }
+
+private:
+    // Verdicts wait in memory until the list is sorted: no more than these.
+    static constexpr size_t kMostWaiting = size_t(1) << 16;
+    struct Listed {
+        QString path;
+        bool listedRegular;
+    };
+    const bool m_enabled;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    bool m_ended = false;
+    std::vector<Listed> m_paths;
+    std::vector<std::optional<FileVerdict>> m_verdicts;
+};
+
 // scan and hits; for export (tally given) the counts are kept in *tally
 // instead of being printed.
 int runScanOrHits(const Options& options, Output& out, Diagnostics& diagnostics,
@@ -297,11 +390,16 @@ int runScanOrHits(const Options& options, Output& out, Diagnostics& diagnostics,
 
     // The matcher is built on a second thread while this one lists the files
     // named on the command line, in the order of the window's file list.
+    // With more than one thread, the second then examines the files listed
+    // so far, in the order they come, until the list is whole and sorted;
+    // their verdicts wait for their turn in the list's order.
     std::optional<BatchScanner> built;
     std::exception_ptr buildFailure;
+    EarlyVerdicts early(options.threads != 1 && !hits && std::thread::hardware_concurrency() > 1);
     std::thread builder([&] {
         try {
             built.emplace(items, options.filter, options.decode);
+            early.work(*built);
         } catch (...) {
             buildFailure = std::current_exception();
         }
@@ -310,26 +408,47 @@ int runScanOrHits(const Options& options, Output& out, Diagnostics& diagnostics,
     walk.recursive = options.recursive;
     walk.followLinks = options.followLinks;
     QStringList files;
-    QList<bool> listedRegular;
+    QList<bool> listedRegular;     // in the order of the walk
+    std::vector<qsizetype> walked; // where each file of the list was in the walk
+    std::function<void(const QString&, bool)> listed;
+    if (early.enabled())
+        listed = [&early](const QString& file, bool regular) { early.add(file, regular); };
     const qint64 problemsBefore = diagnostics.problems();
     try {
-        expandNames(options.operands, walk, diagnostics, files, &listedRegular);
+        expandNames(options.operands, walk, diagnostics, files, &listedRegular, listed);
+        walked.resize(size_t(files.size()));
+        std::iota(walked.begin(), walked.end(), 0);
         // The names of one operand cannot repeat (the walk lists each
         // directory once); only several may name a file twice.
         if (options.operands.size() > 1)
-            dropRepeatedPaths(files, &listedRegular);
-        sortInListOrder(files, &listedRegular);
+            walked = dropRepeatedPaths(files);
+        const std::vector<qsizetype> sorted = sortInListOrder(files);
+        std::vector<qsizetype> order(sorted.size());
+        for (size_t i = 0; i < sorted.size(); ++i)
+            order[i] = walked[size_t(sorted[i])];
+        walked = std::move(order);
     } catch (...) {
+        early.end();
         builder.join();
         throw;
     }
+    std::vector<std::optional<FileVerdict>> decided = early.end();
     builder.join();
     if (buildFailure)
         std::rethrow_exception(buildFailure);
 
+    QList<bool> sortedListedRegular;
+    sortedListedRegular.reserve(files.size());
+    std::vector<std::optional<FileVerdict>> known(size_t(files.size()));
+    for (size_t i = 0; i < walked.size(); ++i) {
+        const auto at = size_t(walked[i]);
+        sortedListedRegular.append(listedRegular.at(qsizetype(at)));
+        if (at < decided.size())
+            known[i] = std::move(decided[at]);
+    }
     Examiner examiner(*built, options, out, diagnostics);
     examiner.countUnreadable(diagnostics.problems() - problemsBefore);
-    examiner.examine(files, listedRegular);
+    examiner.examine(files, sortedListedRegular, known);
 
     // Names from --files-from are taken as they come, a batch at a time, so
     // that a long stream of names needs no more memory than a short one.
@@ -351,10 +470,13 @@ int runScanOrHits(const Options& options, Output& out, Diagnostics& diagnostics,
                 const qint64 before = diagnostics.problems();
                 expandNames({name}, walk, diagnostics, named, &namedListedRegular);
                 examiner.countUnreadable(diagnostics.problems() - before);
-                if (named.size() > 1)
-                    sortInListOrder(named, &namedListedRegular);
+                if (named.size() > 1) {
+                    for (const qsizetype at : sortInListOrder(named))
+                        batchListedRegular.append(namedListedRegular.at(at));
+                } else {
+                    batchListedRegular += namedListedRegular;
+                }
                 batch += named;
-                batchListedRegular += namedListedRegular;
                 if (batch.size() >= kBatch) {
                     examiner.examine(batch, batchListedRegular);
                     batch.clear();

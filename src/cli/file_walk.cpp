@@ -44,8 +44,10 @@ namespace {
 // Takes the files of the walk as they are spelt, and reports what it met.
 class FileCollector : public WalkVisitor {
 public:
-    FileCollector(Diagnostics& diagnostics, QStringList& files, QList<bool>* listedRegular)
-        : m_diagnostics(diagnostics), m_files(files), m_listedRegular(listedRegular) {}
+    FileCollector(Diagnostics& diagnostics, QStringList& files, QList<bool>* listedRegular,
+                  const std::function<void(const QString&, bool)>& onFile)
+        : m_diagnostics(diagnostics), m_files(files), m_listedRegular(listedRegular),
+          m_onFile(onFile) {}
 
     void add(const QByteArray& path, bool listedRegular = false) {
         std::optional<QString> name = decodedName(path);
@@ -56,6 +58,8 @@ public:
         m_files.append(std::move(*name));
         if (m_listedRegular)
             m_listedRegular->append(listedRegular);
+        if (m_onFile)
+            m_onFile(m_files.constLast(), listedRegular);
     }
 
     // Without a status the directory's entry itself said "regular file".
@@ -78,13 +82,15 @@ private:
     Diagnostics& m_diagnostics;
     QStringList& m_files;
     QList<bool>* m_listedRegular;
+    const std::function<void(const QString&, bool)>& m_onFile;
 };
 
 } // namespace
 
 void expandNames(const QList<QByteArray>& names, const WalkOptions& options,
-                 Diagnostics& diagnostics, QStringList& files, QList<bool>* listedRegular) {
-    FileCollector collector(diagnostics, files, listedRegular);
+                 Diagnostics& diagnostics, QStringList& files, QList<bool>* listedRegular,
+                 const std::function<void(const QString&, bool)>& onFile) {
+    FileCollector collector(diagnostics, files, listedRegular, onFile);
     DirectoryWalk walk(options, collector);
     for (const QByteArray& path : names) {
         struct stat info {};
@@ -109,43 +115,34 @@ void expandNames(const QList<QByteArray>& names, const WalkOptions& options,
     walk.finish();
 }
 
-void dropRepeatedPaths(QStringList& names, QList<bool>* flags) {
+std::vector<qsizetype> dropRepeatedPaths(QStringList& names) {
     const QDir current = QDir::current();
     QSet<QString> seen;
     seen.reserve(names.size());
     QStringList kept;
     kept.reserve(names.size());
-    QList<bool> keptFlags;
+    std::vector<qsizetype> from;
+    from.reserve(size_t(names.size()));
     for (qsizetype i = 0; i < names.size(); ++i) {
         const QString path = QDir::cleanPath(current.absoluteFilePath(names.at(i)));
         if (seen.contains(path))
             continue;
         seen.insert(path);
         kept.append(std::move(names[i]));
-        if (flags)
-            keptFlags.append(flags->at(i));
+        from.push_back(i);
     }
     names = std::move(kept);
-    if (flags)
-        *flags = std::move(keptFlags);
+    return from;
 }
 
-void sortInListOrder(QStringList& names, QList<bool>* flags) {
-    if (names.size() < 2)
-        return;
-    const std::vector<qsizetype> order = ListCollator().sortedOrder(names);
+std::vector<qsizetype> sortInListOrder(QStringList& names) {
+    std::vector<qsizetype> order = ListCollator().sortedOrder(names);
     QStringList sorted;
     sorted.reserve(names.size());
     for (const qsizetype index : order)
         sorted.append(std::move(names[index]));
     names = std::move(sorted);
-    if (flags) {
-        QList<bool> sortedFlags;
-        sortedFlags.reserve(flags->size());
-        for (const qsizetype index : order)
-            sortedFlags.append(flags->at(index));
-        *flags = std::move(sortedFlags);
-    }
+    return order;
 }
 
 bool readRecords(int fd, char separator,

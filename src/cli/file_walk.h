@@ -10,6 +10,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <vector>
 
 namespace jl::cli {
 
@@ -40,19 +41,19 @@ private:
 // looked at, directories that cannot be listed) are reported. With
 // listedRegular, a flag is appended for each file: whether its directory
 // listed it as a regular file (not a link), which spares the reader a look.
+// onFile, when given, is told each file as it is appended.
 void expandNames(const QList<QByteArray>& names, const WalkOptions& options,
-                 Diagnostics& diagnostics, QStringList& files,
-                 QList<bool>* listedRegular = nullptr);
+                 Diagnostics& diagnostics, QStringList& files, QList<bool>* listedRegular = nullptr,
+                 const std::function<void(const QString& file, bool listedRegular)>& onFile = {});
 
 // Drops every name that spells the same path as an earlier one, once made
-// absolute and rid of "." and ".." steps; flags, when given, keep going with
-// their names.
-void dropRepeatedPaths(QStringList& names, QList<bool>* flags = nullptr);
+// absolute and rid of "." and ".." steps. Returns where each name kept was.
+std::vector<qsizetype> dropRepeatedPaths(QStringList& names);
 
 // Puts texts in the order of the window's lists (locale-aware, letter case
 // ignored); texts equal under it keep code point order, so the order does not
-// depend on the order they came in. flags, when given, move with their texts.
-void sortInListOrder(QStringList& texts, QList<bool>* flags = nullptr);
+// depend on the order they came in. Returns where each text was.
+std::vector<qsizetype> sortInListOrder(QStringList& texts);
 
 // Reads the records separated by separator from the descriptor, calling
 // onRecord for each (without the separator; ended is false for bytes after

@@ -75,11 +75,12 @@ public:
                     const std::function<bool(int index, const FileVerdict& verdict)>& onVerdict,
                     const QList<bool>& listedRegular = {}) const;
 
-private:
-    // locks: the calling thread's lock table (none: every file is probed).
+    // Decides one path on the calling thread. locks: the calling thread's
+    // lock table (none: every file is probed); listedRegular as above.
     FileVerdict decide(const QString& path, bool each, LockTable* locks = nullptr,
                        bool listedRegular = false) const;
 
+private:
     ItemMatcher m_matcher;
     int m_filter;
     bool m_decodeMime;

@@ -553,6 +553,50 @@ TEST_F(CliPile, WriteErrorsAreTrouble) {
     }
 }
 
+// With several threads the files listed first are examined while the rest is
+// listed and sorted; whatever that reaches, the output, the messages and the
+// status are those of one thread: a folder of 3,000 files in mixed letter
+// case, every outcome among them, named twice and beside some of its files.
+TEST_F(CliPile, ThreadsChangeNoOutput) {
+    QRandomGenerator random(26);
+    for (int i = 0; i < 3000; ++i) {
+        const int kind = int(random.bounded(5));
+        const QByteArray name = QByteArray(i % 2 ? "M" : "m") +
+                                QByteArray::number(random.bounded(100000)) + "-" +
+                                QByteArray::number(i) + ".eml";
+        write(name.constData(),
+              kind == 0   ? QByteArray()
+              : kind == 1 ? "Received: from evil.example\r\n"
+              : kind == 2
+                  ? "Subject: a casino\r\n"
+                  : "Received: from relay.example\r\nSubject: " + QByteArray::number(i) + "\r\n");
+    }
+    ::mkfifo(path("z-pipe.eml").constData(), 0644);
+    const QStringList args[] = {
+        {"scan", "-f2", "-i", items, dir},
+        {"scan", "-f0", "-i", items, dir + "A-clean.eml", dir + "A-clean.eml", dir, dir + "/",
+         folder.file(QStringLiteral("gone.eml"))},
+        {"scan", "-r", "-0", "-i", items, dir},
+        {"hits", "-f2", "-i", items, dir, dir + "b-evil.eml"},
+    };
+    auto on = [](QStringList a, const char* threads) {
+        a.insert(1, QStringLiteral("-j"));
+        a.insert(2, QString::fromLatin1(threads));
+        return runCli(a);
+    };
+    for (const QStringList& a : args) {
+        SCOPED_TRACE(a.join(' ').toStdString());
+        const CliResult one = on(a, "1");
+        EXPECT_FALSE(one.out.isEmpty());
+        for (const char* threads : {"2", "4"}) {
+            const CliResult several = on(a, threads);
+            EXPECT_EQ(several.status, one.status);
+            EXPECT_EQ(several.out, one.out);
+            EXPECT_EQ(several.err, one.err);
+        }
+    }
+}
+
 // Partial results of hits over random splits of the pile, in random forms,
 // add up to one hits run over the whole pile in every form; so do their TSV
 // lines shuffled, as a map-reduce shuffle hands them over.
