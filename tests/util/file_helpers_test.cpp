@@ -62,8 +62,7 @@ TEST(DecodedName, AgreesWithTheRoundTrip) {
                                 "MiXed Case ~!@#$%^&()_+",
                                 "caf\xC3\xA9.eml",
                                 "\xE2\x82\xAC\xF0\x9F\x98\x80",
-                                "\x80"
-                                "abc",
+                                "\x80-abc",
                                 "abc\xBF",
                                 "\xC0\xAF",
                                 "\xE2\x82",
