@@ -85,23 +85,20 @@ std::vector<qsizetype> ListCollator::sortedOrder(const QStringList& texts) const
         appendFoldedKey(text, keys);
         ends.push_back(keys.size());
     }
-    auto startOf = [&ends](qsizetype i) { return i == 0 ? qsizetype(0) : ends[size_t(i - 1)]; };
-    const std::string_view first(keys.constData(), size_t(ends[0]));
+    auto whole = [&](qsizetype i) {
+        const qsizetype start = i == 0 ? 0 : ends[size_t(i - 1)];
+        return std::string_view(keys.constData() + start, size_t(ends[size_t(i)] - start));
+    };
+    const std::string_view first = whole(0);
     size_t shared = first.size();
     for (qsizetype i = 1; i < texts.size() && shared > 0; ++i) {
-        const std::string_view other(keys.constData() + startOf(i),
-                                     size_t(ends[size_t(i)] - startOf(i)));
-        shared =
-            std::min(shared, size_t(std::mismatch(first.begin(),
-                                                  first.begin() + std::min(shared, other.size()),
-                                                  other.begin())
-                                        .first -
-                                    first.begin()));
+        const std::string_view other = whole(i);
+        size_t same = 0;
+        while (same < shared && same < other.size() && other[same] == first[same])
+            ++same;
+        shared = same;
     }
-    auto keyOf = [&](qsizetype i) {
-        return std::string_view(keys.constData() + startOf(i), size_t(ends[size_t(i)] - startOf(i)))
-            .substr(shared);
-    };
+    auto keyOf = [&](qsizetype i) { return whole(i).substr(shared); };
     std::sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) {
         const int c = keyOf(a).compare(keyOf(b));
         return c != 0 ? c < 0 : tieBreak(a, b);

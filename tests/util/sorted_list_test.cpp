@@ -87,14 +87,20 @@ TEST_P(ListOrder, SortedOrderIsTheOrderOfTheKeys) {
         texts << text;
     }
 
-    std::vector<qsizetype> expected(size_t(texts.size()));
-    std::iota(expected.begin(), expected.end(), 0);
-    std::sort(expected.begin(), expected.end(), [&](qsizetype a, qsizetype b) {
-        const int byKey = c.key(texts.at(a)).compare(c.key(texts.at(b)));
-        return byKey != 0 ? byKey < 0 : texts.at(a) < texts.at(b);
-    });
-    EXPECT_EQ(c.sortedOrder(texts), expected);
-    // No shared beginning to skip, and nothing to sort.
+    auto byKeys = [&c](const QStringList& some) {
+        std::vector<qsizetype> order(size_t(some.size()));
+        std::iota(order.begin(), order.end(), 0);
+        std::sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) {
+            const int byKey = c.key(some.at(a)).compare(c.key(some.at(b)));
+            return byKey != 0 ? byKey < 0 : some.at(a) < some.at(b);
+        });
+        return order;
+    };
+    EXPECT_EQ(c.sortedOrder(texts), byKeys(texts));
+    // All with a shared beginning, which the keys may skip.
+    const QStringList boxed = texts.filter(QStringLiteral("/mail/box/"));
+    EXPECT_EQ(c.sortedOrder(boxed), byKeys(boxed));
+    // Two texts, and nothing to sort.
     EXPECT_EQ(c.sortedOrder({QStringLiteral("b"), QStringLiteral("A")}),
               (std::vector<qsizetype>{1, 0}));
     EXPECT_EQ(c.sortedOrder({}), std::vector<qsizetype>{});
