@@ -16,6 +16,7 @@
 #include <QFile>
 #include <QTemporaryFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <condition_variable>
 #include <exception>
@@ -237,23 +238,25 @@ public:
           m_hits(options.command != Command::Scan),
           m_tally(scanner.items(), scanner.filter(), scanner.decodeMime()) {}
 
-    void examine(const QStringList& paths, const QList<bool>& listedRegular) {
-        m_scanner.decideAll(
-            paths, m_hits, m_options.threads,
-            [&](int index, const FileVerdict& verdict) { take(paths.at(index), verdict); },
-            listedRegular);
-    }
-
-    // As examine(), where known holds the verdicts of some paths already
-    // (index for index; nothing: not yet decided). The others are decided,
-    // and every verdict is taken in the order of the paths.
+    // known, when given, holds the verdicts of some paths already (index for
+    // index; nothing: not yet decided); the others are decided, and every
+    // verdict is taken in the order of the paths.
     void examine(const QStringList& paths, const QList<bool>& listedRegular,
-                 std::vector<std::optional<FileVerdict>>& known) {
+                 const std::vector<std::optional<FileVerdict>>* known = nullptr) {
+        if (!known ||
+            std::none_of(known->begin(), known->end(),
+                         [](const std::optional<FileVerdict>& v) { return v.has_value(); })) {
+            m_scanner.decideAll(
+                paths, m_hits, m_options.threads,
+                [&](int index, const FileVerdict& verdict) { take(paths.at(index), verdict); },
+                listedRegular);
+            return;
+        }
         QStringList rest;
         QList<bool> restListedRegular;
         std::vector<qsizetype> restAt;
         for (qsizetype i = 0; i < paths.size(); ++i) {
-            if (known[size_t(i)])
+            if ((*known)[size_t(i)])
                 continue;
             rest.append(paths.at(i));
             restListedRegular.append(listedRegular.at(i));
@@ -262,7 +265,7 @@ public:
         qsizetype taken = 0;
         auto takeKnownBefore = [&](qsizetype end) {
             for (; taken < end; ++taken)
-                take(paths.at(taken), *known[size_t(taken)]);
+                take(paths.at(taken), *(*known)[size_t(taken)]);
         };
         m_scanner.decideAll(
             rest, m_hits, m_options.threads,
@@ -330,6 +333,8 @@ public:
 
     void add(const QString& path, bool listedRegular) {
         const std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_paths.size() >= kMostWaiting)
+            return;
         m_paths.push_back({path, listedRegular});
         m_wake.notify_one();
     }
@@ -342,7 +347,7 @@ public:
         std::unique_lock<std::mutex> lock(m_mutex);
         for (;;) {
             m_wake.wait(lock, [this] { return m_ended || m_verdicts.size() < m_paths.size(); });
-            if (m_ended || m_verdicts.size() >= kMostWaiting)
+            if (m_ended)
                 return;
             const Listed file = m_paths[m_verdicts.size()];
             lock.unlock();
@@ -448,7 +453,7 @@ int runScanOrHits(const Options& options, Output& out, Diagnostics& diagnostics,
     }
     Examiner examiner(*built, options, out, diagnostics);
     examiner.countUnreadable(diagnostics.problems() - problemsBefore);
-    examiner.examine(files, sortedListedRegular, known);
+    examiner.examine(files, sortedListedRegular, &known);
 
     // Names from --files-from are taken as they come, a batch at a time, so
     // that a long stream of names needs no more memory than a short one.
