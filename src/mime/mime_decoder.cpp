@@ -583,12 +583,14 @@ bool MimeDecoder::Impl::writeOther(size_t index, const Output& out) {
         if (!going())
             return false;
     }
-    QString line = QStringLiteral(" *** Part not shown: ") + QString::fromStdString(piece.mimeType);
+    // The type and the name go out as bytes, as the header text around them
+    // does: a name that is not valid UTF-8 is not mended here but where the
+    // text is shown, so that the decoded text holds what pieces() tells.
+    std::string line = " *** Part not shown: " + piece.mimeType;
     if (!piece.fileName.empty())
-        line += QStringLiteral(" \"") + QString::fromStdString(piece.fileName) + QLatin1Char('"');
-    line += QStringLiteral(", ") + groupedNumber(bytes) +
-            (bytes == 1 ? QStringLiteral(" byte") : QStringLiteral(" bytes"));
-    return put(out, line.toStdString());
+        line += " \"" + piece.fileName + '"';
+    line += ", " + groupedNumber(bytes).toStdString() + (bytes == 1 ? " byte" : " bytes");
+    return put(out, line);
 }
 
 // ---------------------------------------------------------------------------

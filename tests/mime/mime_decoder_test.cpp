@@ -75,6 +75,12 @@ TEST(MimeDecoder, EachKindOfPartInPlace) {
                           " *** Part not shown: image/png \"a.png\", 8 bytes\n"
                           "--B\nContent-Type: application/zip\n\n"
                           " *** Part not shown: application/zip, 2 bytes\n--B--\n"},
+        {"a name that is not valid UTF-8 stays the bytes it was",
+         kMultipartHead +
+             "--B\nContent-Type: image/gif; name=\"=?x \xF6\xBC\x90\x91\"\n\nGIF\n--B--\n",
+         kMultipartHead +
+             "--B\nContent-Type: image/gif; name=\"=?x \xF6\xBC\x90\x91\"\n\n"
+             " *** Part not shown: image/gif \"=?x \xF6\xBC\x90\x91\", 3 bytes\n--B--\n"},
         {"a part without a type, or with one that is not valid, is text",
          kMultipartHead + "--B\nContent-Transfer-Encoding: base64\n\naGk=\n"
                           "--B\nContent-Type: garbage\nContent-Transfer-Encoding: base64\n\naG8=\n"
