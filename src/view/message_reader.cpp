@@ -508,19 +508,19 @@ LoadResult Load_File_Into_View(const QString& path, LineSink& sink, const Reader
     Fd fd;
     int openError = 0;
     struct stat opened {};
-    bool regular = false;
+    // Opens the path; true when the descriptor reads a regular file.
+    auto openRegular = [&](int flags) {
+        fd.reset(openForReading(native, flags));
+        openError = fd.get() < 0 ? errno : 0;
+        return fd.get() >= 0 && ::fstat(fd.get(), &opened) == 0 && S_ISREG(opened.st_mode);
+    };
     // A file just listed as regular is opened straight away (a link put in
     // its place is not followed); the usual way below decides anything else.
-    if (hooks.listedRegular && !path.isEmpty()) {
-        fd.reset(openForReading(native, O_NOFOLLOW));
-        regular = fd.get() >= 0 && ::fstat(fd.get(), &opened) == 0 && S_ISREG(opened.st_mode);
-        if (!regular) {
-            fd.reset();
-            opened = {};
-        }
-    }
+    bool regular = hooks.listedRegular && !path.isEmpty() && openRegular(O_NOFOLLOW);
     qint64 size = qint64(opened.st_size);
     if (!regular) {
+        fd.reset();
+        opened = {};
         // Only regular files are read: a named pipe, socket or device could
         // block the window for ever. Decided before anything opens the path.
         struct stat info {};
@@ -539,9 +539,7 @@ LoadResult Load_File_Into_View(const QString& path, LineSink& sink, const Reader
             result.status = LoadStatus::Empty;
             return result;
         }
-        fd.reset(openForReading(native));
-        openError = fd.get() < 0 ? errno : 0;
-        regular = fd.get() >= 0 && ::fstat(fd.get(), &opened) == 0 && S_ISREG(opened.st_mode);
+        regular = openRegular(0);
     } else if (size == 0) {
         result.status = LoadStatus::Empty;
         return result;
